@@ -1,0 +1,21 @@
+// AdbException is the one error type of the system. Every failure is thrown as an AdbException
+// carrying the complete message that the user will read; only the driver catches it.
+#ifndef RELALG_ADBEXCEPTION_H
+#define RELALG_ADBEXCEPTION_H
+
+#include <exception>
+#include <string>
+#include <utility>
+
+class AdbException : public std::exception {
+ public:
+  explicit AdbException(std::string message) : message_(std::move(message)) {}
+
+  // The message as built by the thrower: Windows-1250 bytes, carried unchanged.
+  std::string getMessage() const { return message_; }
+
+ private:
+  std::string message_;
+};
+
+#endif  // RELALG_ADBEXCEPTION_H

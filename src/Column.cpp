@@ -1,0 +1,80 @@
+#include "Column.h"
+
+#include <algorithm>
+
+#include "AdbException.h"
+
+namespace {
+
+// A negative index, taken as unsigned, is as out of range as one past the end.
+bool validIndex(int index, int size) {
+  return static_cast<unsigned>(index) < static_cast<unsigned>(size);
+}
+
+// Grows capacity geometrically, so that many small gathers into one column stay linear.
+template <class Container>
+void reserveMore(Container& container, size_t more) {
+  size_t wanted = container.size() + more;
+  if (wanted > container.capacity()) {
+    container.reserve(std::max(wanted, container.capacity() + container.capacity() / 2));
+  }
+}
+
+}  // namespace
+
+StrColumn::StrColumn(std::string name, std::string maxWidth)
+    : Column(std::move(name), STRING), offsets_{0}, maxWidth_(std::move(maxWidth)) {}
+
+std::string StrColumn::getVal(int index) const {
+  if (!validIndex(index, getSize())) {
+    throw AdbException("StrColumn::getVal: t\xFAlindexel\xE9s");
+  }
+  return std::string(view(static_cast<size_t>(index)));
+}
+
+int StrColumn::addVal(std::string value) {
+  append(value);
+  return 1;
+}
+
+std::unique_ptr<Column> StrColumn::clone() const { return std::make_unique<StrColumn>(*this); }
+
+std::unique_ptr<Column> StrColumn::cloneEmpty() const {
+  return std::make_unique<StrColumn>(getName(), maxWidth_);
+}
+
+void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
+  const auto& from = static_cast<const StrColumn&>(source);
+  size_t bytes = 0;
+  for (uint32_t row : rows) bytes += from.view(row).size();
+  reserve(rows.size(), bytes);
+  for (uint32_t row : rows) append(from.view(row));
+}
+
+void StrColumn::reserve(size_t records, size_t bytes) {
+  reserveMore(offsets_, records);
+  reserveMore(bytes_, bytes);
+}
+
+IntColumn::IntColumn(std::string name) : Column(std::move(name), INTEGER) {}
+
+int IntColumn::getVal(int index) const {
+  if (!validIndex(index, getSize())) {
+    throw AdbException("IntColumn::getVal: t\xFAlindexel\xE9s");
+  }
+  return values_[static_cast<size_t>(index)];
+}
+
+std::unique_ptr<Column> IntColumn::clone() const { return std::make_unique<IntColumn>(*this); }
+
+std::unique_ptr<Column> IntColumn::cloneEmpty() const {
+  return std::make_unique<IntColumn>(getName());
+}
+
+void IntColumn::gather(const Column& source, std::span<const uint32_t> rows) {
+  const auto& from = static_cast<const IntColumn&>(source);
+  reserveMore(values_, rows.size());
+  for (uint32_t row : rows) values_.push_back(from.values_[row]);
+}
+
+void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records); }

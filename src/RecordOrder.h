@@ -1,0 +1,48 @@
+// RecordOrder compares records column by column, the first column most significant: integers by
+// signed value, strings byte by byte as unsigned bytes, a proper prefix first. The left and right
+// records may come from two tables whose columns agree in kind position by position.
+#ifndef RELALG_RECORDORDER_H
+#define RELALG_RECORDORDER_H
+
+#include <cstdint>
+#include <vector>
+
+#include "Column.h"
+
+class RecordOrder {
+ public:
+  RecordOrder(const std::vector<const Column*>& left, const std::vector<const Column*>& right);
+  // Orders the records of one list of columns among themselves.
+  explicit RecordOrder(const std::vector<const Column*>& columns)
+      : RecordOrder(columns, columns) {}
+
+  // Negative, zero or positive as left record i sorts before, with or after right record j.
+  int compare(size_t i, size_t j) const;
+
+  // The indexes 0 .. count-1 in ascending record order; equal records keep their index order.
+  std::vector<uint32_t> sortedRows(size_t count) const;
+  // Of rows in ascending order, the first row of each run of equal records.
+  std::vector<uint32_t> distinctRows(const std::vector<uint32_t>& sorted) const;
+
+ private:
+  struct Key {
+    const IntColumn* leftInts;
+    const IntColumn* rightInts;
+    const StrColumn* leftStrings;
+    const StrColumn* rightStrings;
+  };
+  static int compareKey(const Key& key, size_t i, size_t j);
+
+  std::vector<Key> keys_;
+};
+
+// The columns of a table as plain handles, in order.
+template <class Columns>
+std::vector<const Column*> columnHandles(const Columns& columns) {
+  std::vector<const Column*> handles;
+  handles.reserve(columns.size());
+  for (const auto& column : columns) handles.push_back(&*column);
+  return handles;
+}
+
+#endif  // RELALG_RECORDORDER_H

@@ -1,0 +1,53 @@
+// TableSet is the catalogue of one run: it reads the table blocks of the input, holds every table
+// under the name it had when it was read, evaluates the expression over them and keeps the
+// result. The catalogue owns its tables and the result; a name is never re-keyed, even when a
+// rename changes the table's own name.
+#ifndef RELALG_TABLESET_H
+#define RELALG_TABLESET_H
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "ExprText.h"
+#include "Table.h"
+
+// A table produced by evaluation: either borrowed from the catalogue or owned here.
+struct TableHandle {
+  Table* table = nullptr;
+  std::unique_ptr<Table> owned;
+};
+
+class TableSet {
+ public:
+  // Reads the lines of the input below the expression line: an empty line announces a header
+  // line, the lines after a header line are its table's records. The first of two tables of
+  // one name is the one catalogued. Throws AdbException for a rejected line.
+  explicit TableSet(std::string_view lines);
+  TableSet(const TableSet&) = delete;
+  TableSet& operator=(const TableSet&) = delete;
+
+  // Returns the catalogued table of exactly that name; throws AdbException when there is none.
+  Table* getTableByName(std::string_view name) const;
+
+  // Evaluates the expression and keeps its table as the result.
+  bool evaluate(std::string expression);
+  // The table that an expression text denotes.
+  TableHandle r_eval(std::string text);
+  TableHandle r_eval(const ExprSource& text);
+  // Writes the result table's text; throws AdbException before any evaluation.
+  void write_result(std::ostream* out) const;
+
+  Table* result() const { return resultTable; }
+
+ private:
+  void readBlock(std::string_view header, class LineReader& lines);
+
+  Table* resultTable = nullptr;
+  std::unique_ptr<Table> ownedResult;
+  std::map<std::string, std::unique_ptr<Table>, std::less<>> tables;
+};
+
+#endif  // RELALG_TABLESET_H
