@@ -1,0 +1,133 @@
+#include "Condition.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "TestSupport.h"
+
+namespace {
+
+std::unique_ptr<Table> ages() {
+  return makeTable("emp(name char(20), age int, boss char(20))",
+                   {"Kiss, 25, Nagy", "Nagy, 30, Nagy", "'Zova Bela', 35, Kiss"});
+}
+
+Records select(const std::string& condition) { return records(*ages()->make_select(condition)); }
+
+TEST(Select, EveryComparisonWordOverAges) {
+  struct {
+    std::string condition;
+    Records expected;
+  } cases[] = {
+      {"EQ(age, 30)", {"Nagy,30,Nagy"}},
+      {"NEQ(age, 30)", {"Kiss,25,Nagy", "'Zova Bela',35,Kiss"}},
+      {"LT(age, 30)", {"Kiss,25,Nagy"}},
+      {"LTE(age, 30)", {"Kiss,25,Nagy", "Nagy,30,Nagy"}},
+      {"GT(age, 30)", {"'Zova Bela',35,Kiss"}},
+      {"GTE(age, 30)", {"Nagy,30,Nagy", "'Zova Bela',35,Kiss"}},
+      {"NOT(EQ(age, 30))", {"Kiss,25,Nagy", "'Zova Bela',35,Kiss"}},
+      {"AND(GT(age, 25), LT(age, 35))", {"Nagy,30,Nagy"}},
+      {"OR(EQ(age, 25), EQ(age, 35))", {"Kiss,25,Nagy", "'Zova Bela',35,Kiss"}},
+      {"EQ(30, age)", {"Nagy,30,Nagy"}},
+      {"GT(30, age)", {"Kiss,25,Nagy"}},
+      {"EQ(name, boss)", {"Nagy,30,Nagy"}},
+      {"LT(name, boss)", {"Kiss,25,Nagy", "'Zova Bela',35,Kiss"}},
+      {"EQ(name, 'Zova Bela')", {"'Zova Bela',35,Kiss"}},
+      {"EQ(name, Zova Bela)", {}},
+      {"((EQ(Nagy, name)))", {"Nagy,30,Nagy"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(select(c.condition), c.expected) << c.condition;
+}
+
+TEST(Select, ReadsIntegerConstantsLikeAtoi) {
+  struct {
+    std::string condition;
+    size_t count;
+  } cases[] = {
+      {"GT(age, x)", 3},          {"GT(age, '30')", 3},         {"EQ(age, 30abc)", 1},
+      {"EQ(age, +30)", 1},        {"EQ(age, -0)", 0},           {"GT(age, 99999999999)", 0},
+      {"LT(age, -99999999999)", 0}, {"GT(age, -99999999999)", 3}, {"EQ(age, 4294967326)", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(select(c.condition).size(), c.count) << c.condition;
+}
+
+TEST(Select, KeepsNameSchemaOrderAndRepeats) {
+  auto table = makeTable("t(a int)", {"2", "1", "2"});
+  EXPECT_EQ(table->make_select("GT(a, 0)")->toString(), "t(a int)\n2\n1\n2\n");
+  EXPECT_EQ(table->make_select("LT(a, 0)")->toString(), "t(a int)\n");
+}
+
+TEST(Select, ComparisonFailuresNameOperandsInTheOrderTheyAreCompared) {
+  struct {
+    std::string condition;
+    std::string message;
+  } cases[] = {
+      {"EQ(name, age)", "Nem azonos tipusu oszlopok: name age"},
+      {"GT(name, age)", "Nem azonos tipusu oszlopok: age name"},
+      {"LTE(name, age)", "Nem azonos tipusu oszlopok: age name"},
+      {"EQ(1, 2)", "Ket konstans osszehasonlitasa: 1 2"},
+      {"GT(1, 2)", "Ket konstans osszehasonlitasa: 2 1"},
+      {"EQ(Age, 30)", "Ket konstans osszehasonlitasa: Age 30"},
+      {"FOO(a,b)", "Nem sikerult kiertekelni a kifejezest: FOO(a,b)"},
+      {"AND(EQ(age,25), FOO(a, b))", "Nem sikerult kiertekelni a kifejezest: FOO(a,b)"},
+      {"EQ(age)", "Helytelen zarojelezes: EQ(age)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(messageOf([&] { ages()->make_select(c.condition); }), c.message) << c.condition;
+  }
+  EXPECT_THROW(ages()->make_select("age"), std::out_of_range);
+  EXPECT_THROW(ages()->make_select(""), std::out_of_range);
+}
+
+TEST(Select, RaisesNothingFromPartsNoRecordReaches) {
+  EXPECT_EQ(select("OR(GTE(age, 25), EQ(nosuch, 1))").size(), 3u);
+  EXPECT_EQ(select("AND(LT(age, 0), FOO(x))").size(), 0u);
+  auto empty = makeTable("t(a int)");
+  for (const char* condition : {"FOO(a, b)", "EQ(1, 2)", "", "x", "EQ(a"}) {
+    EXPECT_EQ(empty->make_select(condition)->recordCount(), 0) << condition;
+  }
+  EXPECT_EQ(messageOf([] { ages()->make_select("OR(EQ(age, 30), EQ(nosuch, 1))"); }),
+            "Ket konstans osszehasonlitasa: nosuch 1");
+}
+
+TEST(Select, ComparesStringsAsWholeByteStrings) {
+  auto table = makeTable("t(s char(3))");
+  static_cast<StrColumn*>(table->getColumnByName("s"))->addVal(std::string("a\0b", 3));
+  static_cast<StrColumn*>(table->getColumnByName("s"))->addVal("a");
+  EXPECT_EQ(table->make_select("GT(s, a)")->recordCount(), 1);
+  EXPECT_EQ(table->make_select("EQ(s, a)")->recordCount(), 1);
+}
+
+TEST(Select, FollowsDeeplyNestedConditions) {
+  constexpr int kDepth = 100000;
+  std::string condition;
+  for (int k = 0; k < kDepth; ++k) condition += "NOT(";
+  condition += "EQ(age,30)" + std::string(kDepth, ')');
+  EXPECT_EQ(select(condition).size(), 1u);
+  condition.clear();
+  for (int k = 0; k < kDepth; ++k) condition += "AND(GT(age,0),";
+  condition += "LT(age,35)" + std::string(kDepth, ')');
+  EXPECT_EQ(select(condition).size(), 2u);
+}
+
+TEST(LEval, EvaluatesOneRecord) {
+  auto table = ages();
+  EXPECT_TRUE(table->l_eval(1, "EQ(age,30)"));
+  EXPECT_FALSE(table->l_eval(0, "EQ(age,30)"));
+  EXPECT_EQ(messageOf([&] { table->l_eval(3, "EQ(age,30)"); }),
+            "IntColumn::getVal: t\xFAlindexel\xE9s");
+}
+
+TEST(Lt, ComparesColumnsAndConstants) {
+  auto table = ages();
+  EXPECT_TRUE(table->lt(0, "age", "26"));
+  EXPECT_FALSE(table->lt(0, "26", "age"));
+  EXPECT_TRUE(table->lt(2, "name", "boss"));
+  EXPECT_FALSE(table->lt(0, "Kisz", "name"));
+  EXPECT_EQ(messageOf([&] { table->lt(0, "x", "y"); }), "Ket konstans osszehasonlitasa: x y");
+  EXPECT_EQ(messageOf([&] { table->lt(5, "name", "y"); }),
+            "StrColumn::getVal: t\xFAlindexel\xE9s");
+}
+
+}  // namespace

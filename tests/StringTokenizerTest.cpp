@@ -1,0 +1,101 @@
+#include "StringTokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "AdbException.h"
+
+namespace {
+
+std::vector<std::string> tokens(const std::string& text) {
+  std::vector<std::string> result;
+  for (StringTokenizer tokenizer(text); tokenizer.hasMoreTokens();) {
+    result.push_back(tokenizer.nextToken());
+  }
+  return result;
+}
+
+using Tokens = std::vector<std::string>;
+
+TEST(StringTokenizer, SplitsAtRunsOfSeparatorsAndKeepsQuotedStretches) {
+  struct {
+    std::string text;
+    Tokens expected;
+  } cases[] = {
+      {"", {}},
+      {" ,() ,", {}},
+      {"(a)", {"a"}},
+      {"a,,b", {"a", "b"}},
+      {"a , b", {"a", "b"}},
+      {"emp(name char(20), age int)", {"emp", "name", "char", "20", "age", "int"}},
+      {"'Zova Bela', 42", {"'Zova Bela'", "42"}},
+      {"'x, y'", {"'x, y'"}},
+      {"'abc", {"'abc"}},
+      {"ab'de fg'h next", {"ab'de fg'h", "next"}},
+      {"''a b", {"''a", "b"}},
+      {"O'Brien, 42", {"O'Brien, 42"}},
+      {"a\tb c", {"a\tb", "c"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tokens(c.text), c.expected) << c.text;
+}
+
+TEST(StringTokenizer, GivesEmptyTokenWhenExhausted) {
+  StringTokenizer tokenizer("a");
+  EXPECT_EQ(tokenizer.nextToken(), "a");
+  EXPECT_FALSE(tokenizer.hasMoreTokens());
+  EXPECT_EQ(tokenizer.nextToken(), "");
+}
+
+TEST(StringTokenizer, HonoursOtherSeparatorsAndQuotes) {
+  StringTokenizer tokenizer("a;b|\"c;d\"", ";|", '"');
+  EXPECT_TRUE(tokenizer.is_separator('|'));
+  EXPECT_FALSE(tokenizer.is_separator(','));
+  EXPECT_EQ(tokenizer.nextToken(), "a");
+  EXPECT_EQ(tokenizer.nextToken(), "b");
+  EXPECT_EQ(tokenizer.nextToken(), "\"c;d\"");
+}
+
+TEST(Itos, WritesCanonicalDecimals) {
+  EXPECT_EQ(itos(0), "0");
+  EXPECT_EQ(itos(-7), "-7");
+  EXPECT_EQ(itos(123), "123");
+  EXPECT_EQ(itos(INT_MAX), "2147483647");
+  EXPECT_EQ(itos(INT_MIN), "-2147483648");
+}
+
+TEST(Stoi, ReadsIntegerFields) {
+  struct {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"", 0},           {"   ", 0},         {"-", 0},    {"-0", 0},
+      {" 42 ", 42},      {"007", 7},         {"-12", -12}, {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN}, {"00000000000000000000001", 1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(::stoi(std::string_view(c.text)), c.expected) << c.text;
+}
+
+TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
+  const char* cases[] = {"+5",          "--1",         "1.5",         "x",
+                         "4 2",         "1\t",         "'42'",        "\xE9",
+                         "2147483648",  "-2147483649", "4294967296",  "99999999999999999999999"};
+  for (const char* text : cases) {
+    try {
+      ::stoi(std::string_view(text));
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const AdbException& error) {
+      EXPECT_EQ(error.getMessage(), std::string("Nem alakithato szamma: ") + text);
+    }
+  }
+}
+
+TEST(Stoi, ItosRoundTripsCanonicalTexts) {
+  for (int value : {0, 1, -1, 10, -10, 65535, INT_MAX, INT_MIN, INT_MIN + 1}) {
+    EXPECT_EQ(::stoi(std::string_view(itos(value))), value);
+  }
+}
+
+}  // namespace

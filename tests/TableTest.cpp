@@ -1,0 +1,131 @@
+#include "Table.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "TestSupport.h"
+
+namespace {
+
+TEST(Table, ReadsHeaderLines) {
+  struct {
+    std::string header;
+    std::string name;
+    std::string fingerPrint;
+  } cases[] = {
+      {"emp(name char(20), age int)", "emp", "(name char(20), age int)"},
+      {"emp name char 20 age int", "emp", "(name char(20), age int)"},
+      {"emp ( name varchar ( 20 ) ,age int )", "emp", "(name char(20), age int)"},
+      {"t(code char(007))", "t", "(code char(007))"},
+      {"t(a INT)", "t", "(a char())"},
+      {"t(a int(5), b int)", "t", "(a int, 5 char(int))"},
+      {"t(a char(10), b)", "t", "(a char(10), b char())"},
+      {"t", "t", "t"},
+      {"t()", "t", "t"},
+      {"(a int)", "a", "(int char())"},
+      {"'my table'(a int)", "'my table'", "(a int)"},
+      {"t(a int, a int)", "t", "(a int, a int)"},
+      {"t('a b' int)", "t", "('a b' int)"},
+  };
+  for (const auto& c : cases) {
+    Table table(c.header);
+    EXPECT_EQ(table.getName(), c.name) << c.header;
+    EXPECT_EQ(table.fingerPrint(), c.fingerPrint) << c.header;
+  }
+  EXPECT_EQ(messageOf([] { Table("() ,"); }), "Nev nelkuli tabla nem hozhato letre!");
+}
+
+TEST(Table, ReadsRecordLines) {
+  struct {
+    std::string line;
+    std::string record;
+  } cases[] = {
+      {"'Zova Bela', 42", "'Zova Bela',42"},
+      {"Nagy 7", "Nagy,7"},
+      {"(Toth, -3)", "Toth,-3"},
+      {"Kovacs,,,007", "Kovacs,7"},
+      {"Kovacs, -", "Kovacs,0"},
+      {"Abcdefghijklmnopqrstuvwxyz, 1", "Abcdefghijklmnopqrstuvwxyz,1"},
+      {"a\tb, -0", "a\tb,0"},
+  };
+  for (const auto& c : cases) {
+    auto table = makeTable("emp(name char(20), age int)", {c.line});
+    EXPECT_EQ(table->getRecord(0), c.record) << c.line;
+  }
+}
+
+TEST(Table, RejectsRecordLinesAndKeepsWhatWasAppended) {
+  struct {
+    std::string line;
+    std::string message;
+    int nameCount;
+    int ageCount;
+  } cases[] = {
+      {"Szabo", "Kevesebb adat a rekordban, mint ahany oszlop van.", 1, 0},
+      {"   ", "Kevesebb adat a rekordban, mint ahany oszlop van.", 0, 0},
+      {"O'Brien, 42", "Kevesebb adat a rekordban, mint ahany oszlop van.", 1, 0},
+      {"Szabo, 1, 2", "Tobb adat mint a tabla oszlopainak szama!", 1, 1},
+      {"Szabo, +1", "Nem alakithato szamma: +1", 1, 0},
+      {"Szabo, '42'", "Nem alakithato szamma: '42'", 1, 0},
+  };
+  for (const auto& c : cases) {
+    Table table("emp(name char(20), age int)");
+    EXPECT_EQ(messageOf([&] { table.addRecord(c.line); }), c.message) << c.line;
+    EXPECT_EQ(table.getColumnByName("name")->getSize(), c.nameCount) << c.line;
+    EXPECT_EQ(table.getColumnByName("age")->getSize(), c.ageCount) << c.line;
+  }
+}
+
+TEST(Table, TableWithoutColumnsTakesOnlyEmptyRecords) {
+  Table table("t()");
+  EXPECT_EQ(table.addRecord("  "), 1);
+  EXPECT_EQ(table.recordCount(), 0);
+  EXPECT_EQ(messageOf([&] { table.addRecord("x"); }), "Tobb adat mint a tabla oszlopainak szama!");
+  EXPECT_EQ(table.toString(), "t");
+}
+
+TEST(Table, RendersTheWorkedExampleByteForByte) {
+  auto table = makeTable("emp ( name varchar ( 20 ) ,age int )",
+                         {"'Zova Bela', 42", "Nagy 7", "(Toth, -3)"});
+  EXPECT_EQ(table->fingerPrint(), "(name char(20), age int)");
+  const std::string expected =
+      "emp(name char(20), age int)\n'Zova Bela',42\nNagy,7\nToth,-3\n";
+  EXPECT_EQ(table->toString(), expected);
+  EXPECT_EQ(table->toString().size(), 58u);
+  std::ostringstream written;
+  table->writeText(written);
+  EXPECT_EQ(written.str(), expected);
+  EXPECT_EQ(makeTable("emp(name char(20), age int)")->toString(), "emp(name char(20), age int)\n");
+}
+
+TEST(Table, LooksUpColumnsAndValuesByExactName) {
+  auto table = makeTable("t(a int, a char(3), B char(1))", {"1, x, y"});
+  EXPECT_EQ(table->getColumnByName("a")->getType(), Column::INTEGER);
+  EXPECT_EQ(table->getColumnByName("b"), nullptr);
+  EXPECT_EQ(table->getval_i("a", 0), 1);
+  EXPECT_EQ(table->getval_s("B", 0), "y");
+  EXPECT_EQ(messageOf([&] { table->getval_s("fizetes", 0); }), "Nincs fizetes nevu oszlop.");
+  EXPECT_EQ(messageOf([&] { table->getval_i("a", 1); }), "IntColumn::getVal: t\xFAlindexel\xE9s");
+}
+
+TEST(Table, RecordIndexErrorsNameTheFirstColumnsClass) {
+  auto strings = makeTable("t(s char(1), i int)", {"x, 1"});
+  auto ints = makeTable("t(i int, s char(1))", {"1, x"});
+  EXPECT_EQ(messageOf([&] { strings->getRecord(1); }), "StrColumn::getVal: t\xFAlindexel\xE9s");
+  EXPECT_EQ(messageOf([&] { ints->getRecord(-1); }), "IntColumn::getVal: t\xFAlindexel\xE9s");
+}
+
+TEST(Table, AddedColumnStartsEmptyAndCopiesAreIndependent) {
+  auto table = makeTable("t(a int)", {"1", "2"});
+  Table copy(*table);
+  table->add_column("s", Column::STRING, "9");
+  EXPECT_EQ(table->fingerPrint(), "(a int, s char(9))");
+  EXPECT_EQ(table->recordCount(), 2);
+  EXPECT_EQ(table->getColumnByName("s")->getSize(), 0);
+  EXPECT_EQ(copy.fingerPrint(), "(a int)");
+  EXPECT_EQ(records(copy), (Records{"1", "2"}));
+  EXPECT_EQ(resultTableName(), "result");
+}
+
+}  // namespace

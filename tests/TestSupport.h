@@ -1,0 +1,40 @@
+// Helpers shared by the unit tests.
+#ifndef RELALG_TESTS_TESTSUPPORT_H
+#define RELALG_TESTS_TESTSUPPORT_H
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AdbException.h"
+#include "Table.h"
+
+// The message of the AdbException that action throws, or a note that it threw none.
+template <class Action>
+std::string messageOf(Action&& action) {
+  try {
+    action();
+  } catch (const AdbException& error) {
+    return error.getMessage();
+  }
+  return "(no exception)";
+}
+
+// A table from a header line and record lines.
+inline std::unique_ptr<Table> makeTable(const std::string& header,
+                                        const std::vector<std::string>& records = {}) {
+  auto table = std::make_unique<Table>(header);
+  for (const auto& record : records) table->addRecord(record);
+  return table;
+}
+
+// The record texts of a table, in order.
+inline std::vector<std::string> records(const Table& table) {
+  std::vector<std::string> texts;
+  for (int k = 0; k < table.recordCount(); ++k) texts.push_back(table.getRecord(k));
+  return texts;
+}
+
+using Records = std::vector<std::string>;
+
+#endif  // RELALG_TESTS_TESTSUPPORT_H

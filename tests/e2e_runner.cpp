@@ -1,0 +1,155 @@
+// Runs one end-to-end case of relalgrun: a folder holding the input file and the expected
+// outcome. Files of a case folder:
+//   in      the input file (optional when gen makes it or the arguments name no input)
+//   gen     a shell script run in the scratch folder before the run, to make large inputs
+//   args    the arguments, one per line, with @IN@, @OUT@ and @TMP@ standing for the input
+//           path, the output path and the scratch folder (default: @IN@ and @OUT@)
+//   pre     the content of the output file before the run
+//   out     the expected output file; without it the output file must be as pre left it,
+//           or not exist at all
+//   err     the expected standard error (default: empty)
+//   status  the expected exit status (default: 0)
+// Standard output must stay empty. A mismatch prints the first differing byte and both sides
+// around it.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const fs::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size()) {
+    text.replace(pos, from.size(), to);
+  }
+  return text;
+}
+
+std::string printable(const std::string& bytes, size_t from, size_t to) {
+  std::string shown;
+  for (size_t k = from; k < to && k < bytes.size(); ++k) {
+    unsigned char c = static_cast<unsigned char>(bytes[k]);
+    if (c == '\n') {
+      shown += "\\n";
+    } else if (c < 0x20 || c >= 0x7F) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      shown += hex;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
+bool same(const std::string& what, const std::string& expected, const std::string& actual) {
+  if (expected == actual) return true;
+  size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  size_t from = at > 40 ? at - 40 : 0;
+  std::cerr << what << " differs at byte " << at << " (expected " << expected.size()
+            << " bytes, got " << actual.size() << ")\n"
+            << "  expected: " << printable(expected, from, at + 40) << "\n"
+            << "  actual:   " << printable(actual, from, at + 40) << "\n";
+  return false;
+}
+
+int run(const std::vector<std::string>& argv, const fs::path& scratch) {
+  pid_t child = fork();
+  if (child == 0) {
+    int out = open((scratch / ".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((scratch / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 3) {
+    std::cerr << "usage: e2e_runner <relalgrun> <case folder>\n";
+    return 2;
+  }
+  const fs::path program = fs::absolute(argv[1]);
+  const fs::path folder = argv[2];
+  std::string pattern = (fs::temp_directory_path() / "relalg-e2e-XXXXXX").string();
+  const fs::path scratch = mkdtemp(pattern.data());
+  const fs::path input = scratch / "in.txt";
+  const fs::path output = scratch / "out.txt";
+
+  if (auto in = readFile(folder / "in")) writeFile(input, *in);
+  if (fs::exists(folder / "gen")) {
+    std::string command = "cd '" + scratch.string() + "' && bash '" +
+                          fs::absolute(folder / "gen").string() + "'";
+    if (std::system(command.c_str()) != 0) {
+      std::cerr << "gen failed\n";
+      return 1;
+    }
+  }
+  auto pre = readFile(folder / "pre");
+  if (pre) writeFile(output, *pre);
+
+  std::vector<std::string> args{program.string()};
+  std::istringstream argLines(readFile(folder / "args").value_or("@IN@\n@OUT@\n"));
+  for (std::string line; std::getline(argLines, line);) {
+    line = replaceAll(line, "@IN@", input.string());
+    line = replaceAll(line, "@OUT@", output.string());
+    args.push_back(replaceAll(line, "@TMP@", scratch.string()));
+  }
+
+  const int status = run(args, scratch);
+  bool ok = true;
+  ok &= same("exit status", readFile(folder / "status").value_or("0\n"),
+             std::to_string(status) + "\n");
+  ok &= same("stderr", readFile(folder / "err").value_or(""),
+             readFile(scratch / ".stderr").value_or(""));
+  ok &= same("stdout", "", readFile(scratch / ".stdout").value_or(""));
+  if (args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
+    auto expected = readFile(folder / "out");
+    if (!expected) expected = pre;
+    auto actual = fs::is_regular_file(args[2]) ? readFile(args[2]) : std::nullopt;
+    if (!expected && actual) {
+      std::cerr << "output file was written, none expected\n";
+      ok = false;
+    } else if (expected && !actual) {
+      std::cerr << "output file is missing\n";
+      ok = false;
+    } else if (expected) {
+      ok &= same("output file", *expected, *actual);
+    }
+  }
+  fs::remove_all(scratch);
+  return ok ? 0 : 1;
+}
