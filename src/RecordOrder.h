@@ -21,8 +21,14 @@ class RecordOrder {
 
   // The indexes 0 .. count-1 in ascending record order; equal records keep their index order.
   std::vector<uint32_t> sortedRows(size_t count) const;
-  // Of rows in ascending order, the first row of each run of equal records.
-  std::vector<uint32_t> distinctRows(const std::vector<uint32_t>& sorted) const;
+  // The same without repeats: the first index of each run of equal records.
+  std::vector<uint32_t> sortedDistinctRows(size_t count) const;
+  // Of rows in any order, each row that differs from the row before it.
+  std::vector<uint32_t> distinctRows(const std::vector<uint32_t>& rows) const;
+
+  // Ranks of the values of one column: equal values share a rank, and ranks order the records
+  // as the values do.
+  using Ranks = std::vector<uint32_t>;
 
  private:
   struct Key {
@@ -32,6 +38,7 @@ class RecordOrder {
     const StrColumn* rightStrings;
   };
   static int compareKey(const Key& key, size_t i, size_t j);
+  std::vector<uint32_t> sortRows(size_t count, std::vector<Ranks>& ranks) const;
 
   std::vector<Key> keys_;
 };

@@ -355,7 +355,7 @@ std::unique_ptr<Table> Table::make_project(std::string list) const {
     chosen.push_back(column);
   }
   RecordOrder order(chosen);
-  const std::vector<uint32_t> rows = order.distinctRows(order.sortedRows(recordCount()));
+  const std::vector<uint32_t> rows = order.sortedDistinctRows(recordCount());
   std::vector<std::unique_ptr<Column>> columns;
   for (const Column* column : chosen) {
     columns.push_back(column->cloneEmpty());

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
 #include <random>
 
 #include "StringTokenizer.h"
@@ -27,6 +29,21 @@ TEST(RecordOrder, SortIsStableAndMatchesPairwiseComparison) {
   }
   std::vector<uint32_t> distinct = order.distinctRows(rows);
   EXPECT_EQ(distinct.size(), 21u);
+  EXPECT_EQ(order.sortedDistinctRows(2000), distinct);
+}
+
+TEST(RecordOrder, SortsStringsByUnsignedBytesWithPrefixesFirst) {
+  const std::vector<std::string> values = {
+      "b", "", "ab", std::string("ab\0", 3), "abcdefgh", "abcdefghi", "abcdefgh\xFF", "\xE1",
+      "abcdefgha", "B", "ab", std::string("abcdefgh\0", 9), "'z'"};
+  auto table = makeTable("t(s char(1))");
+  auto* column = static_cast<StrColumn*>(table->getColumnByName("s"));
+  for (const auto& value : values) column->addVal(value);
+  std::vector<uint32_t> expected(values.size());
+  std::iota(expected.begin(), expected.end(), 0u);
+  std::stable_sort(expected.begin(), expected.end(),
+                   [&](uint32_t a, uint32_t b) { return values[a] < values[b]; });
+  EXPECT_EQ(RecordOrder(columnHandles(table->columns())).sortedRows(values.size()), expected);
 }
 
 TEST(RecordOrder, TablesWithoutColumnsCompareEqual) {
