@@ -82,14 +82,20 @@ Ranks stringRanks(const StrColumn& column, size_t count) {
 }
 
 // Reorders rows stably by their ranks: a counting sort on each 16-bit half that is not zero
-// for every row.
+// for every row, or a merge sort where there are too few rows to fill the counters.
 void stableSortByRank(std::vector<uint32_t>& rows, const Ranks& ranks) {
+  constexpr size_t kCounters = size_t{1} << 16;
+  if (rows.size() < kCounters / 16) {
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&ranks](uint32_t a, uint32_t b) { return ranks[a] < ranks[b]; });
+    return;
+  }
   uint32_t all = 0;
   for (uint32_t rank : ranks) all |= rank;
   std::vector<uint32_t> sorted(rows.size());
-  std::vector<size_t> starts(size_t{1} << 16);
+  std::vector<size_t> starts(kCounters);
   for (int shift : {0, 16}) {
-    if ((all >> shift & 0xFFFF) == 0 && shift == 16) break;
+    if (shift == 16 && (all >> 16) == 0) break;
     std::fill(starts.begin(), starts.end(), 0);
     for (uint32_t row : rows) ++starts[ranks[row] >> shift & 0xFFFF];
     std::exclusive_scan(starts.begin(), starts.end(), starts.begin(), size_t{0});
