@@ -288,12 +288,12 @@ std::unique_ptr<Table> Table::make_union(const Table* right) const {
 std::unique_ptr<Table> Table::make_minus(const Table* right) const {
   const uint32_t p = static_cast<uint32_t>(recordCount());
   const uint32_t q = static_cast<uint32_t>(right->recordCount());
-  if (p > 0 && q > 0) checkComparable(*right);
   auto result = emptyLike(resultTableName());
-  if (q == 0) {
+  if (p == 0 || q == 0) {
     result->gatherRows(*this, allRows(p));
     return result;
   }
+  checkComparable(*right);
   RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
   std::vector<uint32_t> kept;
   uint32_t j = 0, i = 0;
