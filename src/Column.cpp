@@ -52,8 +52,20 @@ void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
 }
 
 void StrColumn::reserve(size_t records, size_t bytes) {
-  reserveMore(offsets_, records);
+  if (wideOffsets_.empty()) {
+    reserveMore(offsets_, records);
+  } else {
+    reserveMore(wideOffsets_, records);
+  }
   reserveMore(bytes_, bytes);
+}
+
+void StrColumn::appendWide() {
+  if (wideOffsets_.empty()) {
+    wideOffsets_.assign(offsets_.begin(), offsets_.end());
+    offsets_ = {};
+  }
+  wideOffsets_.push_back(bytes_.size());
 }
 
 IntColumn::IntColumn(std::string name) : Column(std::move(name), INTEGER) {}

@@ -41,8 +41,9 @@ class Column {
   attr_type type_;
 };
 
-// String values are kept end to end in one byte block with an offset per value, so that
-// appending, comparing and gathering values never allocates per value.
+// String values are kept end to end in one byte block with the offset where each ends, so that
+// appending, comparing and gathering values never allocates per value. Offsets take 32 bits
+// each until the block outgrows that, and 64 bits from then on.
 class StrColumn : public Column {
  public:
   StrColumn(std::string name, std::string maxWidth);
@@ -53,15 +54,24 @@ class StrColumn : public Column {
   int addVal(std::string value);
   std::string getMaxWidth() const { return maxWidth_; }
   const std::string& maxWidth() const { return maxWidth_; }
-  int getSize() const override { return static_cast<int>(offsets_.size() - 1); }
+  int getSize() const override {
+    return static_cast<int>((wideOffsets_.empty() ? offsets_.size() : wideOffsets_.size()) - 1);
+  }
 
   // The value at a valid index, as a view that lasts until the next append.
   std::string_view view(size_t index) const {
-    return {bytes_.data() + offsets_[index], offsets_[index + 1] - offsets_[index]};
+    if (wideOffsets_.empty()) {
+      return {bytes_.data() + offsets_[index], offsets_[index + 1] - offsets_[index]};
+    }
+    return {bytes_.data() + wideOffsets_[index], wideOffsets_[index + 1] - wideOffsets_[index]};
   }
   void append(std::string_view value) {
     bytes_.append(value);
-    offsets_.push_back(bytes_.size());
+    if (wideOffsets_.empty() && bytes_.size() <= kNarrowLimit) {
+      offsets_.push_back(static_cast<uint32_t>(bytes_.size()));
+    } else {
+      appendWide();
+    }
   }
 
   std::unique_ptr<Column> clone() const override;
@@ -70,8 +80,13 @@ class StrColumn : public Column {
   void reserve(size_t records, size_t bytes) override;
 
  private:
+  static constexpr size_t kNarrowLimit = UINT32_MAX;
+
+  void appendWide();
+
   std::string bytes_;
-  std::vector<uint64_t> offsets_;  // value i spans [offsets_[i], offsets_[i + 1])
+  std::vector<uint32_t> offsets_;      // value i spans [offsets_[i], offsets_[i + 1])
+  std::vector<uint64_t> wideOffsets_;  // replaces offsets_ once the bytes outgrow 32 bits
   std::string maxWidth_;
 };
 

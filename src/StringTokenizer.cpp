@@ -1,14 +1,36 @@
 #include "StringTokenizer.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
+#include <iterator>
 
 #include "AdbException.h"
 
+namespace {
+
+struct ClassTable {
+  uint8_t classes[256] = {};
+};
+
+ClassTable defaultClasses() {
+  ClassTable table;
+  for (char c : kSeparators) table.classes[static_cast<unsigned char>(c)] |= 1;
+  table.classes[static_cast<unsigned char>(kQuote)] |= 2;
+  return table;
+}
+
+const ClassTable kDefaultClasses = defaultClasses();
+
+}  // namespace
+
 StringTokenizer::StringTokenizer(std::string_view text, std::string_view separators, char quote)
-    : quote_(quote) {
-  for (char c : separators) {
-    auto byte = static_cast<unsigned char>(c);
-    separatorMask_[byte >> 6] |= uint64_t{1} << (byte & 63);
+    : quote_(quote), classes_(kDefaultClasses.classes) {
+  if (separators != kSeparators || quote != kQuote) {
+    std::fill(std::begin(ownClasses_), std::end(ownClasses_), uint8_t{0});
+    for (char c : separators) ownClasses_[static_cast<unsigned char>(c)] |= kSeparatorClass;
+    ownClasses_[static_cast<unsigned char>(quote)] |= kQuoteClass;
+    classes_ = ownClasses_;
   }
   rest_ = skipSeparators(text);
 }
@@ -19,17 +41,26 @@ std::string_view StringTokenizer::skipSeparators(std::string_view text) const {
   return text.substr(pos);
 }
 
+// A token ends at the first separator outside quotes; a quote carries it on to the next quote,
+// or to the end of the text when none follows.
 std::string_view StringTokenizer::nextView() {
-  bool inQuotes = false;
-  size_t pos = 0;
-  while (pos < rest_.size()) {
-    char c = rest_[pos];
-    if (!inQuotes && is_separator(c)) break;
-    ++pos;
-    if (c == quote_) inQuotes = !inQuotes;
+  const char* const begin = rest_.data();
+  const char* const end = begin + rest_.size();
+  const char* pos = begin;
+  while (pos < end) {
+    const uint8_t byteClass = classes_[static_cast<unsigned char>(*pos)];
+    if (byteClass == 0) {
+      ++pos;
+    } else if (byteClass & kSeparatorClass) {
+      break;
+    } else {
+      ++pos;
+      const void* close = std::memchr(pos, quote_, static_cast<size_t>(end - pos));
+      pos = close != nullptr ? static_cast<const char*>(close) + 1 : end;
+    }
   }
-  std::string_view token = rest_.substr(0, pos);
-  rest_ = skipSeparators(rest_.substr(pos));
+  std::string_view token(begin, static_cast<size_t>(pos - begin));
+  rest_ = skipSeparators(rest_.substr(token.size()));
   return token;
 }
 

@@ -20,8 +20,7 @@ class StringTokenizer {
                   char quote = kQuote);
 
   bool is_separator(char c) const {
-    auto byte = static_cast<unsigned char>(c);
-    return (separatorMask_[byte >> 6] >> (byte & 63)) & 1;
+    return (classes_[static_cast<unsigned char>(c)] & kSeparatorClass) != 0;
   }
   bool hasMoreTokens() const { return !rest_.empty(); }
 
@@ -31,11 +30,17 @@ class StringTokenizer {
   std::string_view nextView();
 
  private:
+  static constexpr uint8_t kSeparatorClass = 1;
+  static constexpr uint8_t kQuoteClass = 2;
+
   std::string_view skipSeparators(std::string_view text) const;
 
   std::string_view rest_;  // empty or starting with a non-separator
-  uint64_t separatorMask_[4] = {0, 0, 0, 0};
   char quote_;
+  // The class of every byte: separator, quote or ordinary. Points to a shared table for the
+  // usual separators and quote, or to ownClasses_ for others.
+  const uint8_t* classes_;
+  uint8_t ownClasses_[256];
 };
 
 // The decimal text of value: no leading zeros, a minus sign for negative values.

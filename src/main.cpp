@@ -15,16 +15,18 @@
 namespace {
 
 void run(const std::string& inputPath, const std::string& outputPath) {
-  const std::string input = read_file(inputPath);
+  std::string input = read_file(inputPath);
   LineReader lines(input);
-  std::string_view expression;
-  lines.next(expression);
+  std::string_view firstLine;
+  lines.next(firstLine);
+  const std::string expression(firstLine);
   TableSet catalogue(lines.rest());
 
   std::unique_ptr<std::ofstream> output = safe_oopen(outputPath);
   copy_content(input, *output);
   check_written(*output, outputPath);
-  catalogue.evaluate(std::string(expression));
+  std::string().swap(input);  // the tables hold copies of their values
+  catalogue.evaluate(expression);
   catalogue.write_result(output.get());
   safe_oclose(std::move(output), outputPath);
 }
