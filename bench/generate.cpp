@@ -3,6 +3,7 @@
 // The table is emp(name char(20), age int, dept char(10)) with names such as Kovacs12345,
 // ages 18 to 69 and eight departments. With a second count, a table emp2 of the same columns
 // follows, whose first half repeats records of emp and whose second half is new.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
