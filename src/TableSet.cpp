@@ -60,6 +60,7 @@ namespace {
 // An operator node whose operands are being evaluated.
 struct PendingNode {
   RelAlgExpr node;
+  ExprSource source;
   TableHandle left;
   bool leftDone = false;
 };
@@ -94,29 +95,56 @@ TableHandle TableSet::r_eval(const ExprSource& text) {
   std::vector<PendingNode> stack;
   ExprSource next = text;
   TableHandle value;
-  for (;;) {
+  bool applying = false;
+  try {
     for (;;) {
-      RelAlgExpr node(next);
-      if (node.getType() == kTable) {
-        value = TableHandle{getTableByName(node.command()), nullptr};
-        break;
+      for (;;) {
+        const int depth = static_cast<int>(stack.size());
+        if (observer_ != nullptr) observer_->nodeStarted(next.view(), depth);
+        RelAlgExpr node(next);
+        if (node.getType() == kTable) {
+          value = TableHandle{getTableByName(node.command()), nullptr};
+          if (observer_ != nullptr) observer_->nodeFinished(next.view(), depth, kTable, *value.table);
+          break;
+        }
+        ExprSource left = node.leftSource();
+        stack.push_back(PendingNode{std::move(node), next, {}});
+        next = left;
       }
-      next = node.leftSource();
-      stack.push_back(PendingNode{std::move(node), {}});
-    }
-    for (;;) {
-      if (stack.empty()) return value;
-      PendingNode& pending = stack.back();
-      if (pending.node.getType() <= kProduct && !pending.leftDone) {
-        pending.left = std::move(value);
-        pending.leftDone = true;
-        next = pending.node.rightSource();
-        break;
+      for (applying = true;; stack.pop_back()) {
+        if (stack.empty()) return value;
+        PendingNode& pending = stack.back();
+        if (pending.node.getType() <= kProduct && !pending.leftDone) {
+          pending.left = std::move(value);
+          pending.leftDone = true;
+          next = pending.node.rightSource();
+          break;
+        }
+        value = apply(pending, std::move(value));
+        if (observer_ != nullptr) {
+          observer_->nodeFinished(pending.source.view(), static_cast<int>(stack.size() - 1),
+                                  pending.node.getType(), *value.table);
+        }
       }
-      value = apply(pending, std::move(value));
-      stack.pop_back();
+      applying = false;
     }
+  } catch (...) {
+    if (observer_ != nullptr) {
+      if (applying) {
+        observer_->nodeFailed(stack.back().source.view(), static_cast<int>(stack.size() - 1));
+      } else {
+        observer_->nodeFailed(next.view(), static_cast<int>(stack.size()));
+      }
+    }
+    throw;
   }
+}
+
+const std::string* TableSet::catalogueKeyOf(const Table* table) const {
+  for (const auto& [key, catalogued] : tables) {
+    if (catalogued.get() == table) return &key;
+  }
+  return nullptr;
 }
 
 void TableSet::write_result(std::ostream* out) const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "EvalObserver.h"
 #include "ExprText.h"
 #include "Table.h"
 
@@ -41,10 +42,15 @@ class TableSet {
   void write_result(std::ostream* out) const;
 
   Table* result() const { return resultTable; }
+  // The catalogue name under which table is reached, or null for a table not catalogued.
+  const std::string* catalogueKeyOf(const Table* table) const;
+  // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
+  void setObserver(EvalObserver* observer) { observer_ = observer; }
 
  private:
   void readBlock(std::string_view header, class LineReader& lines);
 
+  EvalObserver* observer_ = nullptr;
   Table* resultTable = nullptr;
   std::unique_ptr<Table> ownedResult;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables;

@@ -89,3 +89,51 @@ TEST(TableSet, FollowsDeeplyNestedExpressions) {
 }
 
 }  // namespace
+
+namespace {
+
+// Writes each step as one line: "+depth text", "=depth text kind name", "!depth text".
+class RecordingObserver : public EvalObserver {
+ public:
+  void nodeStarted(std::string_view text, int depth) override {
+    log += "+" + std::to_string(depth) + " " + std::string(text) + "\n";
+  }
+  void nodeFinished(std::string_view text, int depth, int kind, const Table& table) override {
+    log += "=" + std::to_string(depth) + " " + std::string(text) + " " + std::to_string(kind) +
+           " " + table.getName() + "\n";
+  }
+  void nodeFailed(std::string_view text, int depth) override {
+    log += "!" + std::to_string(depth) + " " + std::string(text) + "\n";
+  }
+  std::string log;
+};
+
+TEST(TableSet, ObserverSeesEveryNodeInEvaluationOrder) {
+  TableSet tables(kTables);
+  RecordingObserver observer;
+  tables.setObserver(&observer);
+  tables.evaluate("union(emp, rename(emp, s(a, b)))");
+  EXPECT_EQ(observer.log,
+            "+0 union(emp, rename(emp, s(a, b)))\n"
+            "+1 emp\n=1 emp 0 emp\n"
+            "+1 rename(emp,s(a,b))\n+2 emp\n=2 emp 0 emp\n=1 rename(emp,s(a,b)) 5 s\n"
+            "=0 union(emp, rename(emp, s(a, b))) 1 result\n");
+  EXPECT_EQ(*tables.catalogueKeyOf(tables.getTableByName("emp")), "emp");
+  EXPECT_EQ(tables.catalogueKeyOf(tables.result()), nullptr);
+}
+
+TEST(TableSet, ObserverSeesTheFailingNode) {
+  TableSet tables(kTables);
+  RecordingObserver observer;
+  tables.setObserver(&observer);
+  EXPECT_THROW(tables.evaluate("project(union(emp, dept), x)"), AdbException);
+  EXPECT_EQ(observer.log,
+            "+0 project(union(emp, dept), x)\n+1 union(emp,dept)\n+2 emp\n=2 emp 0 emp\n"
+            "+2 dept\n=2 dept 0 dept\n=1 union(emp,dept) 1 result\n"
+            "!0 project(union(emp, dept), x)\n");
+  observer.log.clear();
+  EXPECT_THROW(tables.evaluate("minus(emp, nosuch)"), AdbException);
+  EXPECT_EQ(observer.log, "+0 minus(emp, nosuch)\n+1 emp\n=1 emp 0 emp\n+1 nosuch\n!1 nosuch\n");
+}
+
+}  // namespace
