@@ -125,7 +125,7 @@ def command_output(argv, cwd=None):
 
 def source_description(commit):
     if commit:
-        return f"commit {command_output(['git', 'rev-parse', '--short', commit], REPO)}"
+        return f"commit {commit[:12]}"
     head = command_output(["git", "rev-parse", "--short", "HEAD"], REPO) or "unknown"
     dirty = command_output(["git", "status", "--porcelain", "--", "src", "CMakeLists.txt"], REPO)
     return f"working tree at {head}" + (" with uncommitted changes in src/" if dirty else "")
@@ -167,15 +167,13 @@ def build_tools(args, out_dir):
     cmake_build(REPO / "bench", out_dir / "gen", "all")
     generator, measurer = out_dir / "gen" / "generate", out_dir / "gen" / "measure"
     if args.relalgrun:
-        relalgrun = Path(args.relalgrun).resolve()
-    else:
-        source = REPO
-        if args.commit:
-            source = out_dir / "src-commit"
-            export_commit(args.commit, source)
-        cmake_build(source, out_dir / "main", "relalgrun")
-        relalgrun = out_dir / "main" / "relalgrun"
-    return generator, measurer, relalgrun
+        return generator, measurer, Path(args.relalgrun).resolve()
+    source, build = REPO, out_dir / "main"
+    if args.commit:
+        source, build = out_dir / "commit-src", out_dir / "commit-build"
+        export_commit(args.commit, source)
+    cmake_build(source, build, "relalgrun")
+    return generator, measurer, build / "relalgrun"
 
 
 # ---------------------------------------------------------------------------------------------
@@ -510,6 +508,9 @@ def parse_args(names):
                    help="build relalgrun from this commit instead of the working tree")
     p.add_argument("--markdown", help="also write the final table to this file")
     args = p.parse_args()
+    if args.commit:
+        args.commit = command_output(["git", "rev-parse", "--verify", args.commit + "^{commit}"],
+                                     REPO) or sys.exit(f"error: no commit {args.commit}")
     quick = dict(runs=1, scale_runs=1, records=20_000, product_records=100,
                  scale_records=200_000)
     full = dict(runs=5, scale_runs=3, records=1_000_000, product_records=1_000,
