@@ -11,6 +11,10 @@
 //   status  the expected exit status (default: 0)
 // Standard output must stay empty. A mismatch prints the first differing byte and both sides
 // around it.
+//
+// e2e_runner <relalgrun> --example <name.txt> checks an example of examples/ the same way: its
+// input is name.txt, and name.out, name.err and name.status beside it play the parts of out, err
+// and status (no gen, args or pre).
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,34 +99,47 @@ int run(const std::vector<std::string>& argv, const fs::path& scratch) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+// The path of the case file called name: in the case folder, or beside an example's input.
+fs::path caseFile(const fs::path& where, bool example, const std::string& name) {
+  if (!example) return where / name;
+  for (auto [file, extension] :
+       {std::pair{"in", ".txt"}, {"out", ".out"}, {"err", ".err"}, {"status", ".status"}}) {
+    if (name == file) return fs::path(where).replace_extension(extension);
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 3) {
-    std::cerr << "usage: e2e_runner <relalgrun> <case folder>\n";
+  const bool example = argc == 4 && std::string(argv[2]) == "--example";
+  if (argc != 3 && !example) {
+    std::cerr << "usage: e2e_runner <relalgrun> <case folder>\n"
+                 "       e2e_runner <relalgrun> --example <name.txt>\n";
     return 2;
   }
   const fs::path program = fs::absolute(argv[1]);
-  const fs::path folder = argv[2];
+  const fs::path where = argv[example ? 3 : 2];
+  auto file = [&](const std::string& name) { return caseFile(where, example, name); };
   std::string pattern = (fs::temp_directory_path() / "relalg-e2e-XXXXXX").string();
   const fs::path scratch = mkdtemp(pattern.data());
   const fs::path input = scratch / "in.txt";
   const fs::path output = scratch / "out.txt";
 
-  if (auto in = readFile(folder / "in")) writeFile(input, *in);
-  if (fs::exists(folder / "gen")) {
+  if (auto in = readFile(file("in"))) writeFile(input, *in);
+  if (fs::exists(file("gen"))) {
     std::string command = "cd '" + scratch.string() + "' && bash '" +
-                          fs::absolute(folder / "gen").string() + "'";
+                          fs::absolute(file("gen")).string() + "'";
     if (std::system(command.c_str()) != 0) {
       std::cerr << "gen failed\n";
       return 1;
     }
   }
-  auto pre = readFile(folder / "pre");
+  auto pre = readFile(file("pre"));
   if (pre) writeFile(output, *pre);
 
   std::vector<std::string> args{program.string()};
-  std::istringstream argLines(readFile(folder / "args").value_or("@IN@\n@OUT@\n"));
+  std::istringstream argLines(readFile(file("args")).value_or("@IN@\n@OUT@\n"));
   for (std::string line; std::getline(argLines, line);) {
     line = replaceAll(line, "@IN@", input.string());
     line = replaceAll(line, "@OUT@", output.string());
@@ -131,13 +148,13 @@ int main(int argc, char* argv[]) {
 
   const int status = run(args, scratch);
   bool ok = true;
-  ok &= same("exit status", readFile(folder / "status").value_or("0\n"),
+  ok &= same("exit status", readFile(file("status")).value_or("0\n"),
              std::to_string(status) + "\n");
-  ok &= same("stderr", readFile(folder / "err").value_or(""),
+  ok &= same("stderr", readFile(file("err")).value_or(""),
              readFile(scratch / ".stderr").value_or(""));
   ok &= same("stdout", "", readFile(scratch / ".stdout").value_or(""));
   if (args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
-    auto expected = readFile(folder / "out");
+    auto expected = readFile(file("out"));
     if (!expected) expected = pre;
     auto actual = fs::is_regular_file(args[2]) ? readFile(args[2]) : std::nullopt;
     if (!expected && actual) {
