@@ -7,6 +7,8 @@
 //   pre     the content of the output file before the run
 //   out     the expected output file; without it the output file must be as pre left it,
 //           or not exist at all
+//           (a gen script may instead write a large expected output file into the scratch
+//           folder as expected-out)
 //   err     the expected standard error (default: empty)
 //   status  the expected exit status (default: 0)
 // Standard output must stay empty. A mismatch prints the first differing byte and both sides
@@ -155,6 +157,7 @@ int main(int argc, char* argv[]) {
   ok &= same("stdout", "", readFile(scratch / ".stdout").value_or(""));
   if (args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
     auto expected = readFile(file("out"));
+    if (!expected) expected = readFile(scratch / "expected-out");
     if (!expected) expected = pre;
     auto actual = fs::is_regular_file(args[2]) ? readFile(args[2]) : std::nullopt;
     if (!expected && actual) {
