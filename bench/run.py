@@ -375,6 +375,7 @@ class Outcome:
     verdict: str = ""
     detail: str = ""
     result_rows: int = 0
+    load: float = 0.0  # 1-minute load average right after the runs
 
 
 def median_seconds(runs):
@@ -388,6 +389,10 @@ def peak_mb(runs):
 
 def fmt_seconds(s):
     return "failed" if s is None else (f"{s:.3f} s" if s < 10 else f"{s:.1f} s")
+
+
+def fmt_size(n):
+    return f"{n / MB:.1f} MB" if n >= MB / 10 else f"{n / 1000:.0f} kB"
 
 
 def fmt_count(n):
@@ -405,13 +410,14 @@ def records_text(w):
 def summary_cells(o):
     ours_s, theirs_s = median_seconds(o.ours), median_seconds(o.theirs)
     ratio = f"{theirs_s / ours_s:.2f}×" if ours_s and theirs_s else "–"
-    throughput = f"{o.input_size / MB / ours_s:.0f}" if ours_s else "–"
+    # Throughput and memory per input byte say little about inputs below a megabyte (product).
+    throughput = f"{o.input_size / MB / ours_s:.0f}" if ours_s and o.input_size >= MB else "–"
     ours_mb, theirs_mb = peak_mb(o.ours), peak_mb(o.theirs)
     ours_peak = f"{ours_mb:.0f} MB" if ours_mb is not None else "–"
     if ours_mb is not None and o.input_size >= MB:
         ours_peak += f" ({ours_mb * MB / o.input_size:.1f}× input)"
     theirs_peak = f"{theirs_mb:.0f} MB" if theirs_mb is not None else "–"
-    return [o.workload.name, records_text(o.workload), f"{o.input_size / MB:.1f} MB",
+    return [o.workload.name, records_text(o.workload), fmt_size(o.input_size),
             fmt_count(o.result_rows), fmt_seconds(ours_s), fmt_seconds(theirs_s), ratio,
             throughput, ours_peak, theirs_peak, o.verdict]
 
@@ -437,8 +443,12 @@ def print_workload_report(o):
           f"sqlite3/relalgrun {cells['sqlite3/relalgrun']}")
     print(f"  peak RSS     relalgrun {cells['peak RSS relalgrun']}, "
           f"sqlite3 {cells['peak RSS sqlite3']}")
-    print(f"  throughput   {cells['relalgrun MB/s']} MB/s of input "
-          f"({o.input_size / MB:.1f} MB)")
+    if cells["relalgrun MB/s"] == "–":
+        print(f"  throughput   not shown for an input below 1 MB ({fmt_size(o.input_size)})")
+    else:
+        print(f"  throughput   {cells['relalgrun MB/s']} MB/s of input "
+              f"({fmt_size(o.input_size)})")
+    print(f"  load         1-min load average after the runs: {o.load:.2f}")
     print(f"  result       {o.verdict}: {o.detail}", flush=True)
 
 
@@ -475,6 +485,7 @@ def run_workload(w, args, tools, sqlite3, dirs):
             report_failure("sqlite3", theirs)
         if not ours.ok or not theirs.ok:
             break
+    o.load = os.getloadavg()[0]
     if o.ours[-1].ok and o.theirs[-1].ok:
         o.verdict, o.detail, o.result_rows = compare_results(
             w, rel_out, sql_out, input_path, o.input_size)
@@ -560,11 +571,13 @@ def main():
             outcomes.append(run_workload(w, args, tools, sqlite3, (data_dir, out_dir)))
 
     load_after = load_text()
+    loads = [o.load for o in outcomes] or [0.0]
     runs_text = f"median of {args.runs} runs each"
     if "scale" in chosen:
         runs_text += f" ({args.scale_runs} for scale)"
     preamble = (f"Machine: {machine['cores']} cores, {machine['memory']} memory, "
-                f"{machine['cpu']}; load average {load_before} at start, {load_after} at end. "
+                f"{machine['cpu']}; load average {load_before} at start, {load_after} at end, "
+                f"1-min load {min(loads):.1f} to {max(loads):.1f} after the workloads. "
                 f"relalgrun: {source}; sqlite3 {sqlite_version}; {runs_text}; "
                 f"MB = 10^6 bytes.")
     table = markdown_table(outcomes)
