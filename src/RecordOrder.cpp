@@ -1,6 +1,7 @@
 #include "RecordOrder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 using Ranks = RecordOrder::Ranks;
@@ -32,6 +33,23 @@ uint64_t prefixOf(std::string_view value) {
   return prefix;
 }
 
+// A fast hash of a value, eight bytes at a time.
+uint64_t hashOf(std::string_view value) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+  uint64_t hash = value.size() * kMultiplier;
+  size_t pos = 0;
+  for (; pos + 8 <= value.size(); pos += 8) {
+    uint64_t word;
+    std::memcpy(&word, value.data() + pos, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, value.data() + pos, value.size() - pos);
+  hash = (hash ^ tail) * kMultiplier;
+  return hash ^ (hash >> 32);
+}
+
 // Numbers each distinct value in the order of first appearance, through an open-addressing
 // hash table, so that columns of few distinct values never compare their values at all.
 std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
@@ -40,10 +58,9 @@ std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
   while (capacity < count * 2) capacity *= 2;
   std::vector<uint32_t> slots(capacity, 0);  // 1 + id, or 0 for a free slot
   std::vector<uint32_t> ids(count);
-  const std::hash<std::string_view> hash;
   for (size_t row = 0; row < count; ++row) {
     const std::string_view value = column.view(row);
-    size_t slot = hash(value) & (capacity - 1);
+    size_t slot = hashOf(value) & (capacity - 1);
     while (slots[slot] != 0 && column.view(firstRows[slots[slot] - 1]) != value) {
       slot = (slot + 1) & (capacity - 1);
     }

@@ -6,6 +6,9 @@
 #ifndef RELALG_STRINGTOKENIZER_H
 #define RELALG_STRINGTOKENIZER_H
 
+#include <array>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,10 +17,17 @@
 inline constexpr std::string_view kSeparators = " ,()";
 inline constexpr char kQuote = '\'';
 
+// The byte classes of kSeparators and kQuote, as StringTokenizer uses them.
+extern const std::array<uint8_t, 256> kDefaultByteClasses;
+
 class StringTokenizer {
  public:
-  StringTokenizer(std::string_view text, std::string_view separators = kSeparators,
-                  char quote = kQuote);
+  // A tokenizer of text with the usual separators and quote.
+  explicit StringTokenizer(std::string_view text)
+      : quote_(kQuote), classes_(kDefaultByteClasses.data()) {
+    rest_ = skipSeparators(text);
+  }
+  StringTokenizer(std::string_view text, std::string_view separators, char quote);
 
   bool is_separator(char c) const {
     return (classes_[static_cast<unsigned char>(c)] & kSeparatorClass) != 0;
@@ -27,13 +37,58 @@ class StringTokenizer {
   // Returns the next token, or the empty string when none is left.
   std::string nextToken() { return std::string(nextView()); }
   // The same as nextToken, as a view into the tokenized text.
-  std::string_view nextView();
+  std::string_view nextView() {
+    const char* const begin = rest_.data();
+    const char* const end = begin + rest_.size();
+    const char* pos = classes_ == kDefaultByteClasses.data() ? skipOrdinary(begin, end) : begin;
+    while (pos < end) {
+      const uint8_t byteClass = classes_[static_cast<unsigned char>(*pos)];
+      if (byteClass == 0) {
+        ++pos;
+      } else if (byteClass & kSeparatorClass) {
+        break;
+      } else {
+        pos = skipQuoted(pos + 1, end);
+      }
+    }
+    std::string_view token(begin, static_cast<size_t>(pos - begin));
+    rest_ = skipSeparators(rest_.substr(token.size()));
+    return token;
+  }
 
  private:
   static constexpr uint8_t kSeparatorClass = 1;
   static constexpr uint8_t kQuoteClass = 2;
 
-  std::string_view skipSeparators(std::string_view text) const;
+  std::string_view skipSeparators(std::string_view text) const {
+    size_t pos = 0;
+    while (pos < text.size() && is_separator(text[pos])) ++pos;
+    return text.substr(pos);
+  }
+  // The position after the quote that closes a quoted stretch starting at pos, or end.
+  const char* skipQuoted(const char* pos, const char* end) const;
+  // The first position from pos on that holds a usual separator or quote, or the last few
+  // bytes before end; eight bytes are looked at in each step.
+  static const char* skipOrdinary(const char* pos, const char* end) {
+    if constexpr (std::endian::native == std::endian::little) {
+      for (; end - pos >= 8; pos += 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, pos, 8);
+        if (uint64_t special = specialBytes(bytes)) return pos + std::countr_zero(special) / 8;
+      }
+    }
+    return pos;
+  }
+  // A mask with the high bit set in the lowest byte of word that is a usual separator or quote
+  // (bits above it may be set too).
+  static uint64_t specialBytes(uint64_t word) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHighs = 0x8080808080808080u;
+    auto zeroIn = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+    return zeroIn(word ^ (kOnes * ' ')) | zeroIn(word ^ (kOnes * ',')) |
+           zeroIn(word ^ (kOnes * '(')) | zeroIn(word ^ (kOnes * ')')) |
+           zeroIn(word ^ (kOnes * '\''));
+  }
 
   std::string_view rest_;  // empty or starting with a non-separator
   char quote_;
