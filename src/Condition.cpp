@@ -40,7 +40,7 @@ int threeWay(std::string_view a, std::string_view b) {
 }  // namespace
 
 Condition::Condition(const Table& table, const ExprSource& text)
-    : table_(table), recordCount_(static_cast<size_t>(table.recordCount())) {
+    : columns_(table), recordCount_(static_cast<size_t>(table.recordCount())) {
   addPending(-1, text);
 }
 
@@ -103,17 +103,17 @@ void Condition::prepare(int index) {
       throw AdbException("Nem sikerult kiertekelni a kifejezest: " + source.str());
     default:
       comparisons_.push_back(
-          prepareComparison(table_, static_cast<Op>(code), left.view(), right.view()));
+          prepareComparison(columns_, static_cast<Op>(code), left.view(), right.view()));
       nodes_[index].kind = Kind::kCompare;
       nodes_[index].comparison = static_cast<int>(comparisons_.size() - 1);
   }
 }
 
 // LTE and GT are evaluated as "not b < a" and "b < a", so their failures name b first.
-Condition::Comparison Condition::prepareComparison(const Table& table, Op op, std::string_view a,
-                                                   std::string_view b) {
-  const Column* columnA = table.getColumnByName(a);
-  const Column* columnB = table.getColumnByName(b);
+Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, Op op,
+                                                   std::string_view a, std::string_view b) {
+  const Column* columnA = columns.find(a);
+  const Column* columnB = columns.find(b);
   const bool swapped = op == Op::kLte || op == Op::kGt;
   const std::string named =
       swapped ? std::string(b) + " " + std::string(a) : std::string(a) + " " + std::string(b);
@@ -169,7 +169,7 @@ bool Condition::evaluate(const Comparison& comparison, size_t row) {
 }
 
 bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std::string_view b) {
-  Comparison comparison = prepareComparison(table, Op::kLt, a, b);
+  Comparison comparison = prepareComparison(ColumnIndex(table), Op::kLt, a, b);
   if (row >= static_cast<size_t>(table.recordCount())) throwIndexError(comparison.type);
   return evaluate(comparison, row);
 }

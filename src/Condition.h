@@ -14,7 +14,7 @@
 #include "Column.h"
 #include "ExprText.h"
 
-class Table;
+#include "Table.h"
 
 class Condition {
  public:
@@ -51,11 +51,11 @@ class Condition {
 
   void prepare(int index);
   int addPending(int parent, const ExprSource& source);
-  static Comparison prepareComparison(const Table& table, Op op, std::string_view a,
+  static Comparison prepareComparison(const ColumnIndex& columns, Op op, std::string_view a,
                                       std::string_view b);
   static bool evaluate(const Comparison& comparison, size_t row);
 
-  const Table& table_;
+  const ColumnIndex columns_;
   size_t recordCount_;
   std::vector<Node> nodes_;  // nodes_[0] is the whole condition
   std::vector<Comparison> comparisons_;

@@ -58,6 +58,18 @@ Column* Table::getColumnByName(std::string_view name) const {
   return nullptr;
 }
 
+ColumnIndex::ColumnIndex(const Table& table) : table_(table) {
+  constexpr size_t kNarrow = 16;
+  if (table.columns().size() <= kNarrow) return;
+  for (const auto& column : table.columns()) firstByName_.try_emplace(column->name(), column.get());
+}
+
+const Column* ColumnIndex::find(std::string_view name) const {
+  if (firstByName_.empty()) return table_.getColumnByName(name);
+  auto found = firstByName_.find(name);
+  return found == firstByName_.end() ? nullptr : found->second;
+}
+
 std::string Table::getval_s(std::string name, int index) {
   Column* column = getColumnByName(name);
   if (column == nullptr || column->getType() != Column::STRING) {
@@ -349,8 +361,9 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
 
 std::unique_ptr<Table> Table::make_project(std::string list) const {
   std::vector<const Column*> chosen;
+  const ColumnIndex index(*this);
   for (StringTokenizer tokens(list); tokens.hasMoreTokens();) {
-    const Column* column = getColumnByName(tokens.nextView());
+    const Column* column = index.find(tokens.nextView());
     if (column == nullptr) throw AdbException("Hibas projektalas: " + list);
     chosen.push_back(column);
   }

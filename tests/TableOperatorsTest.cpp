@@ -149,6 +149,20 @@ TEST(Project, SortsChosenColumnsAndDropsRepeats) {
   EXPECT_EQ(messageOf([&] { emp->make_project("name,Age"); }), "Hibas projektalas: name,Age");
 }
 
+TEST(Project, WideTablesFindTheFirstColumnOfAName) {
+  std::string header = "w(";
+  std::string record;
+  for (int k = 0; k < 40; ++k) {  // c0 .. c29, then c0 .. c9 again
+    header += "c" + std::to_string(k % 30) + " int, ";
+    record += std::to_string(k) + " ";
+  }
+  auto wide = makeTable(header + ")", {record});
+  EXPECT_EQ(wide->make_project("c29,c5,c5")->toString(), "result(c29 int, c5 int, c5 int)\n29,5,5\n");
+  EXPECT_EQ(wide->make_select("EQ(c9, 9)")->recordCount(), 1);
+  EXPECT_EQ(wide->make_select("EQ(c9, 39)")->recordCount(), 0);
+  EXPECT_EQ(messageOf([&] { wide->make_project("c30"); }), "Hibas projektalas: c30");
+}
+
 TEST(Rename, RenamesInPlaceFromFlatOrBracketedLists) {
   auto emp = makeTable("emp(n char(1), a int)", {"x 1"});
   EXPECT_EQ(emp->make_rename("staff(m,b)"), emp.get());
