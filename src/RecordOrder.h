@@ -26,10 +26,6 @@ class RecordOrder {
   // Of rows in any order, each row that differs from the row before it.
   std::vector<uint32_t> distinctRows(const std::vector<uint32_t>& rows) const;
 
-  // Ranks of the values of one column: equal values share a rank, and ranks order the records
-  // as the values do.
-  using Ranks = std::vector<uint32_t>;
-
  private:
   struct Key {
     const IntColumn* leftInts;
@@ -38,7 +34,7 @@ class RecordOrder {
     const StrColumn* rightStrings;
   };
   static int compareKey(const Key& key, size_t i, size_t j);
-  std::vector<uint32_t> sortRows(size_t count, std::vector<Ranks>& ranks) const;
+  std::vector<uint32_t> sortRows(size_t count, std::vector<std::vector<uint32_t>>& ranks) const;
 
   std::vector<Key> keys_;
 };
