@@ -1,0 +1,61 @@
+#include "ColumnRanks.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Checks that ranks order and group the values exactly as byte-wise comparison does.
+void expectRanksAgreeWithComparison(const std::vector<std::string>& values) {
+  StrColumn column("s", "");
+  for (const auto& value : values) column.addVal(value);
+  const Ranks ranks = columnRanks(column, values.size());
+  for (size_t a = 0; a < values.size(); a += 7) {
+    for (size_t b = 0; b < values.size(); b += 13) {
+      ASSERT_EQ(values[a] < values[b], ranks[a] < ranks[b]) << a << " " << b;
+      ASSERT_EQ(values[a] == values[b], ranks[a] == ranks[b]) << a << " " << b;
+    }
+  }
+}
+
+std::string randomValue(std::mt19937& random, size_t maxSize) {
+  static const char kBytes[] = {'a', 'b', '\0', '\xFF'};
+  // Long runs of one byte make values share many eight-byte chunks.
+  std::string value(random() % (maxSize + 1), 'a');
+  for (char& c : value) {
+    if (random() % 8 == 0) c = kBytes[random() % 4];
+  }
+  return value;
+}
+
+TEST(ColumnRanks, StringsOfManyDistinctValuesSharingLongBeginnings) {
+  std::mt19937 random(3);
+  std::vector<std::string> values;
+  for (int k = 0; k < 6000; ++k) values.push_back(randomValue(random, 40));
+  expectRanksAgreeWithComparison(values);
+}
+
+TEST(ColumnRanks, StringsOfFewDistinctValues) {
+  std::mt19937 random(5);
+  std::vector<std::string> pool;
+  for (int k = 0; k < 30; ++k) pool.push_back(randomValue(random, 20));
+  std::vector<std::string> values;
+  for (int k = 0; k < 6000; ++k) values.push_back(pool[random() % pool.size()]);
+  expectRanksAgreeWithComparison(values);
+}
+
+TEST(ColumnRanks, IntegersBySignedValue) {
+  IntColumn column("i");
+  for (int value : {5, -3, 2147483647, -2147483647 - 1, 5, 0}) column.addVal(value);
+  const Ranks ranks = columnRanks(column, 6);
+  EXPECT_LT(ranks[3], ranks[1]);
+  EXPECT_LT(ranks[1], ranks[5]);
+  EXPECT_LT(ranks[5], ranks[0]);
+  EXPECT_EQ(ranks[0], ranks[4]);
+  EXPECT_LT(ranks[4], ranks[2]);
+}
+
+}  // namespace
