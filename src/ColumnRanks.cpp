@@ -74,9 +74,14 @@ std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
 // Eight bytes of a value from offset on as a number, padded with zero bytes, so that different
 // numbers order their values the way the bytes do.
 uint64_t chunkAt(std::string_view value, size_t offset) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
   uint64_t chunk = 0;
+  if (offset + 8 <= value.size()) {
+    for (size_t k = offset; k < offset + 8; ++k) chunk = chunk << 8 | bytes[k];
+    return chunk;
+  }
   for (size_t k = offset; k < offset + 8; ++k) {
-    chunk = chunk << 8 | (k < value.size() ? static_cast<unsigned char>(value[k]) : 0u);
+    chunk = chunk << 8 | (k < value.size() ? bytes[k] : 0u);
   }
   return chunk;
 }
