@@ -158,12 +158,18 @@ bool Condition::evaluate(const Comparison& comparison, size_t row) {
     order = threeWay(a, b);
   }
   switch (comparison.op) {
-    case Op::kEq: return order == 0;
-    case Op::kNeq: return order != 0;
-    case Op::kLt: return order < 0;
-    case Op::kLte: return order <= 0;
-    case Op::kGt: return order > 0;
-    case Op::kGte: return order >= 0;
+    case Op::kEq:
+      return order == 0;
+    case Op::kNeq:
+      return order != 0;
+    case Op::kLt:
+      return order < 0;
+    case Op::kLte:
+      return order <= 0;
+    case Op::kGt:
+      return order > 0;
+    case Op::kGte:
+      return order >= 0;
   }
   return false;
 }

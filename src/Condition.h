@@ -13,7 +13,6 @@
 
 #include "Column.h"
 #include "ExprText.h"
-
 #include "Table.h"
 
 class Condition {
@@ -35,9 +34,9 @@ class Condition {
     Op op;
     Column::attr_type type;
     const Column* left;
-    const Column* right;    // null when comparing with the constant
-    int64_t number = 0;     // the constant, for an integer column
-    std::string text;       // the constant, for a string column
+    const Column* right;  // null when comparing with the constant
+    int64_t number = 0;   // the constant, for an integer column
+    std::string text;     // the constant, for a string column
   };
 
   struct Node {

@@ -70,8 +70,8 @@ std::vector<uint32_t> RecordOrder::sortRows(size_t count, std::vector<Ranks>& ra
   std::vector<uint32_t> rows(count);
   std::iota(rows.begin(), rows.end(), 0u);
   for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
-    const Column* column = key->leftInts != nullptr ? static_cast<const Column*>(key->leftInts)
-                                                    : key->leftStrings;
+    const Column* column =
+        key->leftInts != nullptr ? static_cast<const Column*>(key->leftInts) : key->leftStrings;
     ranks.push_back(columnRanks(*column, count));
     stableSortByRank(rows, ranks.back());
   }

@@ -13,8 +13,7 @@ class RecordOrder {
  public:
   RecordOrder(const std::vector<const Column*>& left, const std::vector<const Column*>& right);
   // Orders the records of one list of columns among themselves.
-  explicit RecordOrder(const std::vector<const Column*>& columns)
-      : RecordOrder(columns, columns) {}
+  explicit RecordOrder(const std::vector<const Column*>& columns) : RecordOrder(columns, columns) {}
 
   // Negative, zero or positive as left record i sorts before, with or after right record j.
   int compare(size_t i, size_t j) const;

@@ -84,7 +84,7 @@ void RelAlgExpr::findComma(std::string_view argument) {
 }
 
 int RelAlgExpr::getType() const {
-  static constexpr std::string_view kWords[] = {"union",  "minus",  "product",
+  static constexpr std::string_view kWords[] = {"union",   "minus",  "product",
                                                 "project", "rename", "select"};
   std::string_view word = command();
   for (int code = 0; code < 6; ++code) {

@@ -12,11 +12,28 @@
 #include "ExprText.h"
 
 // Operator codes of getType().
-enum ExprType { kTable = 0, kUnion = 1, kMinus = 2, kProduct = 3, kProject = 4, kRename = 5,
-                kSelect = 6 };
+enum ExprType {
+  kTable = 0,
+  kUnion = 1,
+  kMinus = 2,
+  kProduct = 3,
+  kProject = 4,
+  kRename = 5,
+  kSelect = 6
+};
 // Condition codes of getLogType().
-enum LogType { kEq = 0, kNeq = 1, kLt = 2, kLte = 3, kGt = 4, kGte = 5, kAnd = 6, kOr = 7,
-               kNot = 8, kUnknownCondition = 9 };
+enum LogType {
+  kEq = 0,
+  kNeq = 1,
+  kLt = 2,
+  kLte = 3,
+  kGt = 4,
+  kGte = 5,
+  kAnd = 6,
+  kOr = 7,
+  kNot = 8,
+  kUnknownCondition = 9
+};
 
 // Drops every blank outside apostrophes, then as many enclosing bracket pairs as stand at both
 // ends. Throws std::out_of_range when nothing is left to look at.

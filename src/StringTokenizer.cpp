@@ -69,7 +69,8 @@ int stoi(std::string_view text) {
   for (; pos < end; ++pos) {
     const unsigned digit = static_cast<unsigned char>(*pos) - unsigned{'0'};
     value = value * 10 + digit;
-    if (digit > 9 || value > limit) throw AdbException("Nem alakithato szamma: " + std::string(text));
+    if (digit > 9 || value > limit)
+      throw AdbException("Nem alakithato szamma: " + std::string(text));
   }
   return static_cast<int>(negative ? 0 - value : value);
 }

@@ -334,7 +334,8 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
   }
   RecordOrder leftOrder(columnHandles(columns_));
   const std::vector<uint32_t> leftSorted = leftOrder.sortedRows(p);
-  const std::vector<uint32_t> rightSorted = RecordOrder(columnHandles(right->columns_)).sortedRows(q);
+  const std::vector<uint32_t> rightSorted =
+      RecordOrder(columnHandles(right->columns_)).sortedRows(q);
   std::vector<uint32_t> leftRows, rightRows;
   leftRows.reserve(p * q);
   rightRows.reserve(p * q);

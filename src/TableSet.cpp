@@ -76,14 +76,19 @@ TableHandle apply(PendingNode& pending, TableHandle operand) {
   const RelAlgExpr& node = pending.node;
   const Table* left = pending.left.table;
   switch (node.getType()) {
-    case kUnion: return owning(left->make_union(operand.table));
-    case kMinus: return owning(left->make_minus(operand.table));
-    case kProduct: return owning(left->make_product(operand.table));
-    case kProject: return owning(operand.table->make_project(node.extractRight()));
+    case kUnion:
+      return owning(left->make_union(operand.table));
+    case kMinus:
+      return owning(left->make_minus(operand.table));
+    case kProduct:
+      return owning(left->make_product(operand.table));
+    case kProject:
+      return owning(operand.table->make_project(node.extractRight()));
     case kRename:
       operand.table->make_rename(node.extractRight());
       return operand;
-    default: return owning(operand.table->make_select(node.rightSource()));
+    default:
+      return owning(operand.table->make_select(node.rightSource()));
   }
 }
 
@@ -104,7 +109,8 @@ TableHandle TableSet::r_eval(const ExprSource& text) {
         RelAlgExpr node(next);
         if (node.getType() == kTable) {
           value = TableHandle{getTableByName(node.command()), nullptr};
-          if (observer_ != nullptr) observer_->nodeFinished(next.view(), depth, kTable, *value.table);
+          if (observer_ != nullptr)
+            observer_->nodeFinished(next.view(), depth, kTable, *value.table);
           break;
         }
         ExprSource left = node.leftSource();

@@ -1,10 +1,10 @@
-#include "ColumnRanks.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
+
+#include "ColumnRanks.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
-#include "Column.h"
-
 #include <gtest/gtest.h>
 
+#include "Column.h"
 #include "TestSupport.h"
 
 namespace {

@@ -1,9 +1,8 @@
-#include "Condition.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
+#include "Condition.h"
 #include "TestSupport.h"
 
 namespace {
@@ -45,9 +44,15 @@ TEST(Select, ReadsIntegerConstantsLikeAtoi) {
     std::string condition;
     size_t count;
   } cases[] = {
-      {"GT(age, x)", 3},          {"GT(age, '30')", 3},         {"EQ(age, 30abc)", 1},
-      {"EQ(age, +30)", 1},        {"EQ(age, -0)", 0},           {"GT(age, 99999999999)", 0},
-      {"LT(age, -99999999999)", 0}, {"GT(age, -99999999999)", 3}, {"EQ(age, 4294967326)", 0},
+      {"GT(age, x)", 3},
+      {"GT(age, '30')", 3},
+      {"EQ(age, 30abc)", 1},
+      {"EQ(age, +30)", 1},
+      {"EQ(age, -0)", 0},
+      {"GT(age, 99999999999)", 0},
+      {"LT(age, -99999999999)", 0},
+      {"GT(age, -99999999999)", 3},
+      {"EQ(age, 4294967326)", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(select(c.condition).size(), c.count) << c.condition;
 }
@@ -126,8 +131,7 @@ TEST(Lt, ComparesColumnsAndConstants) {
   EXPECT_TRUE(table->lt(2, "name", "boss"));
   EXPECT_FALSE(table->lt(0, "Kisz", "name"));
   EXPECT_EQ(messageOf([&] { table->lt(0, "x", "y"); }), "Ket konstans osszehasonlitasa: x y");
-  EXPECT_EQ(messageOf([&] { table->lt(5, "name", "y"); }),
-            "StrColumn::getVal: t\xFAlindexel\xE9s");
+  EXPECT_EQ(messageOf([&] { table->lt(5, "name", "y"); }), "StrColumn::getVal: t\xFAlindexel\xE9s");
 }
 
 }  // namespace

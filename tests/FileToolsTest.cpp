@@ -1,11 +1,10 @@
-#include "FileTools.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 
+#include "FileTools.h"
 #include "TestSupport.h"
 
 namespace {
@@ -30,14 +29,14 @@ TEST(FileTools, ReportsFilesThatCannotBeOpened) {
   const std::string missing = "/nonexistent/relalg/input.txt";
   EXPECT_EQ(messageOf([&] { read_file(missing); }), "Hiba a fajl megnyitasa soran: " + missing);
   const std::string directory = std::filesystem::temp_directory_path().string();
-  EXPECT_EQ(messageOf([&] { read_file(directory); }),
-            "Hiba a fajl megnyitasa soran: " + directory);
+  EXPECT_EQ(messageOf([&] { read_file(directory); }), "Hiba a fajl megnyitasa soran: " + directory);
   EXPECT_EQ(messageOf([&] { safe_oopen(directory); }),
             "Hiba a fajl megnyitasa soran: " + directory);
 }
 
 TEST(FileTools, ReadsWhatWasWrittenAndReportsFailedWrites) {
-  const std::string path = (std::filesystem::temp_directory_path() / "relalg-filetools.txt").string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "relalg-filetools.txt").string();
   auto out = safe_oopen(path);
   *out << std::string("x\0y\r\n", 5);
   safe_oclose(std::move(out), path);

@@ -1,9 +1,9 @@
-#include "LineReader.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "LineReader.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
-#include "RecordOrder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 #include <random>
 
+#include "RecordOrder.h"
 #include "StringTokenizer.h"
 #include "TestSupport.h"
 
@@ -34,8 +33,10 @@ TEST(RecordOrder, SortIsStableAndMatchesPairwiseComparison) {
 
 TEST(RecordOrder, SortsStringsByUnsignedBytesWithPrefixesFirst) {
   const std::vector<std::string> values = {
-      "b", "", "ab", std::string("ab\0", 3), "abcdefgh", "abcdefghi", "abcdefgh\xFF", "\xE1",
-      "abcdefgha", "B", "ab", std::string("abcdefgh\0", 9), "'z'"};
+      "b",         "",          "ab",           std::string("ab\0", 3),
+      "abcdefgh",  "abcdefghi", "abcdefgh\xFF", "\xE1",
+      "abcdefgha", "B",         "ab",           std::string("abcdefgh\0", 9),
+      "'z'"};
   auto table = makeTable("t(s char(1))");
   auto* column = static_cast<StrColumn*>(table->getColumnByName("s"));
   for (const auto& value : values) column->addVal(value);

@@ -1,11 +1,10 @@
-#include "RelAlgExpr.h"
-
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
 #include "AdbException.h"
+#include "RelAlgExpr.h"
 
 namespace {
 
@@ -14,18 +13,10 @@ TEST(Clean, DropsLooseBlanksAndEnclosingBracketPairs) {
     std::string text;
     std::string expected;
   } cases[] = {
-      {"emp", "emp"},
-      {"(emp)", "emp"},
-      {"((emp))", "emp"},
-      {" ( emp ) ", "emp"},
-      {"em p", "emp"},
-      {"EQ(name, 'Zova Bela')", "EQ(name,'Zova Bela')"},
-      {"(a)x(b)", "a)x(b"},
-      {"()", ""},
-      {"(())", ""},
-      {"(", "("},
-      {"a\tb", "a\tb"},
-      {"' a ' b ' c '", "' a 'b' c '"},
+      {"emp", "emp"},       {"(emp)", "emp"}, {"((emp))", "emp"},
+      {" ( emp ) ", "emp"}, {"em p", "emp"},  {"EQ(name, 'Zova Bela')", "EQ(name,'Zova Bela')"},
+      {"(a)x(b)", "a)x(b"}, {"()", ""},       {"(())", ""},
+      {"(", "("},           {"a\tb", "a\tb"}, {"' a ' b ' c '", "' a 'b' c '"},
   };
   for (const auto& c : cases) EXPECT_EQ(clean(c.text), c.expected) << c.text;
 }

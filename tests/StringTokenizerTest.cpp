@@ -1,5 +1,3 @@
-#include "StringTokenizer.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "AdbException.h"
+#include "StringTokenizer.h"
 
 namespace {
 
@@ -91,17 +90,24 @@ TEST(Stoi, ReadsIntegerFields) {
     const char* text;
     int expected;
   } cases[] = {
-      {"", 0},           {"   ", 0},         {"-", 0},    {"-0", 0},
-      {" 42 ", 42},      {"007", 7},         {"-12", -12}, {"2147483647", INT_MAX},
-      {"-2147483648", INT_MIN}, {"00000000000000000000001", 1},
+      {"", 0},
+      {"   ", 0},
+      {"-", 0},
+      {"-0", 0},
+      {" 42 ", 42},
+      {"007", 7},
+      {"-12", -12},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"00000000000000000000001", 1},
   };
   for (const auto& c : cases) EXPECT_EQ(::stoi(std::string_view(c.text)), c.expected) << c.text;
 }
 
 TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
-  const char* cases[] = {"+5",          "--1",         "1.5",         "x",
-                         "4 2",         "1\t",         "'42'",        "\xE9",
-                         "2147483648",  "-2147483649", "4294967296",  "99999999999999999999999"};
+  const char* cases[] = {"+5",         "--1",         "1.5",        "x",
+                         "4 2",        "1\t",         "'42'",       "\xE9",
+                         "2147483648", "-2147483649", "4294967296", "99999999999999999999999"};
   for (const char* text : cases) {
     try {
       ::stoi(std::string_view(text));

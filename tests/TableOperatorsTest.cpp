@@ -11,8 +11,9 @@ const char* kCopyMismatch = "Nem azonos semaju tablak kozti masolas: ";
 TEST(SortRecords, OrdersIntegersBySignedValueAndStringsByUnsignedBytes) {
   EXPECT_EQ(records(*makeTable("t(i int)", {"10", "9", "-5"})->sortRecords()),
             (Records{"-5", "9", "10"}));
-  EXPECT_EQ(records(*makeTable("t(s char(2))", {"b", "B", "a", "ab", "\xE1", "'z'"})->sortRecords()),
-            (Records{"'z'", "B", "a", "ab", "b", "\xE1"}));
+  EXPECT_EQ(
+      records(*makeTable("t(s char(2))", {"b", "B", "a", "ab", "\xE1", "'z'"})->sortRecords()),
+      (Records{"'z'", "B", "a", "ab", "b", "\xE1"}));
   EXPECT_EQ(records(*makeTable("t(i int, s char(1))", {"2 a", "1 z", "1 b"})->sortRecords()),
             (Records{"1,b", "1,z", "2,a"}));
 }
@@ -157,7 +158,8 @@ TEST(Project, WideTablesFindTheFirstColumnOfAName) {
     record += std::to_string(k) + " ";
   }
   auto wide = makeTable(header + ")", {record});
-  EXPECT_EQ(wide->make_project("c29,c5,c5")->toString(), "result(c29 int, c5 int, c5 int)\n29,5,5\n");
+  EXPECT_EQ(wide->make_project("c29,c5,c5")->toString(),
+            "result(c29 int, c5 int, c5 int)\n29,5,5\n");
   EXPECT_EQ(wide->make_select("EQ(c9, 9)")->recordCount(), 1);
   EXPECT_EQ(wide->make_select("EQ(c9, 39)")->recordCount(), 0);
   EXPECT_EQ(messageOf([&] { wide->make_project("c30"); }), "Hibas projektalas: c30");
@@ -176,10 +178,8 @@ TEST(Rename, RenamesInPlaceFromFlatOrBracketedLists) {
 
 TEST(Rename, RejectsWrongNameCountsKeepingWhatWasRenamed) {
   auto emp = makeTable("emp(n char(1), a int)");
-  EXPECT_EQ(messageOf([&] { emp->make_rename(""); }),
-            "Az atnevez\xE9s nem lehetseges erre: ");
-  EXPECT_EQ(messageOf([&] { emp->make_rename("()"); }),
-            "Az atnevez\xE9s nem lehetseges erre: ()");
+  EXPECT_EQ(messageOf([&] { emp->make_rename(""); }), "Az atnevez\xE9s nem lehetseges erre: ");
+  EXPECT_EQ(messageOf([&] { emp->make_rename("()"); }), "Az atnevez\xE9s nem lehetseges erre: ()");
   EXPECT_EQ(messageOf([&] { emp->make_rename("s(x)"); }),
             "Nincs annyi nev az atnevezeshez, mint ahany oszlop van.");
   EXPECT_EQ(emp->fingerPrint(), "(x char(1), a int)");

@@ -1,10 +1,9 @@
-#include "TableSet.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <stdexcept>
 
+#include "TableSet.h"
 #include "TestSupport.h"
 
 namespace {
@@ -58,7 +57,8 @@ TEST(TableSet, ReportsTheFirstFailureInEvaluationOrder) {
   EXPECT_THROW(tables.evaluate("union(,emp)"), std::out_of_range);
   EXPECT_THROW(tables.evaluate(""), std::out_of_range);
   EXPECT_EQ(tables.result(), nullptr);
-  EXPECT_EQ(messageOf([&] { tables.write_result(nullptr); }), "Meg nincs letrehozva eredmenytabla!");
+  EXPECT_EQ(messageOf([&] { tables.write_result(nullptr); }),
+            "Meg nincs letrehozva eredmenytabla!");
 }
 
 TEST(TableSet, RenameChangesTheCataloguedTableUnderItsOldName) {

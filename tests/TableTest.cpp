@@ -1,9 +1,8 @@
-#include "Table.h"
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "Table.h"
 #include "TestSupport.h"
 
 namespace {
@@ -89,8 +88,7 @@ TEST(Table, RendersTheWorkedExampleByteForByte) {
   auto table = makeTable("emp ( name varchar ( 20 ) ,age int )",
                          {"'Zova Bela', 42", "Nagy 7", "(Toth, -3)"});
   EXPECT_EQ(table->fingerPrint(), "(name char(20), age int)");
-  const std::string expected =
-      "emp(name char(20), age int)\n'Zova Bela',42\nNagy,7\nToth,-3\n";
+  const std::string expected = "emp(name char(20), age int)\n'Zova Bela',42\nNagy,7\nToth,-3\n";
   EXPECT_EQ(table->toString(), expected);
   EXPECT_EQ(table->toString().size(), 58u);
   std::ostringstream written;
