@@ -130,8 +130,8 @@ int main(int argc, char* argv[]) {
 
   if (auto in = readFile(file("in"))) writeFile(input, *in);
   if (fs::exists(file("gen"))) {
-    std::string command = "cd '" + scratch.string() + "' && bash '" +
-                          fs::absolute(file("gen")).string() + "'";
+    std::string command =
+        "cd '" + scratch.string() + "' && bash '" + fs::absolute(file("gen")).string() + "'";
     if (std::system(command.c_str()) != 0) {
       std::cerr << "gen failed\n";
       return 1;
@@ -150,8 +150,8 @@ int main(int argc, char* argv[]) {
 
   const int status = run(args, scratch);
   bool ok = true;
-  ok &= same("exit status", readFile(file("status")).value_or("0\n"),
-             std::to_string(status) + "\n");
+  ok &=
+      same("exit status", readFile(file("status")).value_or("0\n"), std::to_string(status) + "\n");
   ok &= same("stderr", readFile(file("err")).value_or(""),
              readFile(scratch / ".stderr").value_or(""));
   ok &= same("stdout", "", readFile(scratch / ".stdout").value_or(""));
