@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+#include "FileTools.h"
+#include "TableSet.h"
+#include "TestSupport.h"
+#include "TraceReport.h"
+
+namespace {
+
+const char* kTables =
+    "\nemp(name char(20), age int)\nNagy, 7\n'Zova Bela', 42\nKiss, 30\n"
+    "\nd(x char(5))\na\n"
+    "\ne0(y int)\n";
+
+// The trace of one evaluation, with the failure entry when it fails.
+std::string traceOf(const std::string& expression, size_t limit) {
+  TableSet tables(kTables);
+  std::ostringstream out;
+  TraceReport report(out, limit);
+  report.follow(tables);
+  try {
+    tables.evaluate(expression);
+  } catch (const AdbException& error) {
+    report.reportFailure(error.getMessage(), true);
+  } catch (const std::out_of_range&) {
+    report.reportFailure("Ismeretlen hiba", false);
+  }
+  return out.str();
+}
+
+TEST(TraceReport, WritesEachNodeWhenItFinishesIndentedByDepth) {
+  EXPECT_EQ(traceOf("product(rename(emp, s(n, a)), project(emp, a))", 2),
+            "    emp\n"
+            "      table: 3 records, emp(name char(20), age int)\n"
+            "      | Nagy,7\n"
+            "      | 'Zova Bela',42\n"
+            "      | ... and 1 more record\n"
+            "  rename(emp,s(n,a))\n"
+            "    rename: 3 records, s(n char(20), a int)\n"
+            "    renamed in place: the table read as emp now has these names, and the name emp "
+            "still reaches it\n"
+            "    | Nagy,7\n"
+            "    | 'Zova Bela',42\n"
+            "    | ... and 1 more record\n"
+            "    emp\n"
+            "      table: 3 records, s(n char(20), a int)\n"
+            "      renamed earlier in this expression: the name emp reaches the renamed table\n"
+            "      | Nagy,7\n"
+            "      | 'Zova Bela',42\n"
+            "      | ... and 1 more record\n"
+            "  project(emp,a)\n"
+            "    project: 3 records, result(a int)\n"
+            "    | 7\n"
+            "    | 30\n"
+            "    | ... and 1 more record\n"
+            "product(rename(emp, s(n, a)), project(emp, a))\n"
+            "  product: 9 records, result(n char(20), a int, a int)\n"
+            "  | 'Zova Bela',42,7\n"
+            "  | 'Zova Bela',42,30\n"
+            "  | ... and 7 more records\n");
+}
+
+TEST(TraceReport, LimitZeroCountsOnlyAndColumnlessTablesShowTheirName) {
+  EXPECT_EQ(traceOf("rename(project(d, ), r)", 0),
+            "    d\n"
+            "      table: 1 record, d(x char(5))\n"
+            "  project(d,)\n"
+            "    project: 0 records, result\n"
+            "rename(project(d, ), r)\n"
+            "  rename: 0 records, r\n"
+            "  renamed in place: the operand's own table now has these names\n");
+  EXPECT_EQ(traceOf("d", 1), "d\n  table: 1 record, d(x char(5))\n  | a\n");
+}
+
+TEST(TraceReport, ShowsTheFailingNodeWithTheMessageAndItsMeaning) {
+  EXPECT_EQ(traceOf("minus(d, nosuch)", 5),
+            "  d\n"
+            "    table: 1 record, d(x char(5))\n"
+            "    | a\n"
+            "  nosuch\n"
+            "    failed; relalgrun prints:\n"
+            "      Hiba tortent: \n"
+            "      Nincs nosuch nevu tabla.\n"
+            "    meaning: no table of this name is defined in the input file (names are "
+            "case-sensitive)\n");
+  EXPECT_EQ(traceOf("union(,d)", 5),
+            "  (empty operand)\n"
+            "    failed; relalgrun prints:\n"
+            "      Ismeretlen hiba\n"
+            "    meaning: a failure without a message: most often an empty expression, an "
+            "operator word without brackets, or an operator whose first operand is empty, such "
+            "as union(,b)\n");
+}
+
+TEST(TraceReport, FailureBeforeAnyNodeIsShownUnderReading) {
+  std::ostringstream out;
+  TraceReport report(out, 10);
+  report.reportFailure("Tabla nelkuli rekord: x", true);
+  EXPECT_EQ(out.str(),
+            "reading the input file\n"
+            "  failed; relalgrun prints:\n"
+            "    Hiba tortent: \n"
+            "    Tabla nelkuli rekord: x\n"
+            "  meaning: a record line stands before any header line; each table starts with an "
+            "empty line and a header line\n");
+}
+
+// Deep nodes stay at a bounded indentation with their depth written out, and long texts are
+// shortened, so that a trace grows in proportion to the expression.
+TEST(TraceReport, BoundsIndentationAndTextLengthOfDeepExpressions) {
+  std::string expression = "emp";
+  for (int k = 0; k < 30; ++k) expression = "project(" + expression + ",age)";
+  const std::string trace = traceOf(expression, 0);
+  EXPECT_EQ(trace.substr(0, trace.find('\n')), std::string(40, ' ') + "[depth 30] emp");
+  const std::string rootHeading =
+      expression.substr(0, 160) + " ... (" + std::to_string(expression.size()) + " bytes)\n";
+  EXPECT_NE(trace.find("\n" + rootHeading + "  project: 3 records, result(age int)\n"),
+            std::string::npos);
+}
+
+// Every message the core raises, each produced by the code that raises it, except the two that
+// need billions of records or bytes.
+std::vector<std::string> raisedMessages() {
+  auto evaluated = [](const std::string& expression) {
+    return messageOf([&] { TableSet(kTables).evaluate(expression); });
+  };
+  auto read = [](const std::string& lines) { return messageOf([&] { TableSet tables(lines); }); };
+  std::string big = "\nl(a int)\n";
+  for (int k = 0; k < 46341; ++k) big += "1\n";
+  TableSet bigTables(big);
+  std::unique_ptr<Table> strings = makeTable("t(s char(1))");
+  std::unique_ptr<Table> ints = makeTable("t(i int)");
+  return {
+      evaluated("nosuch"),
+      messageOf([&] { strings->getval_s("x", 0); }),
+      evaluated("union(emp)"),
+      evaluated("union(emp"),
+      evaluated("select(emp, FOO(age, 1))"),
+      evaluated("select(emp, EQ(1, 2))"),
+      evaluated("select(emp, EQ(name, age))"),
+      evaluated("union(emp, d)"),
+      evaluated("union(e0, d)"),
+      evaluated("project(emp, x)"),
+      evaluated("rename(emp, )"),
+      evaluated("rename(emp, s(a))"),
+      evaluated("rename(emp, s(a, b, c))"),
+      messageOf([&] { bigTables.evaluate("product(l, l)"); }),
+      "Tul sok rekord a tablaban: result",
+      "Tul hosszu kifejezes.",
+      read("\nt(a int)\nx\n"),
+      read("\nt(a int, b int)\n1\n"),
+      read("\nt(a int)\n1, 2\n"),
+      read("\n \n"),
+      read("x\n"),
+      messageOf([] { read_file("/nonexistent/in.txt"); }),
+      messageOf([] { read_file("/proc/self/mem"); }),
+      messageOf([] {
+        std::ostringstream failed;
+        failed.setstate(std::ios::badbit);
+        check_written(failed, "out.txt");
+      }),
+      messageOf([&] { strings->getRecord(0); }),
+      messageOf([&] { ints->getRecord(0); }),
+      messageOf([] { TableSet(kTables).write_result(nullptr); }),
+      "Ismeretlen hiba",
+  };
+}
+
+TEST(ExplainFailure, EveryRaisedMessageHasAnExplanationOfItsOwn) {
+  const std::string unknown(explainFailure("Valami mas"));
+  std::set<std::string> explanations;
+  for (const std::string& message : raisedMessages()) {
+    const std::string explanation(explainFailure(message));
+    EXPECT_NE(explanation, unknown) << message;
+    EXPECT_TRUE(explanations.insert(explanation).second) << "shared explanation: " << message;
+  }
+  EXPECT_EQ(unknown, "no explanation is known for this message");
+}
+
+// A literal that opens an AdbException message in src/, with its \xHH escapes decoded.
+std::vector<std::string> messageLiteralsOfTheSources() {
+  const std::regex thrown(R"re(AdbException\("((?:[^"\\]|\\.)*)")re");
+  const std::regex escape(R"re(\\x([0-9A-Fa-f]{2}))re");
+  std::vector<std::string> literals;
+  for (const auto& entry : std::filesystem::directory_iterator(RELALG_SOURCE_DIR)) {
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    for (std::sregex_iterator it(text.begin(), text.end(), thrown), end; it != end; ++it) {
+      std::string literal = (*it)[1];
+      std::smatch hex;
+      while (std::regex_search(literal, hex, escape)) {
+        const char byte = static_cast<char>(std::stoi(hex[1], nullptr, 16));
+        literal.replace(static_cast<size_t>(hex.position(0)), 4, 1, byte);
+      }
+      literals.push_back(literal);
+    }
+  }
+  return literals;
+}
+
+TEST(ExplainFailure, TheRaisedMessagesCoverEveryMessageOfTheSources) {
+  const std::vector<std::string> messages = raisedMessages();
+  const std::vector<std::string> literals = messageLiteralsOfTheSources();
+  EXPECT_GE(literals.size(), 25u);
+  for (const std::string& literal : literals) {
+    bool covered = false;
+    for (const std::string& message : messages) covered |= message.starts_with(literal);
+    EXPECT_TRUE(covered) << "no explained message starts with: " << literal;
+  }
+}
+
+}  // namespace
