@@ -11,8 +11,10 @@
 //           folder as expected-out)
 //   err     the expected standard error (default: empty)
 //   status  the expected exit status (default: 0)
-// Standard output must stay empty. A mismatch prints the first differing byte and both sides
-// around it.
+//   stdout  the expected standard output (default: empty)
+//   program the name of another executable to run, one that lies beside relalgrun (such as
+//           relalgtrace); its case has no output file to check
+// A mismatch prints the first differing byte and both sides around it.
 //
 // e2e_runner <relalgrun> --example <name.txt> checks an example of examples/ the same way: its
 // input is name.txt, and name.out, name.err and name.status beside it play the parts of out, err
@@ -120,9 +122,11 @@ int main(int argc, char* argv[]) {
                  "       e2e_runner <relalgrun> --example <name.txt>\n";
     return 2;
   }
-  const fs::path program = fs::absolute(argv[1]);
+  fs::path program = fs::absolute(argv[1]);
   const fs::path where = argv[example ? 3 : 2];
   auto file = [&](const std::string& name) { return caseFile(where, example, name); };
+  const std::optional<std::string> otherProgram = readFile(file("program"));
+  if (otherProgram) program.replace_filename(otherProgram->substr(0, otherProgram->find('\n')));
   std::string pattern = (fs::temp_directory_path() / "relalg-e2e-XXXXXX").string();
   const fs::path scratch = mkdtemp(pattern.data());
   const fs::path input = scratch / "in.txt";
@@ -154,8 +158,9 @@ int main(int argc, char* argv[]) {
       same("exit status", readFile(file("status")).value_or("0\n"), std::to_string(status) + "\n");
   ok &= same("stderr", readFile(file("err")).value_or(""),
              readFile(scratch / ".stderr").value_or(""));
-  ok &= same("stdout", "", readFile(scratch / ".stdout").value_or(""));
-  if (args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
+  ok &= same("stdout", readFile(file("stdout")).value_or(""),
+             readFile(scratch / ".stdout").value_or(""));
+  if (!otherProgram && args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
     auto expected = readFile(file("out"));
     if (!expected) expected = readFile(scratch / "expected-out");
     if (!expected) expected = pre;
