@@ -1,0 +1,217 @@
+// Checks that relalgtrace never disagrees with relalgrun. For every end-to-end case of relalgrun
+// that runs it on an input file (a case folder without a program file whose arguments, if given,
+// start with @IN@; its input is the case's in, or what its gen script makes), and for every
+// name.txt of the examples folder, it runs both programs on that input in a scratch folder and
+// requires:
+//   - the same exit status;
+//   - on success, that the last table of the trace (the entry of the whole expression) is the
+//     result table that relalgrun wrote below the copy of the input: the same header line and
+//     the same records;
+//   - on failure, that the lines the trace says relalgrun prints are relalgrun's standard error.
+// Inputs larger than 512 KiB (the cases of huge lines, tables and nestings) are left out: each
+// would cost seconds, and their own cases check relalgrun on them.
+// Usage: trace_agreement <relalgrun> <relalgtrace> <cases folder> <examples folder>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileTools.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uintmax_t kMaxInputBytes = 512 * 1024;
+
+std::optional<std::string> readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome run(const std::vector<fs::path>& argv, const fs::path& scratch) {
+  pid_t child = fork();
+  if (child == 0) {
+    int out = open((scratch / ".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open((scratch / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<char*> args;
+    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+          readFile(scratch / ".stdout").value_or(""), readFile(scratch / ".stderr").value_or("")};
+}
+
+// The header that a summary line "  <kind>: <count> record(s), <header>" of a depth-0 entry
+// gives, or nothing for any other line.
+std::optional<std::string> summaryHeader(const std::string& line) {
+  size_t at = 2;
+  if (!line.starts_with("  ")) return std::nullopt;
+  while (at < line.size() && line[at] >= 'a' && line[at] <= 'z') ++at;
+  if (at == 2 || line.compare(at, 2, ": ") != 0) return std::nullopt;
+  const size_t digits = at += 2;
+  while (at < line.size() && line[at] >= '0' && line[at] <= '9') ++at;
+  if (at == digits) return std::nullopt;
+  for (std::string_view noun : {" record, ", " records, "}) {
+    if (line.compare(at, noun.size(), noun) == 0) return line.substr(at + noun.size());
+  }
+  return std::nullopt;
+}
+
+// The result table of the trace: the header of the whole expression's entry, then its records.
+std::vector<std::string> lastTableOf(const std::string& trace) {
+  const std::vector<std::string> lines = linesOf(trace);
+  std::vector<std::string> table;
+  for (size_t k = lines.size(); k-- > 0;) {
+    const std::optional<std::string> header = summaryHeader(lines[k]);
+    if (!header) continue;
+    table.push_back(*header);
+    for (size_t r = k + 1; r < lines.size(); ++r) {
+      if (lines[r].starts_with("  | ")) table.push_back(lines[r].substr(4));
+    }
+    break;
+  }
+  return table;
+}
+
+// What the trace says relalgrun prints on standard error.
+std::string reportedErrorOf(const std::string& trace) {
+  const std::vector<std::string> lines = linesOf(trace);
+  const std::string said = "failed; relalgrun prints:";
+  std::string error;
+  for (size_t k = lines.size(); k-- > 0;) {
+    if (!lines[k].ends_with(said)) continue;
+    const std::string indent(lines[k].size() - said.size() + 2, ' ');
+    for (size_t m = k + 1; m < lines.size() && lines[m].starts_with(indent); ++m) {
+      error += lines[m].substr(indent.size()) + "\n";
+    }
+    break;
+  }
+  return error;
+}
+
+// Runs both programs on scratch/in.txt; returns a description of their disagreement, or "".
+std::string disagreement(const fs::path& relalgrun, const fs::path& relalgtrace,
+                         const fs::path& scratch) {
+  const fs::path input = scratch / "in.txt";
+  const Outcome plain = run({relalgrun, input, scratch / "out.txt"}, scratch);
+  const std::string output = readFile(scratch / "out.txt").value_or("");
+  std::ostringstream copy;
+  copy_content(readFile(input).value_or(""), copy);
+  const std::vector<std::string> result =
+      plain.status == 0 ? linesOf(output.substr(std::min(copy.str().size(), output.size())))
+                        : std::vector<std::string>{};
+  // One record more than relalgrun's result has, so that an extra record would show.
+  const Outcome traced =
+      run({relalgtrace, "--limit=" + std::to_string(result.size()), "--", input}, scratch);
+
+  if (plain.status != traced.status) {
+    return "exit status " + std::to_string(plain.status) + " from relalgrun, " +
+           std::to_string(traced.status) + " from relalgtrace";
+  }
+  if (plain.status == 0 && lastTableOf(traced.out) != result) {
+    return "the last table of the trace is not relalgrun's result";
+  }
+  if (plain.status != 0 && reportedErrorOf(traced.out) != plain.err) {
+    return "the trace reports\n" + reportedErrorOf(traced.out) + "but relalgrun printed\n" +
+           plain.err;
+  }
+  return "";
+}
+
+// Whether the case runs relalgrun on an input file.
+bool runsOnInput(const fs::path& folder) {
+  if (fs::exists(folder / "program")) return false;
+  if (!fs::exists(folder / "in") && !fs::exists(folder / "gen")) return false;
+  const std::optional<std::string> args = readFile(folder / "args");
+  return !args || args->starts_with("@IN@\n");
+}
+
+// Makes the case's input in scratch; false when its gen script fails.
+bool makeInput(const fs::path& source, const fs::path& scratch) {
+  if (fs::is_regular_file(source)) {
+    fs::copy_file(source, scratch / "in.txt");
+    return true;
+  }
+  if (fs::exists(source / "in")) fs::copy_file(source / "in", scratch / "in.txt");
+  if (!fs::exists(source / "gen")) return true;
+  const std::string command =
+      "cd '" + scratch.string() + "' && bash '" + fs::absolute(source / "gen").string() + "'";
+  return std::system(command.c_str()) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  if (argc != 5) {
+    std::cerr << "usage: trace_agreement <relalgrun> <relalgtrace> <cases folder> "
+                 "<examples folder>\n";
+    return 2;
+  }
+  const fs::path relalgrun = fs::absolute(argv[1]);
+  const fs::path relalgtrace = fs::absolute(argv[2]);
+  std::vector<fs::path> sources;
+  for (const auto& entry : fs::directory_iterator(argv[3])) {
+    if (entry.is_directory() && runsOnInput(entry.path())) sources.push_back(entry.path());
+  }
+  for (const auto& entry : fs::directory_iterator(argv[4])) {
+    if (entry.path().extension() == ".txt") sources.push_back(entry.path());
+  }
+  std::sort(sources.begin(), sources.end());
+
+  int failures = 0;
+  int skipped = 0;
+  for (const fs::path& source : sources) {
+    std::string pattern = (fs::temp_directory_path() / "relalg-agree-XXXXXX").string();
+    const fs::path scratch = mkdtemp(pattern.data());
+    std::string problem;
+    if (!makeInput(source, scratch)) {
+      problem = "its gen script failed";
+    } else if (fs::file_size(scratch / "in.txt") > kMaxInputBytes) {
+      ++skipped;
+    } else {
+      problem = disagreement(relalgrun, relalgtrace, scratch);
+    }
+    if (!problem.empty()) {
+      std::cerr << source.filename().string() << ": " << problem << "\n";
+      ++failures;
+    }
+    fs::remove_all(scratch);
+  }
+  std::cout << sources.size() - skipped << " inputs compared (" << skipped
+            << " larger ones left out), " << failures << " disagreements\n";
+  return failures == 0 ? 0 : 1;
+}
