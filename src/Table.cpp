@@ -324,7 +324,8 @@ std::unique_ptr<Table> Table::make_minus(const Table* right) const {
 }
 
 // The sorted product is the pairing of the sorted operands: for each run of equal left records,
-// every right record in order, each paired with every left record of the run.
+// every right record in order, each paired with every left record of the run. The result is
+// gathered a run at a time.
 std::unique_ptr<Table> Table::make_product(const Table* right) const {
   const size_t p = static_cast<size_t>(recordCount());
   const size_t q = static_cast<size_t>(right->recordCount());
@@ -336,26 +337,24 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
   const std::vector<uint32_t> leftSorted = leftOrder.sortedRows(p);
   const std::vector<uint32_t> rightSorted =
       RecordOrder(columnHandles(right->columns_)).sortedRows(q);
+  std::vector<std::unique_ptr<Column>> columns;
+  for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
+  for (const auto& column : right->columns_) columns.push_back(column->cloneEmpty());
   std::vector<uint32_t> leftRows, rightRows;
-  leftRows.reserve(p * q);
-  rightRows.reserve(p * q);
   for (size_t runStart = 0, runEnd = 0; runStart < p; runStart = runEnd) {
     while (runEnd < p && leftOrder.compare(leftSorted[runStart], leftSorted[runEnd]) == 0) {
       ++runEnd;
     }
+    leftRows.clear();
+    rightRows.clear();
     for (uint32_t rightRow : rightSorted) {
-      for (size_t k = runStart; k < runEnd; ++k) {
-        leftRows.push_back(leftSorted[k]);
-        rightRows.push_back(rightRow);
-      }
+      leftRows.insert(leftRows.end(), leftSorted.begin() + runStart, leftSorted.begin() + runEnd);
+      rightRows.insert(rightRows.end(), runEnd - runStart, rightRow);
     }
-  }
-  std::vector<std::unique_ptr<Column>> columns;
-  for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
-  for (const auto& column : right->columns_) columns.push_back(column->cloneEmpty());
-  for (size_t k = 0; k < columns_.size(); ++k) columns[k]->gather(*columns_[k], leftRows);
-  for (size_t k = 0; k < right->columns_.size(); ++k) {
-    columns[columns_.size() + k]->gather(*right->columns_[k], rightRows);
+    for (size_t k = 0; k < columns_.size(); ++k) columns[k]->gather(*columns_[k], leftRows);
+    for (size_t k = 0; k < right->columns_.size(); ++k) {
+      columns[columns_.size() + k]->gather(*right->columns_[k], rightRows);
+    }
   }
   return std::make_unique<Table>(resultTableName(), std::move(columns));
 }
