@@ -25,8 +25,8 @@ struct Explanation {
 // The first row whose prefix and suffix both fit the message explains it.
 constexpr Explanation kExplanations[] = {
     {"Ismeretlen hiba", "",
-     "a failure without a message: most often an empty expression, an operator word without "
-     "brackets, or an operator whose first operand is empty, such as union(,b)"},
+     "a failure without a message: an empty expression or operand, as in union(,b), an operator "
+     "word or a condition without brackets, or a lack of memory"},
     {"Nincs annyi nev az atnevezeshez, mint ahany oszlop van.", "",
      "rename lists fewer column names than its operand has columns"},
     {"Tobb nev az atnevezeshez, mint a tabla oszlopainak szama!", "",
@@ -39,22 +39,25 @@ constexpr Explanation kExplanations[] = {
     {"Nincs ", " nevu oszlop.", "the table has no column of this name (names are case-sensitive)"},
     {"Hibas projektalas: ", "",
      "project lists a column that its operand does not have (names are case-sensitive)"},
-    {"Helytelen zarojelezes: ", "", "the brackets of this expression or condition do not pair up"},
+    {"Helytelen zarojelezes: ", "",
+     "an operator or condition got one operand where it needs two: its bracket closes before "
+     "any comma, as in union(a)"},
     {"HIBA: helytelen kifejezes: ", "",
-     "an operator or comparison needs two operands, separated by a comma outside inner brackets"},
+     "a bracket opens but no comma follows at its level: a closing bracket or a comma is "
+     "missing, as in union(a"},
     {"Nem sikerult kiertekelni a kifejezest: ", "",
      "this is not a condition: a condition is EQ, NEQ, LT, LTE, GT, GTE, AND, OR or NOT, in "
      "upper case"},
     {"Ket konstans osszehasonlitasa: ", "",
-     "a comparison needs a column of the table on at least one side, but both operands are "
-     "constants here"},
+     "neither operand of a comparison is a column of the table: usually a misspelt column name "
+     "or one in the wrong case"},
     {"Nem azonos tipusu oszlopok: ", "", "a comparison sets an int column against a string column"},
     {"Nem azonos semaju tablak osszehasonlitasa: ", "",
      "union and minus need operands with the same schema: the same column names, types and "
      "widths in the same order"},
     {"Nem azonos semaju tablak kozti masolas: ", "",
-     "union needs operands with the same schema: the same column names, types and widths in the "
-     "same order"},
+     "the operands of a union whose left operand is empty differ in column names, types, "
+     "widths or order"},
     {"A szorzat tul sok rekordot adna: ", "",
      "the product would hold more records than a table can (2147483647)"},
     {"Tul sok rekord a tablaban: ", "",
@@ -63,7 +66,8 @@ constexpr Explanation kExplanations[] = {
      "an int column needs a whole number from -2147483648 to 2147483647, without blanks or "
      "other characters"},
     {"Kevesebb adat a rekordban, mint ahany oszlop van.", "",
-     "a record line has fewer values than its table has columns"},
+     "a record line has fewer values than its table has columns (an apostrophe without a "
+     "partner takes the rest of the line)"},
     {"Tobb adat mint a tabla oszlopainak szama!", "",
      "a record line has more values than its table has columns; a value holding blanks, commas "
      "or brackets must be written in apostrophes"},

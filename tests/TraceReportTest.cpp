@@ -94,9 +94,8 @@ TEST(TraceReport, ShowsTheFailingNodeWithTheMessageAndItsMeaning) {
             "  (empty operand)\n"
             "    failed; relalgrun prints:\n"
             "      Ismeretlen hiba\n"
-            "    meaning: a failure without a message: most often an empty expression, an "
-            "operator word without brackets, or an operator whose first operand is empty, such "
-            "as union(,b)\n");
+            "    meaning: a failure without a message: an empty expression or operand, as in "
+            "union(,b), an operator word or a condition without brackets, or a lack of memory\n");
 }
 
 TEST(TraceReport, FailureBeforeAnyNodeIsShownUnderReading) {
