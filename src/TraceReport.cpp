@@ -178,14 +178,14 @@ void TraceReport::writeRenameNote(int kind, const Table& table, const std::strin
   if (kind != kRename && !(kind == kTable && renamed_.contains(&table))) return;
   const std::string* key = catalogue_ != nullptr ? catalogue_->catalogueKeyOf(&table) : nullptr;
   if (kind == kTable) {
-    out_ << indent << "  renamed earlier in this expression: the name " << *key
+    out_ << indent << "  renamed earlier in this expression: " << *key
          << " reaches the renamed table\n";
   } else if (key == nullptr) {
-    out_ << indent << "  renamed in place: the operand's own table now has these names\n";
+    out_ << indent << "  renamed in place: the operand's own table got the new names\n";
   } else {
     renamed_.insert(&table);
-    out_ << indent << "  renamed in place: the table read as " << *key
-         << " now has these names, and the name " << *key << " still reaches it\n";
+    out_ << indent << "  renamed in place: the table read as " << *key << ", which the name "
+         << *key << " still reaches\n";
   }
 }
 

@@ -44,14 +44,13 @@ TEST(TraceReport, WritesEachNodeWhenItFinishesIndentedByDepth) {
             "      | ... and 1 more record\n"
             "  rename(emp,s(n,a))\n"
             "    rename: 3 records, s(n char(20), a int)\n"
-            "    renamed in place: the table read as emp now has these names, and the name emp "
-            "still reaches it\n"
+            "    renamed in place: the table read as emp, which the name emp still reaches\n"
             "    | Nagy,7\n"
             "    | 'Zova Bela',42\n"
             "    | ... and 1 more record\n"
             "    emp\n"
             "      table: 3 records, s(n char(20), a int)\n"
-            "      renamed earlier in this expression: the name emp reaches the renamed table\n"
+            "      renamed earlier in this expression: emp reaches the renamed table\n"
             "      | Nagy,7\n"
             "      | 'Zova Bela',42\n"
             "      | ... and 1 more record\n"
@@ -75,7 +74,7 @@ TEST(TraceReport, LimitZeroCountsOnlyAndColumnlessTablesShowTheirName) {
             "    project: 0 records, result\n"
             "rename(project(d, ), r)\n"
             "  rename: 0 records, r\n"
-            "  renamed in place: the operand's own table now has these names\n");
+            "  renamed in place: the operand's own table got the new names\n");
   EXPECT_EQ(traceOf("d", 1), "d\n  table: 1 record, d(x char(5))\n  | a\n");
 }
 
