@@ -6,9 +6,9 @@
 //     result table that relalgrun wrote below the copy of the input: the same header line and
 //     the same records;
 //   - on failure, that the lines the trace says relalgrun prints are relalgrun's standard error.
-// An input larger than 512 KiB (the cases of huge lines, tables and nestings) is left out: it
-// would cost seconds, and its own case checks relalgrun on it.
-// Usage: trace_agreement <relalgrun> <relalgtrace> <case folder | name.txt>
+// An input larger than max_bytes (512 KiB by default, which leaves out the cases of huge lines,
+// tables and nestings) is left out: it would cost seconds, and its own case checks relalgrun on it.
+// Usage: trace_agreement <relalgrun> <relalgtrace> <case folder | name.txt> [max_bytes]
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uintmax_t kMaxInputBytes = 512 * 1024;
+constexpr uintmax_t kDefaultMaxInputBytes = 512 * 1024;
 
 std::optional<std::string> readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -166,17 +166,19 @@ bool makeInput(const fs::path& source, const fs::path& scratch) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (argc != 4) {
-    std::cerr << "usage: trace_agreement <relalgrun> <relalgtrace> <case folder | name.txt>\n";
+  if (argc != 4 && argc != 5) {
+    std::cerr << "usage: trace_agreement <relalgrun> <relalgtrace> <case folder | name.txt> "
+                 "[max_bytes]\n";
     return 2;
   }
+  const uintmax_t maxInputBytes = argc == 5 ? std::stoull(argv[4]) : kDefaultMaxInputBytes;
   std::string pattern = (fs::temp_directory_path() / "relalg-agree-XXXXXX").string();
   const fs::path scratch = mkdtemp(pattern.data());
   std::string problem;
   if (!makeInput(argv[3], scratch)) {
     problem = "its gen script failed";
-  } else if (fs::file_size(scratch / "in.txt") > kMaxInputBytes) {
-    std::cout << "input larger than 512 KiB, left out\n";
+  } else if (fs::file_size(scratch / "in.txt") > maxInputBytes) {
+    std::cout << "input larger than " << maxInputBytes << " bytes, left out\n";
   } else {
     problem = disagreement(fs::absolute(argv[1]), fs::absolute(argv[2]), scratch);
   }
