@@ -137,7 +137,7 @@ Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, O
   if (comparison.type == Column::INTEGER) {
     comparison.number = atoiValue(b);
   } else {
-    comparison.text = std::string(b);
+    comparison.text = b;
   }
   return comparison;
 }
@@ -154,7 +154,7 @@ bool Condition::evaluate(const Comparison& comparison, size_t row) {
     std::string_view a = static_cast<const StrColumn*>(comparison.left)->view(row);
     std::string_view b = comparison.right != nullptr
                              ? static_cast<const StrColumn*>(comparison.right)->view(row)
-                             : std::string_view(comparison.text);
+                             : comparison.text;
     order = threeWay(a, b);
   }
   switch (comparison.op) {

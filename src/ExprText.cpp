@@ -13,33 +13,31 @@ constexpr uint32_t kUnmatched = std::numeric_limits<uint32_t>::max();
 
 ExprText::ExprText(std::string text, bool cleaned) : text_(std::move(text)), cleaned_(cleaned) {
   if (text_.size() >= kUnmatched) throw AdbException("Tul hosszu kifejezes.");
-  std::vector<uint32_t> pending;  // ordinals of the brackets still open
   for (uint32_t pos = 0; pos < text_.size(); ++pos) {
-    switch (text_[pos]) {
-      case '(':
-        pending.push_back(static_cast<uint32_t>(opens_.size()));
-        opens_.push_back(pos);
-        closes_.push_back(kUnmatched);
-        break;
-      case ')':
-        if (!pending.empty()) {
-          closes_[pending.back()] = pos;
-          pending.pop_back();
-        }
-        break;
-      case '\'':
-        quotes_.push_back(pos);
-        break;
-      case ' ':
-        blanks_.push_back(pos);
-        break;
-      default:
-        break;
-    }
+    if (text_[pos] == '\'') quotes_.push_back(pos);
+    if (text_[pos] == ' ') blanks_.push_back(pos);
   }
 }
 
+// Pairs the brackets when a node first asks: a text that is only cleaned into another one
+// never needs its pairs.
+void ExprText::indexBrackets() const {
+  std::vector<uint32_t> pending;  // ordinals of the brackets still open
+  for (uint32_t pos = 0; pos < text_.size(); ++pos) {
+    if (text_[pos] == '(') {
+      pending.push_back(static_cast<uint32_t>(opens_.size()));
+      opens_.push_back(pos);
+      closes_.push_back(kUnmatched);
+    } else if (text_[pos] == ')' && !pending.empty()) {
+      closes_[pending.back()] = pos;
+      pending.pop_back();
+    }
+  }
+  bracketsIndexed_ = true;
+}
+
 size_t ExprText::closingBracket(size_t open) const {
+  if (!bracketsIndexed_) indexBrackets();
   auto it = std::lower_bound(opens_.begin(), opens_.end(), open);
   if (it == opens_.end() || *it != open) return npos;
   uint32_t close = closes_[static_cast<size_t>(it - opens_.begin())];

@@ -27,12 +27,15 @@ class ExprText {
   bool hasBlank(size_t begin, size_t end) const;
 
  private:
+  void indexBrackets() const;
+
   std::string text_;
   bool cleaned_;
-  std::vector<uint32_t> opens_;   // positions of opening brackets, ascending
-  std::vector<uint32_t> closes_;  // closes_[k] closes opens_[k]; kUnmatched when nothing does
   std::vector<uint32_t> quotes_;  // positions of apostrophes, ascending
   std::vector<uint32_t> blanks_;  // positions of blanks, ascending
+  mutable bool bracketsIndexed_ = false;
+  mutable std::vector<uint32_t> opens_;   // positions of opening brackets, ascending
+  mutable std::vector<uint32_t> closes_;  // closes_[k] closes opens_[k], or kUnmatched
 };
 
 class ExprSource {

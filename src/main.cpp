@@ -19,14 +19,14 @@ void run(const std::string& inputPath, const std::string& outputPath) {
   LineReader lines(input);
   std::string_view firstLine;
   lines.next(firstLine);
-  const std::string expression(firstLine);
+  std::string expression(firstLine);
   TableSet catalogue(lines.rest());
 
   std::unique_ptr<std::ofstream> output = safe_oopen(outputPath);
   copy_content(input, *output);
   check_written(*output, outputPath);
   std::string().swap(input);  // the tables hold copies of their values
-  catalogue.evaluate(expression);
+  catalogue.evaluate(std::move(expression));
   catalogue.write_result(output.get());
   safe_oclose(std::move(output), outputPath);
 }

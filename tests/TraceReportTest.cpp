@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -113,22 +112,34 @@ TEST(ExplainFailure, EveryRaisedMessageHasAnExplanationOfItsOwn) {
   EXPECT_EQ(unknown, "no explanation is known for this message");
 }
 
-// A literal that opens an AdbException message in src/, with its \xHH escapes decoded.
+// The string literal that starts at text[pos], just after its opening quote, with its \xHH
+// escapes decoded.
+std::string literalAt(const std::string& text, size_t pos) {
+  std::string literal;
+  while (pos < text.size() && text[pos] != '"') {
+    if (text[pos] == '\\' && pos + 3 < text.size() && text[pos + 1] == 'x') {
+      literal.push_back(static_cast<char>(std::stoi(text.substr(pos + 2, 2), nullptr, 16)));
+      pos += 4;
+    } else if (text[pos] == '\\' && pos + 1 < text.size()) {
+      literal.push_back(text[pos + 1]);
+      pos += 2;
+    } else {
+      literal.push_back(text[pos++]);
+    }
+  }
+  return literal;
+}
+
+// A literal that opens an AdbException message in src/.
 std::vector<std::string> messageLiteralsOfTheSources() {
-  const std::regex thrown(R"re(AdbException\("((?:[^"\\]|\\.)*)")re");
-  const std::regex escape(R"re(\\x([0-9A-Fa-f]{2}))re");
+  const std::string opening = "AdbException(\"";
   std::vector<std::string> literals;
   for (const auto& entry : std::filesystem::directory_iterator(RELALG_SOURCE_DIR)) {
     std::ifstream in(entry.path());
     const std::string text((std::istreambuf_iterator<char>(in)), {});
-    for (std::sregex_iterator it(text.begin(), text.end(), thrown), end; it != end; ++it) {
-      std::string literal = (*it)[1];
-      std::smatch hex;
-      while (std::regex_search(literal, hex, escape)) {
-        const char byte = static_cast<char>(std::stoi(hex[1], nullptr, 16));
-        literal.replace(static_cast<size_t>(hex.position(0)), 4, 1, byte);
-      }
-      literals.push_back(literal);
+    for (size_t pos = text.find(opening); pos != std::string::npos;
+         pos = text.find(opening, pos + 1)) {
+      literals.push_back(literalAt(text, pos + opening.size()));
     }
   }
   return literals;
