@@ -86,13 +86,16 @@ uint64_t chunkAt(std::string_view value, size_t offset) {
   return chunk;
 }
 
-// The ranks of the values at rows, in the order of rows. The values are sorted eight bytes at a
-// time: by their first chunk, then each run that agrees on it and goes on by the next chunk,
-// and so on, so that long shared beginnings are compared as numbers, never byte by byte.
+// The ranks of the values at rows, in the order of rows. The values are sorted sixteen bytes at
+// a time, taken as two numbers: by their first sixteen bytes, then each run that agrees on them
+// and goes on by the next sixteen, and so on, so that long shared beginnings are compared as
+// numbers, never byte by byte.
 Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
+  constexpr size_t kWidth = 16;
   struct Entry {
-    uint64_t chunk;
-    uint32_t left;  // bytes left from the chunk's start, capped at 9: more than the chunk
+    uint64_t high;
+    uint64_t low;
+    uint32_t left;  // bytes left from the chunk's start, capped at kWidth + 1: more than it
     uint32_t index;
   };
   struct Run {
@@ -103,15 +106,19 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
   std::vector<uint8_t> startsGroup(rows.size(), 0);
   std::vector<Run> runs{{0, rows.size(), 0}};
   auto before = [](const Entry& a, const Entry& b) {
-    return a.chunk != b.chunk ? a.chunk < b.chunk : a.left < b.left;
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
+    return a.left < b.left;
   };
   while (!runs.empty()) {
     const Run run = runs.back();
     runs.pop_back();
     for (size_t k = run.begin; k < run.end; ++k) {
       std::string_view value = column.view(rows[entries[k].index]);
-      entries[k].chunk = chunkAt(value, run.offset);
-      entries[k].left = static_cast<uint32_t>(std::min<size_t>(value.size() - run.offset, 9));
+      entries[k].high = chunkAt(value, run.offset);
+      entries[k].low = chunkAt(value, run.offset + 8);
+      entries[k].left =
+          static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
     }
     std::sort(entries.begin() + run.begin, entries.begin() + run.end, before);
     for (size_t k = run.begin + 1; k < run.end; ++k) {
@@ -121,7 +128,9 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
     for (size_t k = run.begin; k < run.end;) {
       size_t next = k + 1;
       while (next < run.end && !startsGroup[next]) ++next;
-      if (entries[k].left > 8 && next - k > 1) runs.push_back({k, next, run.offset + 8});
+      if (entries[k].left > kWidth && next - k > 1) {
+        runs.push_back({k, next, run.offset + kWidth});
+      }
       k = next;
     }
   }
