@@ -1,6 +1,7 @@
 #include "Column.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "AdbException.h"
 
@@ -17,6 +18,19 @@ void reserveMore(Container& container, size_t more) {
   size_t wanted = container.size() + more;
   if (wanted > container.capacity()) {
     container.reserve(std::max(wanted, container.capacity() + container.capacity() / 2));
+  }
+}
+
+// Copies a few bytes without a library call for the short values that are most common.
+void copyBytes(char* to, const char* from, size_t size) {
+  if (size >= 8 && size <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + size - 8, from + size - 8, 8);
+  } else if (size >= 4 && size < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + size - 4, from + size - 4, 4);
+  } else {
+    std::memcpy(to, from, size);
   }
 }
 
@@ -48,7 +62,20 @@ void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   size_t bytes = 0;
   for (uint32_t row : rows) bytes += from.view(row).size();
   reserve(rows.size(), bytes);
-  for (uint32_t row : rows) append(from.view(row));
+  size_t end = bytes_.size();
+  bytes_.resize(end + bytes);
+  if (!wideOffsets_.empty() || bytes_.size() > kNarrowLimit) {
+    // Rare: the block outgrows 32-bit offsets on the way.
+    bytes_.resize(end);
+    for (uint32_t row : rows) append(from.view(row));
+    return;
+  }
+  for (uint32_t row : rows) {
+    const std::string_view value = from.view(row);
+    copyBytes(bytes_.data() + end, value.data(), value.size());
+    end += value.size();
+    offsets_.push_back(static_cast<uint32_t>(end));
+  }
 }
 
 void StrColumn::reserve(size_t records, size_t bytes) {

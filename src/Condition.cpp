@@ -155,6 +155,9 @@ bool Condition::evaluate(const Comparison& comparison, size_t row) {
     std::string_view b = comparison.right != nullptr
                              ? static_cast<const StrColumn*>(comparison.right)->view(row)
                              : comparison.text;
+    // Equality needs no ordering: values of different lengths differ.
+    if (comparison.op == Op::kEq) return a == b;
+    if (comparison.op == Op::kNeq) return a != b;
     order = threeWay(a, b);
   }
   switch (comparison.op) {
