@@ -19,10 +19,6 @@
 // e2e_runner <relalgrun> --example <name.txt> checks an example of examples/ the same way: its
 // input is name.txt, and name.out, name.err and name.status beside it play the parts of out, err
 // and status (no gen, args or pre).
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -33,17 +29,11 @@
 #include <string>
 #include <vector>
 
+#include "ProcessSupport.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 void writeFile(const fs::path& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -83,24 +73,6 @@ bool same(const std::string& what, const std::string& expected, const std::strin
             << "  expected: " << printable(expected, from, at + 40) << "\n"
             << "  actual:   " << printable(actual, from, at + 40) << "\n";
   return false;
-}
-
-int run(const std::vector<std::string>& argv, const fs::path& scratch) {
-  pid_t child = fork();
-  if (child == 0) {
-    int out = open((scratch / ".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open((scratch / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // The path of the case file called name: in the case folder, or beside an example's input.
@@ -152,7 +124,7 @@ int main(int argc, char* argv[]) {
     args.push_back(replaceAll(line, "@TMP@", scratch.string()));
   }
 
-  const int status = run(args, scratch);
+  const int status = runProgram(args, scratch / ".stdout", scratch / ".stderr");
   bool ok = true;
   ok &=
       same("exit status", readFile(file("status")).value_or("0\n"), std::to_string(status) + "\n");

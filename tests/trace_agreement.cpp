@@ -9,10 +9,6 @@
 // An input larger than max_bytes (512 KiB by default, which leaves out the cases of huge lines,
 // tables and nestings) is left out: it would cost seconds, and its own case checks relalgrun on it.
 // Usage: trace_agreement <relalgrun> <relalgtrace> <case folder | name.txt> [max_bytes]
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -26,20 +22,13 @@
 #include <vector>
 
 #include "FileTools.h"
+#include "ProcessSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr uintmax_t kDefaultMaxInputBytes = 512 * 1024;
-
-std::optional<std::string> readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -55,22 +44,10 @@ struct Outcome {
 };
 
 Outcome run(const std::vector<fs::path>& argv, const fs::path& scratch) {
-  pid_t child = fork();
-  if (child == 0) {
-    int out = open((scratch / ".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open((scratch / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(out, 1);
-    dup2(err, 2);
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-          readFile(scratch / ".stdout").value_or(""), readFile(scratch / ".stderr").value_or("")};
+  const std::vector<std::string> args(argv.begin(), argv.end());
+  const int status = runProgram(args, scratch / ".stdout", scratch / ".stderr");
+  return {status, readFile(scratch / ".stdout").value_or(""),
+          readFile(scratch / ".stderr").value_or("")};
 }
 
 // The header that a summary line "  <kind>: <count> record(s), <header>" of a depth-0 entry
