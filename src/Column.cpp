@@ -36,13 +36,16 @@ void copyBytes(char* to, const char* from, size_t size) {
 
 }  // namespace
 
+void Column::throwIndexError(attr_type type) {
+  throw AdbException(type == STRING ? "StrColumn::getVal: t\xFAlindexel\xE9s"
+                                    : "IntColumn::getVal: t\xFAlindexel\xE9s");
+}
+
 StrColumn::StrColumn(std::string name, std::string maxWidth)
     : Column(std::move(name), STRING), offsets_{0}, maxWidth_(std::move(maxWidth)) {}
 
 std::string StrColumn::getVal(int index) const {
-  if (!validIndex(index, getSize())) {
-    throw AdbException("StrColumn::getVal: t\xFAlindexel\xE9s");
-  }
+  if (!validIndex(index, getSize())) throwIndexError(STRING);
   return std::string(view(static_cast<size_t>(index)));
 }
 
@@ -98,9 +101,7 @@ void StrColumn::appendWide() {
 IntColumn::IntColumn(std::string name) : Column(std::move(name), INTEGER) {}
 
 int IntColumn::getVal(int index) const {
-  if (!validIndex(index, getSize())) {
-    throw AdbException("IntColumn::getVal: t\xFAlindexel\xE9s");
-  }
+  if (!validIndex(index, getSize())) throwIndexError(INTEGER);
   return values_[static_cast<size_t>(index)];
 }
 

@@ -23,6 +23,8 @@ class Column {
   void setName(std::string name) { name_ = std::move(name); }
   attr_type getType() const { return type_; }
   virtual int getSize() const = 0;
+  // Throws the failure of getVal for an index outside the values of a column of this type.
+  [[noreturn]] static void throwIndexError(attr_type type);
 
   // A copy of this column: name, kind, width text and every value.
   virtual std::unique_ptr<Column> clone() const = 0;

@@ -32,11 +32,6 @@ int threeWay(std::string_view a, std::string_view b) {
   return (order > 0) - (order < 0);
 }
 
-[[noreturn]] void throwIndexError(Column::attr_type type) {
-  throw AdbException(type == Column::STRING ? "StrColumn::getVal: t\xFAlindexel\xE9s"
-                                            : "IntColumn::getVal: t\xFAlindexel\xE9s");
-}
-
 }  // namespace
 
 Condition::Condition(const Table& table, const ExprSource& text)
@@ -60,7 +55,7 @@ bool Condition::holds(size_t row) {
       node = nodes_[node].left;
     }
     const Comparison& comparison = comparisons_[nodes_[node].comparison];
-    if (row >= recordCount_) throwIndexError(comparison.type);
+    if (row >= recordCount_) Column::throwIndexError(comparison.type);
     bool value = evaluate(comparison, row);
     for (;;) {
       const int parent = nodes_[node].parent;
@@ -179,6 +174,6 @@ bool Condition::evaluate(const Comparison& comparison, size_t row) {
 
 bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std::string_view b) {
   Comparison comparison = prepareComparison(ColumnIndex(table), Op::kLt, a, b);
-  if (row >= static_cast<size_t>(table.recordCount())) throwIndexError(comparison.type);
+  if (row >= static_cast<size_t>(table.recordCount())) Column::throwIndexError(comparison.type);
   return evaluate(comparison, row);
 }

@@ -83,21 +83,27 @@ std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
   return sortRows(count, ranks);
 }
 
-std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
+RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
   std::vector<Ranks> ranks;
-  std::vector<uint32_t> rows = sortRows(count, ranks);
+  SortedRuns sorted{sortRows(count, ranks), {}};
   auto equal = [&ranks](uint32_t a, uint32_t b) {
     for (const Ranks& column : ranks) {
       if (column[a] != column[b]) return false;
     }
     return true;
   };
-  size_t kept = 0;
-  for (size_t k = 0; k < rows.size(); ++k) {
-    if (kept == 0 || !equal(rows[kept - 1], rows[k])) rows[kept++] = rows[k];
+  for (size_t k = 0; k < sorted.rows.size(); ++k) {
+    if (k == 0 || !equal(sorted.rows[k - 1], sorted.rows[k])) sorted.starts.push_back(k);
   }
-  rows.resize(kept);
-  return rows;
+  return sorted;
+}
+
+std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
+  const SortedRuns sorted = sortedRuns(count);
+  std::vector<uint32_t> firsts;
+  firsts.reserve(sorted.starts.size());
+  for (size_t start : sorted.starts) firsts.push_back(sorted.rows[start]);
+  return firsts;
 }
 
 std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sorted) const {

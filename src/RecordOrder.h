@@ -20,7 +20,14 @@ class RecordOrder {
 
   // The indexes 0 .. count-1 in ascending record order; equal records keep their index order.
   std::vector<uint32_t> sortedRows(size_t count) const;
-  // The same without repeats: the first index of each run of equal records.
+  // The indexes in ascending record order, and the position in rows where each run of equal
+  // records starts (the first run starts at 0).
+  struct SortedRuns {
+    std::vector<uint32_t> rows;
+    std::vector<size_t> starts;
+  };
+  SortedRuns sortedRuns(size_t count) const;
+  // The sorted indexes without repeats: the first index of each run of equal records.
   std::vector<uint32_t> sortedDistinctRows(size_t count) const;
   // Of rows in any order, each row that differs from the row before it.
   std::vector<uint32_t> distinctRows(const std::vector<uint32_t>& rows) const;

@@ -17,6 +17,10 @@ constexpr size_t kWriteBlock = size_t{1} << 20;
   throw AdbException("Tul sok rekord a tablaban: " + name);
 }
 
+[[noreturn]] void throwCopyMismatch(const std::string& source, const std::string& destination) {
+  throw AdbException("Nem azonos semaju tablak kozti masolas: " + source + " \xE9s " + destination);
+}
+
 // The record indexes 0 .. count-1.
 std::vector<uint32_t> allRows(size_t count) {
   std::vector<uint32_t> rows(count);
@@ -116,16 +120,16 @@ void Table::reserveRecords(size_t records, size_t bytes) {
   for (const auto& column : columns_) column->reserve(records, bytes);
 }
 
-void Table::throwIndexError() const {
-  if (columns_.front()->getType() == Column::STRING) {
-    throw AdbException("StrColumn::getVal: t\xFAlindexel\xE9s");
+void Table::checkIndex(int index) const {
+  if (columns_.empty()) return;  // no value is read from a table without columns
+  if (static_cast<unsigned>(index) >= static_cast<unsigned>(recordCount())) {
+    Column::throwIndexError(columns_.front()->getType());
   }
-  throw AdbException("IntColumn::getVal: t\xFAlindexel\xE9s");
 }
 
 std::string Table::getRecord(int index) const {
   if (columns_.empty()) return {};
-  if (static_cast<unsigned>(index) >= static_cast<unsigned>(recordCount())) throwIndexError();
+  checkIndex(index);
   std::string text;
   appendRecordText(text, static_cast<size_t>(index));
   return text;
@@ -222,21 +226,16 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
 
 int Table::compareRecord(int i, const Table* other, int j) const {
   checkComparable(*other);
-  if (static_cast<unsigned>(i) >= static_cast<unsigned>(recordCount())) throwIndexError();
-  if (static_cast<unsigned>(j) >= static_cast<unsigned>(other->recordCount())) {
-    other->throwIndexError();
-  }
+  checkIndex(i);
+  other->checkIndex(j);
   RecordOrder order(columnHandles(columns_), columnHandles(other->columns_));
   return order.compare(static_cast<size_t>(i), static_cast<size_t>(j));
 }
 
 int Table::copyRecord(int i, Table* destination) const {
-  if (!destination->sameSchema(*this)) {
-    throw AdbException("Nem azonos semaju tablak kozti masolas: " + name_ + " \xE9s " +
-                       destination->name_);
-  }
+  if (!destination->sameSchema(*this)) throwCopyMismatch(name_, destination->name_);
   if (columns_.empty()) return 1;
-  if (static_cast<unsigned>(i) >= static_cast<unsigned>(recordCount())) throwIndexError();
+  checkIndex(i);
   const uint32_t row = static_cast<uint32_t>(i);
   destination->gatherRows(*this, std::span<const uint32_t>(&row, 1));
   return 1;
@@ -262,8 +261,7 @@ std::unique_ptr<Table> Table::make_union(const Table* right) const {
   const uint32_t q = static_cast<uint32_t>(right->recordCount());
   if (q > 0 && !sameSchema(*right)) {
     if (p > 0) checkComparable(*right);
-    throw AdbException("Nem azonos semaju tablak kozti masolas: " + right->name_ + " \xE9s " +
-                       resultTableName());
+    throwCopyMismatch(right->name_, resultTableName());
   }
   auto result = emptyLike(resultTableName());
   if (q == 0) {
@@ -333,23 +331,23 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
     throw AdbException("A szorzat tul sok rekordot adna: " + itos(static_cast<int>(p)) + " * " +
                        itos(static_cast<int>(q)));
   }
-  RecordOrder leftOrder(columnHandles(columns_));
-  const std::vector<uint32_t> leftSorted = leftOrder.sortedRows(p);
+  const RecordOrder::SortedRuns left = RecordOrder(columnHandles(columns_)).sortedRuns(p);
   const std::vector<uint32_t> rightSorted =
       RecordOrder(columnHandles(right->columns_)).sortedRows(q);
   std::vector<std::unique_ptr<Column>> columns;
   for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
   for (const auto& column : right->columns_) columns.push_back(column->cloneEmpty());
   std::vector<uint32_t> leftRows, rightRows;
-  for (size_t runStart = 0, runEnd = 0; runStart < p; runStart = runEnd) {
-    while (runEnd < p && leftOrder.compare(leftSorted[runStart], leftSorted[runEnd]) == 0) {
-      ++runEnd;
-    }
+  for (size_t run = 0; run < left.starts.size(); ++run) {
+    const auto runBegin = left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run]);
+    const auto runEnd = run + 1 < left.starts.size()
+                            ? left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run + 1])
+                            : left.rows.end();
     leftRows.clear();
     rightRows.clear();
     for (uint32_t rightRow : rightSorted) {
-      leftRows.insert(leftRows.end(), leftSorted.begin() + runStart, leftSorted.begin() + runEnd);
-      rightRows.insert(rightRows.end(), runEnd - runStart, rightRow);
+      leftRows.insert(leftRows.end(), runBegin, runEnd);
+      rightRows.insert(rightRows.end(), static_cast<size_t>(runEnd - runBegin), rightRow);
     }
     for (size_t k = 0; k < columns_.size(); ++k) columns[k]->gather(*columns_[k], leftRows);
     for (size_t k = 0; k < right->columns_.size(); ++k) {

@@ -90,7 +90,9 @@ class Table {
   // Throws the comparison message when right's schema differs from this one.
   void checkComparable(const Table& right) const;
   bool sameSchema(const Table& other) const;
-  [[noreturn]] void throwIndexError() const;
+  // Throws the first column's getVal failure unless index is a record of this table (a table
+  // without columns has no values to read).
+  void checkIndex(int index) const;
 
   std::string name_;
   std::vector<std::unique_ptr<Column>> columns_;

@@ -47,6 +47,8 @@ TEST(CompareRecord, ChecksSchemasBeforeValues) {
             std::string(kCompareMismatch) + "a es c");
   EXPECT_EQ(messageOf([&] { a->compareRecord(0, reordered.get(), 0); }),
             std::string(kCompareMismatch) + "a es d");
+  auto columnless = makeTable("t");
+  EXPECT_EQ(columnless->compareRecord(0, columnless.get(), 0), 0);
   EXPECT_EQ(messageOf([] { makeTable("t")->compareRecord(0, makeTable("u").get(), 0); }),
             std::string(kCompareMismatch) + "t es u");
 }
