@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "TableSet.h"
+#include "evaluation/TableSet.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ void BM_ReadRecords(benchmark::State& state) {
 void evaluateOver(benchmark::State& state, const std::string& expression) {
   TableSet tables(empBlock(static_cast<int>(state.range(0))));
   for (auto _ : state) {
-    benchmark::DoNotOptimize(tables.r_eval(expression).table);
+    benchmark::DoNotOptimize(tables.r_eval(expression).get());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

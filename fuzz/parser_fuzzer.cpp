@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "AdbException.h"
-#include "ExprText.h"
-#include "RelAlgExpr.h"
+#include "base/AdbException.h"
+#include "language/ExprText.h"
+#include "language/RelAlgExpr.h"
 
 namespace {
 

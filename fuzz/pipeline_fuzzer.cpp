@@ -1,22 +1,20 @@
-// Fuzz target for one whole run, in memory: the bytes are an input file. The first line is the
-// expression, the rest the table blocks; the catalogue is built, the copy of the input is written,
-// the expression is evaluated and the result table rendered, in the same order as the driver
-// does it, into a string stream instead of the output file.
+// Fuzz target for one whole run, in memory: the bytes are an input file, run by the run sequence
+// of relalgrun with the output file held in memory.
 //
-// An AdbException or another standard exception is an ordinary outcome of a bad input (the driver
-// reports it with status 1 or 3). Anything else, and every crash, leak, hang or sanitizer report,
-// is a fault.
+// A failure with status 1 or 3 is an ordinary outcome of a bad input. Every crash, leak, hang or
+// sanitizer report is a fault, and so is an outcome that breaks what the run promises: a failure
+// while reading leaves no output, and a later one leaves exactly the copy of the input.
 #include <cstddef>
 #include <cstdint>
-#include <exception>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <string_view>
 
-#include "AdbException.h"
-#include "FileTools.h"
-#include "LineReader.h"
-#include "TableSet.h"
+#include "files/FileTools.h"
+#include "files/LineReader.h"
+#include "files/OutputTarget.h"
+#include "run/RunSequence.h"
 
 namespace {
 
@@ -39,29 +37,39 @@ bool productsMayExhaustMemory(std::string_view input, std::string_view expressio
   return estimate > kMaxEstimatedRecords;
 }
 
+void require(bool holds) {
+  if (!holds) std::abort();
+}
+
+// The copy of the input and the empty line that head the output file.
+std::string copyOf(const std::string& input) {
+  std::ostringstream copy;
+  copy_content(input, copy);
+  return copy.str();
+}
+
 void runInMemory(const std::string& input) {
   LineReader lines(input);
   std::string_view expression;
   lines.next(expression);
   if (productsMayExhaustMemory(input, expression)) return;
-  TableSet catalogue(lines.rest());
-
-  std::ostringstream output;
-  copy_content(input, output);
-  check_written(output, "output");
-  catalogue.evaluate(std::string(expression));
-  catalogue.write_result(&output);
-  check_written(output, "output");
+  MemoryTarget output;
+  const RunOutcome outcome = runSequence([&] { return input; }, &output);
+  require(outcome.status == RunOutcome::kSuccess || outcome.status == RunOutcome::kFailure ||
+          outcome.status == RunOutcome::kUnknownFailure);
+  if (!output.opened()) {
+    require(outcome.status != RunOutcome::kSuccess);
+    return;
+  }
+  const std::string copy = copyOf(input);
+  const std::string written = output.bytes();
+  require(written.starts_with(copy));
+  require(outcome.status == RunOutcome::kSuccess || written == copy);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  try {
-    runInMemory(input);
-  } catch (const AdbException&) {
-  } catch (const std::exception&) {
-  }
+  runInMemory(std::string(reinterpret_cast<const char*>(data), size));
   return 0;
 }

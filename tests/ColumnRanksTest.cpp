@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ColumnRanks.h"
+#include "evaluation/ColumnRanks.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Column.h"
+#include "storage/Column.h"
 #include "TestSupport.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "Condition.h"
+#include "evaluation/Condition.h"
 #include "TestSupport.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "FileTools.h"
+#include "files/FileTools.h"
 #include "TestSupport.h"
 
 namespace {

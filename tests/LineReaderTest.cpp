@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "LineReader.h"
+#include "files/LineReader.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <numeric>
 #include <random>
 
-#include "RecordOrder.h"
-#include "StringTokenizer.h"
+#include "evaluation/RecordOrder.h"
+#include "language/StringTokenizer.h"
 #include "TestSupport.h"
 
 namespace {

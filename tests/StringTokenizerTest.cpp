@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "AdbException.h"
-#include "StringTokenizer.h"
+#include "base/AdbException.h"
+#include "language/StringTokenizer.h"
 
 namespace {
 

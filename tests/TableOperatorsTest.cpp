@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Table.h"
+#include "storage/Table.h"
 #include "TestSupport.h"
 
 namespace {

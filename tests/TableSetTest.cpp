@@ -3,7 +3,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "TableSet.h"
+#include "evaluation/TableSet.h"
 #include "TestSupport.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "AdbException.h"
-#include "Table.h"
+#include "base/AdbException.h"
+#include "storage/Table.h"
 
 // The message of the AdbException that action throws, or a note that it threw none.
 template <class Action>

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FileTools.h"
+#include "files/FileTools.h"
 #include "ProcessSupport.h"
 
 namespace fs = std::filesystem;

@@ -1,0 +1,103 @@
+// The message table: every text that the programs print about a failure, each with a one-line
+// English meaning (what relalgtrace shows under "meaning:") and the usual fix (what the user guide
+// and the browser page show). Throw sites build their messages from this table alone, so a message
+// text stands in this file and nowhere else.
+//
+// A pattern is the message as printed, in Windows-1250 bytes, with a {WORD} placeholder for each
+// part that the message quotes: a name, a path, a line or a piece of the expression, inserted
+// exactly as it is. The user guide lists every pattern with the braces dropped.
+#ifndef RELALG_BASE_MESSAGES_H
+#define RELALG_BASE_MESSAGES_H
+
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class MessageId {
+  // The command line and the run as a whole.
+  kUsage,
+  kFailureHeading,
+  kUnknownFailure,
+  kOpenFailed,
+  kReadFailed,
+  kWriteFailed,
+  // Reading the tables.
+  kRecordWithoutTable,
+  kNamelessTable,
+  kTooFewValues,
+  kTooManyValues,
+  kNotANumber,
+  kTooManyRecords,
+  // Expressions.
+  kNoSuchTable,
+  kBadBracketing,
+  kBadExpression,
+  kExpressionTooLong,
+  // Operators.
+  kCompareSchemaMismatch,
+  kCopySchemaMismatch,
+  kProductTooLarge,
+  kBadProjection,
+  kRenameImpossible,
+  kTooFewNames,
+  kTooManyNames,
+  // Conditions.
+  kColumnTypesDiffer,
+  kTwoConstants,
+  kNotACondition,
+  // Faults of a caller of the library, which no input file can cause.
+  kStrColumnIndex,
+  kIntColumnIndex,
+  kNoSuchColumn,
+  kNoResultYet,
+  kColumnAddedToFilledTable,
+  // relalgtrace's command line.
+  kTraceMissingInput,
+  kTraceExtraOperand,
+  kTraceInvalidOption,
+  kTraceUnknownOption,
+  kTraceOptionWithoutArgument,
+  kTraceOptionNeedsArgument,
+  kTraceInvalidLimit,
+  kTraceTryHelp,
+  kTraceWriteError,
+  kCount
+};
+
+// The groups of the table, in the order the user guide lists them.
+enum class MessageGroup {
+  kRun,
+  kReading,
+  kExpressions,
+  kOperators,
+  kConditions,
+  kInternal,
+  kTraceCommandLine
+};
+
+struct MessageInfo {
+  MessageId id;
+  MessageGroup group;
+  std::string_view pattern;
+  std::string_view meaning;
+  std::string_view fix;
+};
+
+// Every message, in the order of MessageId.
+std::span<const MessageInfo> allMessages();
+const MessageInfo& messageInfo(MessageId id);
+
+// The message of id with its placeholders replaced, in order, by args; an argument is inserted
+// byte for byte. Asserts that there is one argument per placeholder.
+std::string message(MessageId id, std::initializer_list<std::string_view> args = {});
+
+// The entry whose pattern a printed message fits (the placeholders standing for any text), or
+// null. For a report of a failure with a message, printed is the text below "Hiba tortent: ".
+const MessageInfo* findMessage(std::string_view printed);
+
+// The pattern as the user guide shows it: placeholders without their braces.
+std::string shownPattern(const MessageInfo& info);
+
+#endif  // RELALG_BASE_MESSAGES_H

@@ -1,0 +1,16 @@
+// The messages are Windows-1250 text. These helpers show such bytes as the letters they are, in
+// UTF-8, for the places that need Unicode text: the documentation and machine-readable reports.
+#ifndef RELALG_BASE_WINDOWS1250_H
+#define RELALG_BASE_WINDOWS1250_H
+
+#include <string>
+#include <string_view>
+
+// The UTF-8 text of Windows-1250 bytes. ASCII stays as it is; the five bytes that the code page
+// leaves unassigned become the control characters U+0081 and so on of the same number.
+std::string windows1250ToUtf8(std::string_view bytes);
+
+// Appends the UTF-8 encoding of one code point.
+void appendUtf8(std::string& out, char32_t codePoint);
+
+#endif  // RELALG_BASE_WINDOWS1250_H

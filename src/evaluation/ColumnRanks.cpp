@@ -1,0 +1,166 @@
+#include "evaluation/ColumnRanks.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <string_view>
+
+namespace {
+
+// Distances from the smallest value: a narrow range of values stays within 16 bits.
+Ranks integerRanks(const IntColumn& column, size_t count) {
+  const int32_t* values = column.data();
+  const int64_t smallest = count == 0 ? 0 : *std::min_element(values, values + count);
+  Ranks ranks(count);
+  for (size_t row = 0; row < count; ++row) {
+    ranks[row] = static_cast<uint32_t>(values[row] - smallest);
+  }
+  return ranks;
+}
+
+// A fast hash of a value, eight bytes at a time.
+uint64_t hashOf(std::string_view value) {
+  constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15u;
+  uint64_t hash = value.size() * kMultiplier;
+  size_t pos = 0;
+  for (; pos + 8 <= value.size(); pos += 8) {
+    uint64_t word;
+    std::memcpy(&word, value.data() + pos, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, value.data() + pos, value.size() - pos);
+  hash = (hash ^ tail) * kMultiplier;
+  return hash ^ (hash >> 32);
+}
+
+// Whether a sample of the values holds few enough distinct ones for numbering them through a
+// hash table to pay off.
+bool fewDistinct(const StrColumn& column, size_t count) {
+  constexpr size_t kSample = 4096;
+  const size_t sample = std::min(count, kSample);
+  std::vector<uint64_t> hashes(sample);
+  for (size_t row = 0; row < sample; ++row) hashes[row] = hashOf(column.view(row));
+  std::sort(hashes.begin(), hashes.end());
+  const size_t distinct =
+      static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
+  return distinct * 4 <= sample;
+}
+
+// Numbers each distinct value in the order of first appearance, through an open-addressing
+// hash table; firstRows receives the first row of each number.
+std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
+                                  std::vector<uint32_t>& firstRows) {
+  size_t capacity = 16;
+  while (capacity < count * 2) capacity *= 2;
+  std::vector<uint32_t> slots(capacity, 0);  // 1 + id, or 0 for a free slot
+  std::vector<uint32_t> ids(count);
+  for (size_t row = 0; row < count; ++row) {
+    const std::string_view value = column.view(row);
+    size_t slot = hashOf(value) & (capacity - 1);
+    while (slots[slot] != 0 && column.view(firstRows[slots[slot] - 1]) != value) {
+      slot = (slot + 1) & (capacity - 1);
+    }
+    if (slots[slot] == 0) {
+      firstRows.push_back(static_cast<uint32_t>(row));
+      slots[slot] = static_cast<uint32_t>(firstRows.size());
+    }
+    ids[row] = slots[slot] - 1;
+  }
+  return ids;
+}
+
+// Eight bytes of a value from offset on as a number, padded with zero bytes, so that different
+// numbers order their values the way the bytes do.
+uint64_t chunkAt(std::string_view value, size_t offset) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
+  uint64_t chunk = 0;
+  if (offset + 8 <= value.size()) {
+    for (size_t k = offset; k < offset + 8; ++k) chunk = chunk << 8 | bytes[k];
+    return chunk;
+  }
+  for (size_t k = offset; k < offset + 8; ++k) {
+    chunk = chunk << 8 | (k < value.size() ? bytes[k] : 0u);
+  }
+  return chunk;
+}
+
+// The ranks of the values at rows, in the order of rows. The values are sorted sixteen bytes at
+// a time, taken as two numbers: by their first sixteen bytes, then each run that agrees on them
+// and goes on by the next sixteen, and so on, so that long shared beginnings are compared as
+// numbers, never byte by byte.
+Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
+  constexpr size_t kWidth = 16;
+  struct Entry {
+    uint64_t high;
+    uint64_t low;
+    uint32_t left;  // bytes left from the chunk's start, capped at kWidth + 1: more than it
+    uint32_t index;
+  };
+  struct Run {
+    size_t begin, end, offset;
+  };
+  std::vector<Entry> entries(rows.size());
+  for (uint32_t k = 0; k < entries.size(); ++k) entries[k].index = k;
+  std::vector<uint8_t> startsGroup(rows.size(), 0);
+  std::vector<Run> runs{{0, rows.size(), 0}};
+  auto before = [](const Entry& a, const Entry& b) {
+    if (a.high != b.high) return a.high < b.high;
+    if (a.low != b.low) return a.low < b.low;
+    return a.left < b.left;
+  };
+  while (!runs.empty()) {
+    const Run run = runs.back();
+    runs.pop_back();
+    for (size_t k = run.begin; k < run.end; ++k) {
+      std::string_view value = column.view(rows[entries[k].index]);
+      entries[k].high = chunkAt(value, run.offset);
+      entries[k].low = chunkAt(value, run.offset + 8);
+      entries[k].left =
+          static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
+    }
+    std::sort(entries.begin() + run.begin, entries.begin() + run.end, before);
+    for (size_t k = run.begin + 1; k < run.end; ++k) {
+      if (before(entries[k - 1], entries[k])) startsGroup[k] = 1;
+    }
+    // Values that agree on this chunk and go on beyond it are told apart by the next chunk.
+    for (size_t k = run.begin; k < run.end;) {
+      size_t next = k + 1;
+      while (next < run.end && !startsGroup[next]) ++next;
+      if (entries[k].left > kWidth && next - k > 1) {
+        runs.push_back({k, next, run.offset + kWidth});
+      }
+      k = next;
+    }
+  }
+  Ranks ranks(rows.size());
+  uint32_t rank = 0;
+  for (size_t k = 0; k < entries.size(); ++k) {
+    rank += k > 0 && startsGroup[k];
+    ranks[entries[k].index] = rank;
+  }
+  return ranks;
+}
+
+Ranks stringRanks(const StrColumn& column, size_t count) {
+  if (!fewDistinct(column, count)) {
+    std::vector<uint32_t> rows(count);
+    std::iota(rows.begin(), rows.end(), 0u);
+    return valueRanks(column, rows);
+  }
+  std::vector<uint32_t> firstRows;
+  Ranks ranks = distinctIds(column, count, firstRows);
+  const Ranks rankOfId = valueRanks(column, firstRows);
+  for (uint32_t& id : ranks) id = rankOfId[id];
+  return ranks;
+}
+
+}  // namespace
+
+Ranks columnRanks(const Column& column, size_t count) {
+  if (column.getType() == Column::INTEGER) {
+    return integerRanks(asInts(column), count);
+  }
+  return stringRanks(asStrings(column), count);
+}

@@ -1,0 +1,73 @@
+// Condition is a selection condition, such as AND(GTE(age,30),NEQ(dept,Sales)), prepared for
+// evaluation over the records of one table, which it borrows. Each part of the condition is
+// parsed, and its column names looked up, when the evaluation of a record first reaches it;
+// after that every record reuses the prepared part. So a part that no record reaches raises
+// nothing, and a faulty part fails at the first record that reaches it, as if the text were read
+// anew for every record.
+#ifndef RELALG_EVALUATION_CONDITION_H
+#define RELALG_EVALUATION_CONDITION_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "language/ExprText.h"
+#include "language/RelAlgExpr.h"
+#include "storage/Column.h"
+#include "storage/ColumnIndex.h"
+#include "storage/Table.h"
+
+class Condition {
+ public:
+  Condition(const Table& table, const ExprSource& text);
+
+  // Whether the condition holds for record row. Throws what the condition's parts raise.
+  bool holds(size_t row);
+
+  // Prepares the comparison lt(a, b) and tells whether a < b holds for record row.
+  static bool lessThan(const Table& table, size_t row, std::string_view a, std::string_view b);
+
+ private:
+  enum class Kind { kPending, kAnd, kOr, kNot, kCompare };
+
+  // A comparison of a column with a column of the same kind or with a constant. The column
+  // operand comes first: a constant on the left is moved right and the comparison mirrored.
+  struct Comparison {
+    LogType op = kEq;  // EQ to GTE
+    Column::attr_type type = Column::STRING;
+    const IntColumn* leftInts = nullptr;  // the columns, for an integer comparison
+    const IntColumn* rightInts = nullptr;
+    const StrColumn* leftStrings = nullptr;  // the columns, for a string comparison
+    const StrColumn* rightStrings = nullptr;
+    int64_t number = 0;  // the constant, for an integer column without a right column
+    std::string text;    // the constant, for a string column without a right column
+  };
+
+  // A part of the condition; the whole condition is nodes_[0]. A pending node is prepared
+  // (parsed, its operands added as pending nodes) when an evaluation first reaches it.
+  struct Node {
+    Kind kind;
+    int parent;  // -1 for the whole condition
+    ExprSource source;
+    int left = -1;
+    int right = -1;
+    int comparison = -1;
+  };
+
+  // Prepares the nodes from index down the left operands to a comparison, and returns it.
+  int descend(int index);
+  void prepare(int index);
+  int addPending(int parent, const ExprSource& source);
+  bool compare(int index, size_t row) const;
+  static Comparison prepareComparison(const ColumnIndex& columns, LogType op, std::string_view a,
+                                      std::string_view b);
+  static bool apply(const Comparison& comparison, size_t row);
+
+  const ColumnIndex columns_;
+  size_t recordCount_;
+  std::vector<Node> nodes_;
+  std::vector<Comparison> comparisons_;
+};
+
+#endif  // RELALG_EVALUATION_CONDITION_H

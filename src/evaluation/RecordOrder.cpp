@@ -1,0 +1,119 @@
+#include "evaluation/RecordOrder.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "evaluation/ColumnRanks.h"
+
+namespace {
+
+// Reorders rows stably by their ranks: a counting sort on each 16-bit half that is not zero
+// for every row, or a merge sort where there are too few rows to fill the counters.
+void stableSortByRank(std::vector<uint32_t>& rows, const Ranks& ranks) {
+  constexpr size_t kCounters = size_t{1} << 16;
+  if (rows.size() < kCounters / 16) {
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&ranks](uint32_t a, uint32_t b) { return ranks[a] < ranks[b]; });
+    return;
+  }
+  uint32_t all = 0;
+  for (uint32_t rank : ranks) all |= rank;
+  std::vector<uint32_t> sorted(rows.size());
+  std::vector<size_t> starts(kCounters);
+  for (int shift : {0, 16}) {
+    if (shift == 16 && (all >> 16) == 0) break;
+    std::fill(starts.begin(), starts.end(), 0);
+    for (uint32_t row : rows) ++starts[ranks[row] >> shift & 0xFFFF];
+    std::exclusive_scan(starts.begin(), starts.end(), starts.begin(), size_t{0});
+    for (uint32_t row : rows) sorted[starts[ranks[row] >> shift & 0xFFFF]++] = row;
+    rows.swap(sorted);
+  }
+}
+
+}  // namespace
+
+std::vector<uint32_t> allRows(size_t count) {
+  std::vector<uint32_t> rows(count);
+  std::iota(rows.begin(), rows.end(), 0u);
+  return rows;
+}
+
+RecordOrder::RecordOrder(const std::vector<const Column*>& left,
+                         const std::vector<const Column*>& right) {
+  keys_.reserve(left.size());
+  for (size_t k = 0; k < left.size(); ++k) {
+    if (left[k]->getType() == Column::INTEGER) {
+      keys_.push_back({&asInts(*left[k]), &asInts(*right[k]), nullptr, nullptr});
+    } else {
+      keys_.push_back({nullptr, nullptr, &asStrings(*left[k]), &asStrings(*right[k])});
+    }
+  }
+}
+
+int RecordOrder::compareKey(const Key& key, size_t i, size_t j) {
+  if (key.leftInts != nullptr) {
+    int a = key.leftInts->value(i);
+    int b = key.rightInts->value(j);
+    return (a > b) - (a < b);
+  }
+  int order = key.leftStrings->view(i).compare(key.rightStrings->view(j));
+  return (order > 0) - (order < 0);
+}
+
+int RecordOrder::compare(size_t i, size_t j) const {
+  for (const Key& key : keys_) {
+    int order = compareKey(key, i, j);
+    if (order != 0) return order;
+  }
+  return 0;
+}
+
+// Sorts by the last column first, then stably by each column before it, so that the first
+// column decides and records equal in every column keep their index order.
+std::vector<uint32_t> RecordOrder::sortRows(size_t count, std::vector<Ranks>& ranks) const {
+  std::vector<uint32_t> rows = allRows(count);
+  for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
+    const Column* column =
+        key->leftInts != nullptr ? static_cast<const Column*>(key->leftInts) : key->leftStrings;
+    ranks.push_back(columnRanks(*column, count));
+    stableSortByRank(rows, ranks.back());
+  }
+  return rows;
+}
+
+std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
+  std::vector<Ranks> ranks;
+  return sortRows(count, ranks);
+}
+
+RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
+  std::vector<Ranks> ranks;
+  SortedRuns sorted{sortRows(count, ranks), {}};
+  auto equal = [&ranks](uint32_t a, uint32_t b) {
+    for (const Ranks& column : ranks) {
+      if (column[a] != column[b]) return false;
+    }
+    return true;
+  };
+  for (size_t k = 0; k < sorted.rows.size(); ++k) {
+    if (k == 0 || !equal(sorted.rows[k - 1], sorted.rows[k])) sorted.starts.push_back(k);
+  }
+  return sorted;
+}
+
+std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
+  const SortedRuns sorted = sortedRuns(count);
+  std::vector<uint32_t> firsts;
+  firsts.reserve(sorted.starts.size());
+  for (size_t start : sorted.starts) firsts.push_back(sorted.rows[start]);
+  return firsts;
+}
+
+std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sorted) const {
+  std::vector<uint32_t> kept;
+  kept.reserve(sorted.size());
+  for (size_t k = 0; k < sorted.size(); ++k) {
+    if (k == 0 || compare(sorted[k - 1], sorted[k]) != 0) kept.push_back(sorted[k]);
+  }
+  return kept;
+}

@@ -1,0 +1,149 @@
+// The operators of the expression language over whole tables: union, minus, product, project
+// and rename. Selection is in TableSelect.cpp.
+#include <climits>
+
+#include "base/AdbException.h"
+#include "base/Messages.h"
+#include "evaluation/RecordOrder.h"
+#include "language/StringTokenizer.h"
+#include "storage/ColumnIndex.h"
+#include "storage/Table.h"
+
+// Walks both tables once, in step. Records that the walk meets as an equal pair are taken once,
+// from the left; every other record of either table is taken. Nothing is sorted.
+std::unique_ptr<Table> Table::make_union(const Table* right) const {
+  const uint32_t p = static_cast<uint32_t>(recordCount());
+  const uint32_t q = static_cast<uint32_t>(right->recordCount());
+  if (q > 0 && !sameSchema(*right)) {
+    if (p > 0) checkComparable(*right);
+    throw AdbException(message(MessageId::kCopySchemaMismatch, {right->name_, resultTableName()}));
+  }
+  auto result = emptyLike(resultTableName());
+  if (q == 0) {
+    result->gatherRows(*this, allRows(p));
+    return result;
+  }
+  RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
+  std::vector<uint32_t> run;
+  bool runFromRight = false;
+  auto take = [&](bool fromRight, uint32_t row) {
+    if (fromRight != runFromRight && !run.empty()) {
+      result->gatherRows(runFromRight ? *right : *this, run);
+      run.clear();
+    }
+    runFromRight = fromRight;
+    run.push_back(row);
+  };
+  uint32_t j = 0, i = 0;
+  while (j < p || i < q) {
+    int s = i == q ? -1 : j == p ? 1 : order.compare(j, i);
+    if (s > 0) {
+      take(true, i++);
+    } else {
+      take(false, j++);
+      if (s == 0) ++i;
+    }
+  }
+  result->gatherRows(runFromRight ? *right : *this, run);
+  return result;
+}
+
+// Walks both tables once, in step: a right record cancels the left record that the walk meets
+// as its equal. The result keeps the left table's order.
+std::unique_ptr<Table> Table::make_minus(const Table* right) const {
+  const uint32_t p = static_cast<uint32_t>(recordCount());
+  const uint32_t q = static_cast<uint32_t>(right->recordCount());
+  auto result = emptyLike(resultTableName());
+  if (p == 0 || q == 0) {
+    result->gatherRows(*this, allRows(p));
+    return result;
+  }
+  checkComparable(*right);
+  RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
+  std::vector<uint32_t> kept;
+  uint32_t j = 0, i = 0;
+  while (j < p) {
+    int s = i == q ? -1 : order.compare(j, i);
+    if (s > 0) {
+      ++i;
+    } else {
+      if (s < 0) kept.push_back(j);
+      if (s == 0) ++i;
+      ++j;
+    }
+  }
+  result->gatherRows(*this, kept);
+  return result;
+}
+
+// The sorted product is the pairing of the sorted operands: for each run of equal left records,
+// every right record in order, each paired with every left record of the run. The result is
+// gathered a run at a time.
+std::unique_ptr<Table> Table::make_product(const Table* right) const {
+  const size_t p = static_cast<size_t>(recordCount());
+  const size_t q = static_cast<size_t>(right->recordCount());
+  if (p * q > INT_MAX) {
+    throw AdbException(message(MessageId::kProductTooLarge,
+                               {itos(static_cast<int>(p)), itos(static_cast<int>(q))}));
+  }
+  const RecordOrder::SortedRuns left = RecordOrder(columnHandles(columns_)).sortedRuns(p);
+  const std::vector<uint32_t> rightSorted =
+      RecordOrder(columnHandles(right->columns_)).sortedRows(q);
+  std::vector<std::unique_ptr<Column>> columns;
+  for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
+  for (const auto& column : right->columns_) columns.push_back(column->cloneEmpty());
+  std::vector<uint32_t> leftRows, rightRows;
+  for (size_t run = 0; run < left.starts.size(); ++run) {
+    const auto runBegin = left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run]);
+    const auto runEnd = run + 1 < left.starts.size()
+                            ? left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run + 1])
+                            : left.rows.end();
+    leftRows.clear();
+    rightRows.clear();
+    for (uint32_t rightRow : rightSorted) {
+      leftRows.insert(leftRows.end(), runBegin, runEnd);
+      rightRows.insert(rightRows.end(), static_cast<size_t>(runEnd - runBegin), rightRow);
+    }
+    for (size_t k = 0; k < columns_.size(); ++k) columns[k]->gather(*columns_[k], leftRows);
+    for (size_t k = 0; k < right->columns_.size(); ++k) {
+      columns[columns_.size() + k]->gather(*right->columns_[k], rightRows);
+    }
+  }
+  return std::make_unique<Table>(resultTableName(), std::move(columns));
+}
+
+std::unique_ptr<Table> Table::make_project(std::string list) const {
+  std::vector<const Column*> chosen;
+  const ColumnIndex index(*this);
+  for (StringTokenizer tokens(list); tokens.hasMoreTokens();) {
+    const Column* column = index.find(tokens.nextView());
+    if (column == nullptr) throw AdbException(message(MessageId::kBadProjection, {list}));
+    chosen.push_back(column);
+  }
+  RecordOrder order(chosen);
+  const std::vector<uint32_t> rows = order.sortedDistinctRows(recordCount());
+  std::vector<std::unique_ptr<Column>> columns;
+  for (const Column* column : chosen) {
+    columns.push_back(column->cloneEmpty());
+    columns.back()->gather(*column, rows);
+  }
+  return std::make_unique<Table>(resultTableName(), std::move(columns));
+}
+
+Table* Table::make_rename(std::string list) {
+  StringTokenizer tokens(list);
+  if (!tokens.hasMoreTokens()) {
+    throw AdbException(message(MessageId::kRenameImpossible, {list}));
+  }
+  name_ = tokens.nextToken();
+  for (const auto& column : columns_) {
+    if (!tokens.hasMoreTokens()) {
+      throw AdbException(message(MessageId::kTooFewNames));
+    }
+    column->setName(tokens.nextToken());
+  }
+  if (tokens.hasMoreTokens()) {
+    throw AdbException(message(MessageId::kTooManyNames));
+  }
+  return this;
+}

@@ -1,0 +1,56 @@
+// TableSet is the catalogue of one run: it reads the table blocks of the input, holds every table
+// under the name it had when it was read, evaluates the expression over them and keeps the
+// result. The catalogue owns its tables and the result; a name is never re-keyed, even when a
+// rename changes the table's own name.
+#ifndef RELALG_EVALUATION_TABLESET_H
+#define RELALG_EVALUATION_TABLESET_H
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "evaluation/EvalObserver.h"
+#include "evaluation/TableHandle.h"
+#include "language/ExprText.h"
+#include "storage/Table.h"
+
+class LineReader;
+
+class TableSet {
+ public:
+  // Reads the lines of the input below the expression line: an empty line announces a header
+  // line, the lines after a header line are its table's records. The first of two tables of
+  // one name is the one catalogued. Throws AdbException for a rejected line.
+  explicit TableSet(std::string_view lines);
+  TableSet(const TableSet&) = delete;
+  TableSet& operator=(const TableSet&) = delete;
+
+  // Returns the catalogued table of exactly that name; throws AdbException when there is none.
+  Table* getTableByName(std::string_view name) const;
+
+  // Evaluates the expression and keeps its table as the result. A failed evaluation leaves no
+  // result, also none of an earlier evaluation.
+  bool evaluate(std::string expression);
+  // The table that an expression text denotes.
+  TableHandle r_eval(std::string text);
+  TableHandle r_eval(const ExprSource& text);
+  // Writes the result table's text; throws AdbException when there is no result.
+  void write_result(std::ostream* out) const;
+
+  Table* result() const { return resultTable_.get(); }
+  // The catalogue name under which table is reached, or null for a table not catalogued.
+  const std::string* catalogueKeyOf(const Table* table) const;
+  // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
+  void setObserver(EvalObserver* observer) { observer_ = observer; }
+
+ private:
+  void readBlock(std::string_view header, LineReader& lines);
+
+  EvalObserver* observer_ = nullptr;
+  TableHandle resultTable_;
+  std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
+};
+
+#endif  // RELALG_EVALUATION_TABLESET_H

@@ -1,0 +1,57 @@
+// OutputTarget is where a run writes its output file. The run opens it only once every table has
+// been read, writes the copy of the input, flushes it, and after the evaluation writes the result
+// text and closes it. A target that is never opened is left as it was: for a file, not created
+// or not emptied.
+#ifndef RELALG_FILES_OUTPUTTARGET_H
+#define RELALG_FILES_OUTPUTTARGET_H
+
+#include <fstream>
+#include <iosfwd>
+#include <memory>
+#include <sstream>
+#include <string>
+
+class OutputTarget {
+ public:
+  virtual ~OutputTarget() = default;
+
+  // Opens the destination, empty; throws AdbException when it cannot be opened.
+  virtual std::ostream& open() = 0;
+  // Pushes out what was written so far; throws AdbException when a write failed.
+  virtual void flush() = 0;
+  // Ends the output; throws AdbException when anything written to it failed.
+  virtual void close() = 0;
+};
+
+// The output file of relalgrun: created, or emptied, by open. Failures name the path as given.
+class FileTarget : public OutputTarget {
+ public:
+  explicit FileTarget(std::string path) : path_(std::move(path)) {}
+
+  std::ostream& open() override;
+  void flush() override;
+  void close() override;
+
+ private:
+  std::string path_;
+  std::unique_ptr<std::ofstream> stream_;
+};
+
+// An output file held in memory, for the fuzzer, the tests and the browser.
+class MemoryTarget : public OutputTarget {
+ public:
+  std::ostream& open() override;
+  void flush() override;
+  void close() override {}
+
+  // Whether the run opened the output, as relalgrun would have created the file.
+  bool opened() const { return opened_; }
+  // The bytes written so far.
+  std::string bytes() const { return stream_.str(); }
+
+ private:
+  bool opened_ = false;
+  std::ostringstream stream_;
+};
+
+#endif  // RELALG_FILES_OUTPUTTARGET_H

@@ -1,0 +1,93 @@
+#include "language/StringTokenizer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <iterator>
+
+#include "base/AdbException.h"
+#include "base/Messages.h"
+
+namespace {
+
+constexpr std::array<uint8_t, 256> defaultClasses() {
+  std::array<uint8_t, 256> classes{};
+  for (char c : kSeparators) classes[static_cast<unsigned char>(c)] |= 1;
+  classes[static_cast<unsigned char>(kQuote)] |= 2;
+  return classes;
+}
+
+}  // namespace
+
+const std::array<uint8_t, 256> kDefaultByteClasses = defaultClasses();
+
+StringTokenizer::StringTokenizer(std::string_view text, std::string_view separators, char quote)
+    : quote_(quote), classes_(kDefaultByteClasses.data()) {
+  if (separators != kSeparators || quote != kQuote) {
+    std::fill(std::begin(ownClasses_), std::end(ownClasses_), uint8_t{0});
+    for (char c : separators) ownClasses_[static_cast<unsigned char>(c)] |= kSeparatorClass;
+    ownClasses_[static_cast<unsigned char>(quote)] |= kQuoteClass;
+    classes_ = ownClasses_;
+  }
+  rest_ = skipSeparators(text);
+}
+
+StringTokenizer& StringTokenizer::operator=(const StringTokenizer& other) {
+  if (this == &other) return *this;
+  rest_ = other.rest_;
+  quote_ = other.quote_;
+  if (other.hasOwnClasses()) {
+    std::memcpy(ownClasses_, other.ownClasses_, sizeof ownClasses_);
+    classes_ = ownClasses_;
+  } else {
+    classes_ = other.classes_;
+  }
+  return *this;
+}
+
+const char* StringTokenizer::skipQuoted(const char* pos, const char* end) const {
+  const void* close = std::memchr(pos, quote_, static_cast<size_t>(end - pos));
+  return close != nullptr ? static_cast<const char*>(close) + 1 : end;
+}
+
+void appendDecimal(std::string& out, int value) {
+  char digits[16];
+  char* end = digits + sizeof digits;
+  char* begin = end;
+  // Work on the magnitude as unsigned so that INT_MIN needs no special case.
+  unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+  do {
+    *--begin = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) *--begin = '-';
+  out.append(begin, end);
+}
+
+std::string itos(int value) {
+  std::string text;
+  appendDecimal(text, value);
+  return text;
+}
+
+int stoi(std::string_view text) {
+  const char* pos = text.data();
+  const char* end = pos + text.size();
+  while (pos < end && *pos == ' ') ++pos;
+  while (end > pos && end[-1] == ' ') --end;
+  const bool negative = pos < end && *pos == '-';
+  pos += negative;
+  // The magnitude may reach 2^31 for a negative value; anything beyond fails at once.
+  const uint64_t limit = negative ? uint64_t{INT_MAX} + 1 : uint64_t{INT_MAX};
+  uint64_t value = 0;
+  for (; pos < end; ++pos) {
+    const unsigned digit = static_cast<unsigned char>(*pos) - unsigned{'0'};
+    value = value * 10 + digit;
+    if (digit > 9 || value > limit) throw AdbException(message(MessageId::kNotANumber, {text}));
+  }
+  return static_cast<int>(negative ? 0 - value : value);
+}
+
+int stoi(const std::string& text) { return stoi(std::string_view(text)); }
+
+int stoi(const char* text) { return stoi(std::string_view(text)); }

@@ -1,0 +1,146 @@
+// relalgtrace [--limit=N] <input_file>: evaluates the input file as relalgrun does, and shows
+// every step on standard output: each node of the expression with the table it produced, or the
+// node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
+// command-line errors go to standard error with status 1. No output file is written.
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/Messages.h"
+#include "files/FileTools.h"
+#include "run/RunSequence.h"
+#include "run/TraceReport.h"
+
+namespace {
+
+constexpr size_t kDefaultLimit = 10;
+
+constexpr std::string_view kHelp =
+    "Usage: relalgtrace [OPTION]... INPUT_FILE\n"
+    "Evaluate the relational-algebra expression on the first line of INPUT_FILE over the\n"
+    "tables below it, as relalgrun does, and show every step on standard output: each\n"
+    "sub-expression with its kind, record count, schema and first records, the operands\n"
+    "before the operator that uses them, indented by depth. A failure is shown at the node\n"
+    "that raised it, with relalgrun's message and its meaning in English.\n"
+    "\n"
+    "      --limit=N   show at most N records of each table (default 10; 0 shows the\n"
+    "                  counts only)\n"
+    "      --help      display this help and exit\n"
+    "      --version   output version information and exit\n"
+    "\n"
+    "Exit status is relalgrun's: 0 on success, 1 on a failure reported with\n"
+    "'Hiba tortent:' or on a command-line error, 3 on any other failure.\n"
+    "No output file is written. See relalgtrace(1).\n";
+
+struct Command {
+  std::string inputPath;
+  size_t limit = kDefaultLimit;
+};
+
+// Writes a command-line error and the hint to --help; returns the exit status.
+int usageError(const std::string& line) {
+  std::cerr << line << '\n' << message(MessageId::kTraceTryHelp) << '\n';
+  return EXIT_FAILURE;
+}
+
+// Decimal digits only; a limit too large to count shows every record.
+std::optional<size_t> parseLimit(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  size_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const size_t digit = static_cast<size_t>(c - '0');
+    constexpr size_t kMax = std::numeric_limits<size_t>::max();
+    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+  }
+  return value;
+}
+
+// The long option that name abbreviates, or empty.
+std::string_view longOption(std::string_view name) {
+  for (std::string_view option : {"help", "version", "limit"}) {
+    if (!name.empty() && option.starts_with(name)) return option;
+  }
+  return {};
+}
+
+// Reads the command line as GNU tools do: long options (abbreviated or not, before or after
+// the operand, the limit as --limit=N or --limit N), and -- ending the options. Returns the exit
+// status when the command line is handled here: help, version or an error.
+std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
+  bool haveInput = false;
+  bool optionsEnded = false;
+  for (int k = 1; k < argc; ++k) {
+    const std::string_view arg = argv[k];
+    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+      if (haveInput) return usageError(message(MessageId::kTraceExtraOperand, {arg}));
+      command.inputPath = arg;
+      haveInput = true;
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!arg.starts_with("--")) {
+      return usageError(message(MessageId::kTraceInvalidOption, {arg.substr(1, 1)}));
+    }
+    const size_t equals = arg.find('=');
+    const std::string_view option = longOption(arg.substr(2, equals - 2));
+    if (option.empty()) return usageError(message(MessageId::kTraceUnknownOption, {arg}));
+    if (option != "limit" && equals != std::string_view::npos) {
+      return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
+    }
+    if (option == "help") {
+      std::cout << kHelp;
+      return EXIT_SUCCESS;
+    }
+    if (option == "version") {
+      std::cout << "relalgtrace (relalgrun) " RELALG_VERSION "\n";
+      return EXIT_SUCCESS;
+    }
+    std::string_view value;
+    if (equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+    } else if (k + 1 < argc) {
+      value = argv[++k];
+    } else {
+      return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
+    }
+    const std::optional<size_t> limit = parseLimit(value);
+    if (!limit) return usageError(message(MessageId::kTraceInvalidLimit, {value}));
+    command.limit = *limit;
+  }
+  if (!haveInput) return usageError(message(MessageId::kTraceMissingInput));
+  return std::nullopt;
+}
+
+// Runs the input as relalgrun does, without an output file, and reports every step.
+int trace(const Command& command) {
+  TraceReport report(std::cout, command.limit);
+  const RunOutcome outcome =
+      runSequence([&] { return read_file(command.inputPath); }, nullptr, &report);
+  if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
+  return outcome.status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  std::ios::sync_with_stdio(false);
+  Command command;
+  int status;
+  if (std::optional<int> handled = parseArguments(argc, argv, command)) {
+    status = *handled;
+  } else {
+    status = trace(command);
+  }
+  if (!std::cout.flush()) {
+    std::cerr << message(MessageId::kTraceWriteError) << '\n';
+    return EXIT_FAILURE;
+  }
+  return status;
+}

@@ -1,0 +1,42 @@
+// The run sequence: one whole run of relalgrun, shared by every front end (relalgrun, relalgtrace,
+// the fuzzer, the browser). In order:
+//   1. read the input bytes;
+//   2. take the first line as the expression and read every table block below it;
+//   3. open the output, write the copy of the input and one empty line, and flush it;
+//   4. evaluate the expression;
+//   5. write the result table's text and close the output.
+// So the output is opened only once every table was read, and the copy is complete before the
+// evaluation starts. A failure ends the run where it happens; its outcome says what relalgrun
+// prints and with which exit status. Nothing is printed here.
+#ifndef RELALG_RUN_RUNSEQUENCE_H
+#define RELALG_RUN_RUNSEQUENCE_H
+
+#include <functional>
+#include <string>
+
+class EvalObserver;
+class OutputTarget;
+
+struct RunOutcome {
+  enum Status { kSuccess = 0, kFailure = 1, kUnknownFailure = 3 };
+
+  int status = kSuccess;
+  // For kFailure, the message that follows "Hiba tortent: "; empty otherwise.
+  std::string message;
+
+  // The bytes that relalgrun writes to standard error: nothing on success, "Hiba tortent: ", a
+  // line feed, the message and a line feed on kFailure, "Ismeretlen hiba" and a line feed on
+  // kUnknownFailure.
+  std::string errorText() const;
+};
+
+// Reads the input with readInput (whose AdbException is the run's failure, as for a file that
+// cannot be opened) and runs it. output may be null: then nothing is copied or written, as for a
+// trace. observer, when given, follows the evaluation.
+RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
+                       EvalObserver* observer = nullptr);
+
+// The usage line of relalgrun, with its line feed.
+std::string usageText();
+
+#endif  // RELALG_RUN_RUNSEQUENCE_H

@@ -1,0 +1,137 @@
+#include "storage/Column.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/AdbException.h"
+#include "base/Messages.h"
+
+namespace {
+
+// A negative index, taken as unsigned, is as out of range as one past the end.
+bool validIndex(int index, int size) {
+  return static_cast<unsigned>(index) < static_cast<unsigned>(size);
+}
+
+// Grows capacity geometrically, so that many small gathers into one column stay linear.
+template <class Container>
+void reserveMore(Container& container, size_t more) {
+  size_t wanted = container.size() + more;
+  if (wanted > container.capacity()) {
+    container.reserve(std::max(wanted, container.capacity() + container.capacity() / 2));
+  }
+}
+
+// Copies a few bytes without a library call for the short values that are most common.
+void copyBytes(char* to, const char* from, size_t size) {
+  if (size >= 8 && size <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + size - 8, from + size - 8, 8);
+  } else if (size >= 4 && size < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + size - 4, from + size - 4, 4);
+  } else {
+    std::memcpy(to, from, size);
+  }
+}
+
+}  // namespace
+
+void Column::throwIndexError(attr_type type) {
+  throw AdbException(
+      message(type == STRING ? MessageId::kStrColumnIndex : MessageId::kIntColumnIndex));
+}
+
+StrColumn::StrColumn(std::string name, std::string maxWidth)
+    : Column(std::move(name), STRING), offsets_{0}, maxWidth_(std::move(maxWidth)) {}
+
+std::string StrColumn::getVal(int index) const {
+  if (!validIndex(index, getSize())) throwIndexError(STRING);
+  return std::string(view(static_cast<size_t>(index)));
+}
+
+int StrColumn::addVal(std::string value) {
+  append(value);
+  return 1;
+}
+
+std::unique_ptr<Column> StrColumn::clone() const { return std::make_unique<StrColumn>(*this); }
+
+std::unique_ptr<Column> StrColumn::cloneEmpty() const {
+  return std::make_unique<StrColumn>(getName(), maxWidth_);
+}
+
+void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
+  const StrColumn& from = asStrings(source);
+  size_t bytes = 0;
+  for (uint32_t row : rows) bytes += from.view(row).size();
+  reserve(rows.size(), bytes);
+  size_t end = bytes_.size();
+  bytes_.resize(end + bytes);
+  if (!wideOffsets_.empty() || bytes_.size() > kNarrowLimit) {
+    // Rare: the block outgrows 32-bit offsets on the way.
+    bytes_.resize(end);
+    for (uint32_t row : rows) append(from.view(row));
+    return;
+  }
+  for (uint32_t row : rows) {
+    const std::string_view value = from.view(row);
+    copyBytes(bytes_.data() + end, value.data(), value.size());
+    end += value.size();
+    offsets_.push_back(static_cast<uint32_t>(end));
+  }
+}
+
+void StrColumn::reserve(size_t records, size_t bytes) {
+  if (wideOffsets_.empty()) {
+    reserveMore(offsets_, records);
+  } else {
+    reserveMore(wideOffsets_, records);
+  }
+  reserveMore(bytes_, bytes);
+}
+
+void StrColumn::truncate(size_t records) {
+  assert(records <= static_cast<size_t>(getSize()));
+  if (wideOffsets_.empty()) {
+    offsets_.resize(records + 1);
+    bytes_.resize(offsets_.back());
+  } else {
+    wideOffsets_.resize(records + 1);
+    bytes_.resize(static_cast<size_t>(wideOffsets_.back()));
+  }
+}
+
+void StrColumn::appendWide() {
+  if (wideOffsets_.empty()) {
+    wideOffsets_.assign(offsets_.begin(), offsets_.end());
+    offsets_ = {};
+  }
+  wideOffsets_.push_back(bytes_.size());
+}
+
+IntColumn::IntColumn(std::string name) : Column(std::move(name), INTEGER) {}
+
+int IntColumn::getVal(int index) const {
+  if (!validIndex(index, getSize())) throwIndexError(INTEGER);
+  return values_[static_cast<size_t>(index)];
+}
+
+std::unique_ptr<Column> IntColumn::clone() const { return std::make_unique<IntColumn>(*this); }
+
+std::unique_ptr<Column> IntColumn::cloneEmpty() const {
+  return std::make_unique<IntColumn>(getName());
+}
+
+void IntColumn::gather(const Column& source, std::span<const uint32_t> rows) {
+  const IntColumn& from = asInts(source);
+  reserveMore(values_, rows.size());
+  for (uint32_t row : rows) values_.push_back(from.values_[row]);
+}
+
+void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records); }
+
+void IntColumn::truncate(size_t records) {
+  assert(records <= values_.size());
+  values_.resize(records);
+}

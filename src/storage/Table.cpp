@@ -1,0 +1,211 @@
+#include "storage/Table.h"
+
+#include <cassert>
+#include <climits>
+#include <ostream>
+
+#include "base/AdbException.h"
+#include "base/Messages.h"
+#include "language/StringTokenizer.h"
+
+namespace {
+
+constexpr size_t kWriteBlock = size_t{1} << 20;
+
+[[noreturn]] void throwTooManyRecords(const std::string& name) {
+  throw AdbException(message(MessageId::kTooManyRecords, {name}));
+}
+
+}  // namespace
+
+std::string resultTableName() { return "result"; }
+
+Table::Table(std::string headerLine) {
+  StringTokenizer tokens(headerLine);
+  if (!tokens.hasMoreTokens()) throw AdbException(message(MessageId::kNamelessTable));
+  name_ = tokens.nextToken();
+  while (tokens.hasMoreTokens()) {
+    std::string columnName = tokens.nextToken();
+    if (tokens.nextView() == "int") {
+      columns_.push_back(std::make_unique<IntColumn>(std::move(columnName)));
+    } else {
+      columns_.push_back(std::make_unique<StrColumn>(std::move(columnName), tokens.nextToken()));
+    }
+  }
+}
+
+Table::Table(std::string name, std::vector<std::unique_ptr<Column>> columns)
+    : name_(std::move(name)), columns_(std::move(columns)) {
+  assert(columnsEven());
+}
+
+Table::Table(const Table& other) : name_(other.name_) {
+  for (const auto& column : other.columns_) columns_.push_back(column->clone());
+}
+
+Table::~Table() = default;
+
+bool Table::columnsEven() const {
+  for (const auto& column : columns_) {
+    if (column->getSize() != recordCount()) return false;
+  }
+  return true;
+}
+
+Column* Table::getColumnByName(std::string_view name) const {
+  for (const auto& column : columns_) {
+    if (column->name() == name) return column.get();
+  }
+  return nullptr;
+}
+
+std::string Table::getval_s(std::string name, int index) {
+  Column* column = getColumnByName(name);
+  if (column == nullptr || column->getType() != Column::STRING) {
+    throw AdbException(message(MessageId::kNoSuchColumn, {name}));
+  }
+  return asStrings(*column).getVal(index);
+}
+
+int Table::getval_i(std::string name, int index) {
+  Column* column = getColumnByName(name);
+  if (column == nullptr || column->getType() != Column::INTEGER) {
+    throw AdbException(message(MessageId::kNoSuchColumn, {name}));
+  }
+  return asInts(*column).getVal(index);
+}
+
+void Table::add_column(std::string name, Column::attr_type type, std::string width) {
+  if (recordCount() > 0) throw AdbException(message(MessageId::kColumnAddedToFilledTable, {name_}));
+  if (type == Column::INTEGER) {
+    columns_.push_back(std::make_unique<IntColumn>(std::move(name)));
+  } else {
+    columns_.push_back(std::make_unique<StrColumn>(std::move(name), std::move(width)));
+  }
+}
+
+int Table::appendRecord(std::string_view line) {
+  const int count = recordCount();
+  if (!columns_.empty() && count == INT_MAX) throwTooManyRecords(name_);
+  StringTokenizer tokens(line);
+  try {
+    for (const auto& column : columns_) {
+      if (!tokens.hasMoreTokens()) throw AdbException(message(MessageId::kTooFewValues));
+      std::string_view token = tokens.nextView();
+      if (column->getType() == Column::STRING) {
+        asStrings(*column).append(token);
+      } else {
+        asInts(*column).addVal(::stoi(token));
+      }
+    }
+    if (tokens.hasMoreTokens()) throw AdbException(message(MessageId::kTooManyValues));
+  } catch (...) {
+    for (const auto& column : columns_) {
+      if (column->getSize() > count) column->truncate(static_cast<size_t>(count));
+    }
+    throw;
+  }
+  assert(columnsEven());
+  return 1;
+}
+
+void Table::reserveRecords(size_t records, size_t bytes) {
+  for (const auto& column : columns_) column->reserve(records, bytes);
+}
+
+void Table::checkIndex(int index) const {
+  if (columns_.empty()) return;  // no value is read from a table without columns
+  if (static_cast<unsigned>(index) >= static_cast<unsigned>(recordCount())) {
+    Column::throwIndexError(columns_.front()->getType());
+  }
+}
+
+std::string Table::getRecord(int index) const {
+  if (columns_.empty()) return {};
+  checkIndex(index);
+  std::string text;
+  appendRecordText(text, static_cast<size_t>(index));
+  return text;
+}
+
+void Table::appendRecordText(std::string& out, size_t index) const {
+  bool first = true;
+  for (const auto& column : columns_) {
+    if (!first) out.push_back(',');
+    first = false;
+    if (column->getType() == Column::STRING) {
+      out.append(asStrings(*column).view(index));
+    } else {
+      appendDecimal(out, asInts(*column).value(index));
+    }
+  }
+}
+
+std::string Table::fingerPrint() const {
+  if (columns_.empty()) return name_;
+  std::string text = "(";
+  for (const auto& column : columns_) {
+    if (text.size() > 1) text += ", ";
+    text += column->name();
+    if (column->getType() == Column::INTEGER) {
+      text += " int";
+    } else {
+      text += " char(" + asStrings(*column).maxWidth() + ")";
+    }
+  }
+  return text + ")";
+}
+
+std::string Table::toString() const {
+  if (columns_.empty()) return name_;
+  std::string text = name_ + fingerPrint() + "\n";
+  const size_t count = static_cast<size_t>(recordCount());
+  for (size_t row = 0; row < count; ++row) {
+    appendRecordText(text, row);
+    text.push_back('\n');
+  }
+  return text;
+}
+
+void Table::writeText(std::ostream& out) const {
+  if (columns_.empty()) {
+    out << name_;
+    return;
+  }
+  std::string block = name_ + fingerPrint() + "\n";
+  const size_t count = static_cast<size_t>(recordCount());
+  for (size_t row = 0; row < count; ++row) {
+    appendRecordText(block, row);
+    block.push_back('\n');
+    if (block.size() >= kWriteBlock) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
+  }
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+bool Table::sameSchema(const Table& other) const {
+  if (columns_.size() != other.columns_.size() || fingerPrint() != other.fingerPrint()) {
+    return false;
+  }
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    if (columns_[k]->getType() != other.columns_[k]->getType()) return false;
+  }
+  return true;
+}
+
+std::unique_ptr<Table> Table::emptyLike(std::string name) const {
+  std::vector<std::unique_ptr<Column>> columns;
+  for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
+  return std::make_unique<Table>(std::move(name), std::move(columns));
+}
+
+void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
+  assert(columns_.size() == source.columns_.size());
+  if (!columns_.empty() && static_cast<size_t>(recordCount()) + rows.size() > INT_MAX) {
+    throwTooManyRecords(name_);
+  }
+  for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->gather(*source.columns_[k], rows);
+  assert(columnsEven());
+}

@@ -1,0 +1,116 @@
+// Table is the system's relation: a name and an ordered list of typed columns that together hold
+// the records. Record i is the value at index i of every column; records are only appended, and
+// every column always holds the same number of values (a record that fails half way is undone).
+// Tables are built from a header line such as emp(name char(20), age int) and filled from record
+// lines such as 'Zova Bela', 42.
+//
+// The relational operators are members too, defined beside the evaluation that calls them
+// (evaluation/TableOrdering.cpp, TableOperators.cpp, TableSelect.cpp): each builds a new table
+// from its operands' columns, except make_rename, which renames its own table in place.
+#ifndef RELALG_STORAGE_TABLE_H
+#define RELALG_STORAGE_TABLE_H
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "storage/Column.h"
+
+class ExprSource;
+
+// The name of every table that union, minus, product, project and sorting produce.
+std::string resultTableName();
+
+class Table {
+ public:
+  // Parses a header line: the table's name, then per column a name and a type word, which is
+  // either int or any other word followed by a width text. Throws AdbException without a name.
+  explicit Table(std::string headerLine);
+  // A table of the given columns, which must hold equally many values.
+  Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
+  Table(const Table& other);
+  Table& operator=(const Table&) = delete;
+  ~Table();
+
+  std::string getName() const { return name_; }
+  const std::string& name() const { return name_; }
+  // The record count: the value count of the first column, 0 for a table without columns.
+  int recordCount() const { return columns_.empty() ? 0 : columns_.front()->getSize(); }
+  const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
+
+  // Returns the first column of exactly that name, or null.
+  Column* getColumnByName(std::string_view name) const;
+  std::string getval_s(std::string name, int index);
+  int getval_i(std::string name, int index);
+  // Appends an empty column. Throws AdbException when the table already holds records, which
+  // the new column would lack.
+  void add_column(std::string name, Column::attr_type type, std::string width);
+
+  // Appends one record from a record line: one token per column, integers read by stoi. All or
+  // nothing: a line that fails leaves the table as it was.
+  int addRecord(std::string line) { return appendRecord(line); }
+  int appendRecord(std::string_view line);
+  void reserveRecords(size_t records, size_t bytes);
+  // The values of one record joined by commas.
+  std::string getRecord(int index) const;
+  void appendRecordText(std::string& out, size_t index) const;
+
+  // The schema text, such as (name char(20), age int); the table's name when it has no columns.
+  std::string fingerPrint() const;
+  // The name and schema text on one line, then one line per record.
+  std::string toString() const;
+  // Writes toString() to out, a block at a time.
+  void writeText(std::ostream& out) const;
+
+  // Record order and repeats (evaluation/TableOrdering.cpp).
+  // Three-way comparison of record i of this table with record j of other (same schema).
+  int compareRecord(int i, const Table* other, int j) const;
+  // Appends record i of this table to destination (same schema).
+  int copyRecord(int i, Table* destination) const;
+  // A new table "result" with these records in ascending order; equal records keep their order.
+  std::unique_ptr<Table> sortRecords() const;
+  // A new table of this name holding every record that differs from the one before it.
+  std::unique_ptr<Table> deleteDuplicates() const;
+
+  // The operators (evaluation/TableOperators.cpp).
+  std::unique_ptr<Table> make_union(const Table* right) const;
+  std::unique_ptr<Table> make_minus(const Table* right) const;
+  std::unique_ptr<Table> make_product(const Table* right) const;
+  std::unique_ptr<Table> make_project(std::string list) const;
+  // Renames this table and its columns from a list of names; returns this table.
+  Table* make_rename(std::string list);
+
+  // Selection (evaluation/TableSelect.cpp).
+  std::unique_ptr<Table> make_select(std::string condition) const;
+  std::unique_ptr<Table> make_select(const ExprSource& condition) const;
+  // Whether the condition holds for record i.
+  bool l_eval(int i, std::string condition) const;
+  // Whether operand a is less than operand b for record i; each is a column name or a constant.
+  bool lt(int i, std::string a, std::string b) const;
+
+  // Whether other has this table's columns: equal schema texts, and kinds that agree position by
+  // position (apostrophes in names can make different schemas print the same text).
+  bool sameSchema(const Table& other) const;
+  // A new table of the given name with empty copies of this table's columns.
+  std::unique_ptr<Table> emptyLike(std::string name) const;
+  // Appends the records at the given indexes of source, a table of the same columns.
+  void gatherRows(const Table& source, std::span<const uint32_t> rows);
+
+ private:
+  // Throws the comparison message when right's schema differs from this one.
+  void checkComparable(const Table& right) const;
+  // Throws the first column's getVal failure unless index is a record of this table (a table
+  // without columns has no values to read).
+  void checkIndex(int index) const;
+  // Whether every column holds as many values as the first.
+  bool columnsEven() const;
+
+  std::string name_;
+  std::vector<std::unique_ptr<Column>> columns_;
+};
+
+#endif  // RELALG_STORAGE_TABLE_H
