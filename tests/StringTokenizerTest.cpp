@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "base/AdbException.h"
 #include "language/StringTokenizer.h"
 
@@ -121,7 +122,43 @@ TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
 TEST(Stoi, ItosRoundTripsCanonicalTexts) {
   for (int value : {0, 1, -1, 10, -10, 65535, INT_MAX, INT_MIN, INT_MIN + 1}) {
     EXPECT_EQ(::stoi(std::string_view(itos(value))), value);
+    EXPECT_EQ(::stoi(itos(value)), value);
   }
+}
+
+// An unqualified call with a std::string must not compile: argument-dependent lookup would find
+// std::stoi, which reads "+5" as 5 where the system's stoi rejects it.
+template <class Text>
+concept UnqualifiedStoiCompiles = requires(Text text) { stoi(text); };
+static_assert(!UnqualifiedStoiCompiles<std::string>);
+static_assert(UnqualifiedStoiCompiles<std::string_view>);
+static_assert(UnqualifiedStoiCompiles<const char*>);
+
+TEST(Stoi, EveryOverloadIsTheSystemsOwn) {
+  const std::string plus = "+5";
+  EXPECT_EQ(messageOf([&] { ::stoi(plus); }), "Nem alakithato szamma: +5");
+  EXPECT_EQ(messageOf([] { stoi("+5"); }), "Nem alakithato szamma: +5");
+  EXPECT_EQ(messageOf([&] { stoi(std::string_view(plus)); }), "Nem alakithato szamma: +5");
+}
+
+// A copy reads its own separators, also once the original has changed or is gone.
+TEST(StringTokenizer, CopiesKeepTheirOwnSeparators) {
+  const std::string text = "a;b c";
+  StringTokenizer original(text, ";", '\'');
+  StringTokenizer copy = original;
+  StringTokenizer assigned(text);
+  assigned = original;
+  original = StringTokenizer(text, " ", '\'');
+  for (StringTokenizer* tokenizer : {&copy, &assigned}) {
+    EXPECT_EQ(tokenizer->nextToken(), "a");
+    EXPECT_EQ(tokenizer->nextToken(), "b c");
+    EXPECT_FALSE(tokenizer->hasMoreTokens());
+  }
+  EXPECT_EQ(original.nextToken(), "a;b");
+  StringTokenizer usual(text);
+  StringTokenizer usualCopy = usual;
+  EXPECT_EQ(usualCopy.nextToken(), "a;b");
+  EXPECT_EQ(usual.nextToken(), "a;b");
 }
 
 }  // namespace

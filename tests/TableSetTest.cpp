@@ -61,6 +61,18 @@ TEST(TableSet, ReportsTheFirstFailureInEvaluationOrder) {
             "Meg nincs letrehozva eredmenytabla!");
 }
 
+// A result stays only as long as the evaluation that made it: once a later one fails, there is
+// nothing to write, rather than the earlier table.
+TEST(TableSet, FailedEvaluationLeavesNoResultBehind) {
+  TableSet tables(kTables);
+  EXPECT_EQ(resultOf(tables, "dept"), "dept(d char(5))\n");
+  EXPECT_EQ(messageOf([&] { tables.evaluate("nosuch"); }), "Nincs nosuch nevu tabla.");
+  EXPECT_EQ(tables.result(), nullptr);
+  std::ostringstream out;
+  EXPECT_EQ(messageOf([&] { tables.write_result(&out); }), "Meg nincs letrehozva eredmenytabla!");
+  EXPECT_EQ(out.str(), "");
+}
+
 TEST(TableSet, RenameChangesTheCataloguedTableUnderItsOldName) {
   TableSet tables(kTables);
   EXPECT_EQ(resultOf(tables, "union(rename(emp, staff(n, a)), emp)"),

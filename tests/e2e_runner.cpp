@@ -99,19 +99,15 @@ int main(int argc, char* argv[]) {
   auto file = [&](const std::string& name) { return caseFile(where, example, name); };
   const std::optional<std::string> otherProgram = readFile(file("program"));
   if (otherProgram) program.replace_filename(otherProgram->substr(0, otherProgram->find('\n')));
-  std::string pattern = (fs::temp_directory_path() / "relalg-e2e-XXXXXX").string();
-  const fs::path scratch = mkdtemp(pattern.data());
+  const fs::path scratch = makeScratchFolder("relalg-e2e");
   const fs::path input = scratch / "in.txt";
   const fs::path output = scratch / "out.txt";
 
   if (auto in = readFile(file("in"))) writeFile(input, *in);
-  if (fs::exists(file("gen"))) {
-    std::string command =
-        "cd '" + scratch.string() + "' && bash '" + fs::absolute(file("gen")).string() + "'";
-    if (std::system(command.c_str()) != 0) {
-      std::cerr << "gen failed\n";
-      return 1;
-    }
+  if (fs::exists(file("gen")) && !runScript(file("gen"), scratch)) {
+    std::cerr << "gen failed\n";
+    fs::remove_all(scratch);
+    return 1;
   }
   auto pre = readFile(file("pre"));
   if (pre) writeFile(output, *pre);

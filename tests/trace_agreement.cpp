@@ -134,10 +134,7 @@ bool makeInput(const fs::path& source, const fs::path& scratch) {
     return true;
   }
   if (fs::exists(source / "in")) fs::copy_file(source / "in", scratch / "in.txt");
-  if (!fs::exists(source / "gen")) return true;
-  const std::string command =
-      "cd '" + scratch.string() + "' && bash '" + fs::absolute(source / "gen").string() + "'";
-  return std::system(command.c_str()) == 0;
+  return !fs::exists(source / "gen") || runScript(source / "gen", scratch);
 }
 
 }  // namespace
@@ -149,8 +146,7 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const uintmax_t maxInputBytes = argc == 5 ? std::stoull(argv[4]) : kDefaultMaxInputBytes;
-  std::string pattern = (fs::temp_directory_path() / "relalg-agree-XXXXXX").string();
-  const fs::path scratch = mkdtemp(pattern.data());
+  const fs::path scratch = makeScratchFolder("relalg-agree");
   std::string problem;
   if (!makeInput(argv[3], scratch)) {
     problem = "its gen script failed";
