@@ -12,8 +12,8 @@
 namespace {
 
 const char* kSurnames[] = {"Kovacs", "Nagy", "Toth", "Szabo", "Horvath", "Varga", "Kiss", "Molnar"};
-const char* kDepartments[] = {"Sales",   "Research", "Support", "Finance",
-                              "Legal",   "Marketing", "Admin",  "Logistics"};
+const char* kDepartments[] = {"Sales", "Research",  "Support", "Finance",
+                              "Legal", "Marketing", "Admin",   "Logistics"};
 
 void writeRecords(std::FILE* out, long from, long count, uint32_t seed) {
   std::mt19937 random(seed);

@@ -11,8 +11,8 @@
 
 namespace {
 
-const char* kDepartments[] = {"Sales", "Research", "Support", "Finance",
-                              "Legal", "Marketing", "Admin", "Logistics"};
+const char* kDepartments[] = {"Sales", "Research",  "Support", "Finance",
+                              "Legal", "Marketing", "Admin",   "Logistics"};
 
 // The table blocks of an input file: emp(name char(20), age int, dept char(10)).
 std::string empBlock(int records) {

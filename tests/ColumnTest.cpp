@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "storage/Column.h"
 #include "TestSupport.h"
+#include "storage/Column.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "evaluation/Condition.h"
 #include "TestSupport.h"
+#include "evaluation/Condition.h"
 
 namespace {
 

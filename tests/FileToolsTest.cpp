@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "files/FileTools.h"
 #include "TestSupport.h"
+#include "files/FileTools.h"
 
 namespace {
 

@@ -37,7 +37,8 @@ TEST(Messages, EveryEntryIsFoundFromItsPrintedForm) {
   for (const MessageInfo& info : allMessages()) {
     for (std::string_view text : quoted) {
       std::string printed;
-      const size_t holes = static_cast<size_t>(std::count(info.pattern.begin(), info.pattern.end(), '{'));
+      const size_t holes =
+          static_cast<size_t>(std::count(info.pattern.begin(), info.pattern.end(), '{'));
       if (holes == 0) printed = message(info.id);
       if (holes == 1) printed = message(info.id, {text});
       if (holes == 2) printed = message(info.id, {text, text});
@@ -66,7 +67,8 @@ TEST(Messages, EveryEntryHasItsOwnPatternMeaningAndAFix) {
 TEST(Windows1250, ShowsTheLettersOfTheMessagesInUtf8) {
   EXPECT_EQ(windows1250ToUtf8(message(MessageId::kStrColumnIndex)),
             "StrColumn::getVal: t\xC3\xBAlindexel\xC3\xA9s");
-  EXPECT_EQ(windows1250ToUtf8("\x80\x8A\xF5\xFB\x81"), "\xE2\x82\xAC\xC5\xA0\xC5\x91\xC5\xB1\xC2\x81");
+  EXPECT_EQ(windows1250ToUtf8("\x80\x8A\xF5\xFB\x81"),
+            "\xE2\x82\xAC\xC5\xA0\xC5\x91\xC5\xB1\xC2\x81");
   EXPECT_EQ(windows1250ToUtf8("plain"), "plain");
 }
 

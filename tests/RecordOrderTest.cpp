@@ -4,9 +4,9 @@
 #include <numeric>
 #include <random>
 
+#include "TestSupport.h"
 #include "evaluation/RecordOrder.h"
 #include "language/StringTokenizer.h"
-#include "TestSupport.h"
 
 namespace {
 

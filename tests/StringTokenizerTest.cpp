@@ -129,7 +129,9 @@ TEST(Stoi, ItosRoundTripsCanonicalTexts) {
 // An unqualified call with a std::string must not compile: argument-dependent lookup would find
 // std::stoi, which reads "+5" as 5 where the system's stoi rejects it.
 template <class Text>
-concept UnqualifiedStoiCompiles = requires(Text text) { stoi(text); };
+concept UnqualifiedStoiCompiles = requires(Text text) {
+  stoi(text);
+};
 static_assert(!UnqualifiedStoiCompiles<std::string>);
 static_assert(UnqualifiedStoiCompiles<std::string_view>);
 static_assert(UnqualifiedStoiCompiles<const char*>);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "storage/Table.h"
 #include "TestSupport.h"
+#include "storage/Table.h"
 
 namespace {
 

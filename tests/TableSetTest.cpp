@@ -3,8 +3,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "evaluation/TableSet.h"
 #include "TestSupport.h"
+#include "evaluation/TableSet.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "storage/Table.h"
 #include "TestSupport.h"
+#include "storage/Table.h"
 
 namespace {
 
@@ -73,7 +73,8 @@ TEST(Table, RejectsRecordLinesAllOrNothing) {
     EXPECT_EQ(messageOf([&] { table->addRecord(c.line); }), c.message) << c.line;
     for (const auto& column : table->columns()) EXPECT_EQ(column->getSize(), 1) << c.line;
     table->addRecord("Nagy, 7, HR");
-    EXPECT_EQ(table->toString(), "emp(name char(20), age int, dept char(5))\nKiss,30,IT\nNagy,7,HR\n")
+    EXPECT_EQ(table->toString(),
+              "emp(name char(20), age int, dept char(5))\nKiss,30,IT\nNagy,7,HR\n")
         << c.line;
   }
 }

@@ -3,10 +3,10 @@
 #include <set>
 #include <sstream>
 
-#include "base/Messages.h"
-#include "files/FileTools.h"
-#include "evaluation/TableSet.h"
 #include "TestSupport.h"
+#include "base/Messages.h"
+#include "evaluation/TableSet.h"
+#include "files/FileTools.h"
 #include "run/TraceReport.h"
 
 namespace {

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files/FileTools.h"
 #include "ProcessSupport.h"
+#include "files/FileTools.h"
 
 namespace fs = std::filesystem;
 

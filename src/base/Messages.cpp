@@ -72,10 +72,11 @@ constexpr MessageInfo kMessages[] = {
      "widths in the same order",
      "Make the column lists equal (same names, types and widths, same order), with `project` and "
      "`rename` if needed."},
-    {kCopySchemaMismatch, kOperators, "Nem azonos semaju tablak kozti masolas: {RIGHT} \xE9s {RESULT}",
+    {kCopySchemaMismatch, kOperators,
+     "Nem azonos semaju tablak kozti masolas: {RIGHT} \xE9s {RESULT}",
      "the operands of a union whose left operand is empty differ in column names, types, "
      "widths or order",
-     "As for the message above."},
+     "As above."},
     {kProductTooLarge, kOperators, "A szorzat tul sok rekordot adna: {P} * {Q}",
      "the product would hold more records than a table can (2147483647)",
      "Reduce the operands with `select` or `project` first."},
@@ -176,7 +177,8 @@ void walkPattern(std::string_view pattern, Piece piece, Hole hole) {
 // start it and the last end it; stretches in between are taken at their first place.
 bool fits(std::string_view pattern, std::string_view printed) {
   std::vector<std::string_view> pieces;
-  walkPattern(pattern, [&](std::string_view text) { pieces.push_back(text); }, [](auto) {});
+  walkPattern(
+      pattern, [&](std::string_view text) { pieces.push_back(text); }, [](auto) {});
   if (pieces.size() == 1) return printed == pieces.front();
   if (!printed.starts_with(pieces.front())) return false;
   size_t from = pieces.front().size();

@@ -5,7 +5,8 @@
 //
 // A pattern is the message as printed, in Windows-1250 bytes, with a {WORD} placeholder for each
 // part that the message quotes: a name, a path, a line or a piece of the expression, inserted
-// exactly as it is. The user guide lists every pattern with the braces dropped.
+// exactly as it is. The user guide lists every pattern of relalgrun with the braces dropped, and
+// its fix as written here (`code` in backquotes); a test holds the guide to this table.
 #ifndef RELALG_BASE_MESSAGES_H
 #define RELALG_BASE_MESSAGES_H
 

@@ -117,8 +117,7 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
       std::string_view value = column.view(rows[entries[k].index]);
       entries[k].high = chunkAt(value, run.offset);
       entries[k].low = chunkAt(value, run.offset + 8);
-      entries[k].left =
-          static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
+      entries[k].left = static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
     }
     std::sort(entries.begin() + run.begin, entries.begin() + run.end, before);
     for (size_t k = run.begin + 1; k < run.end; ++k) {

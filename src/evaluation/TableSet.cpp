@@ -169,7 +169,9 @@ TableHandle Evaluation::apply(TableHandle operand) {
 
 }  // namespace
 
-TableHandle TableSet::r_eval(const ExprSource& text) { return Evaluation(*this, observer_).run(text); }
+TableHandle TableSet::r_eval(const ExprSource& text) {
+  return Evaluation(*this, observer_).run(text);
+}
 
 const std::string* TableSet::catalogueKeyOf(const Table* table) const {
   for (const auto& [key, catalogued] : tables_) {

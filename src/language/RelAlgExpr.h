@@ -31,7 +31,7 @@ struct ConditionKeyword {
   LogType code;
 };
 inline constexpr ConditionKeyword kConditionKeywords[] = {
-    {"EQ", kEq}, {"NEQ", kNeq}, {"LT", kLt},   {"LTE", kLte}, {"GT", kGt},
+    {"EQ", kEq},   {"NEQ", kNeq}, {"LT", kLt}, {"LTE", kLte}, {"GT", kGt},
     {"GTE", kGte}, {"AND", kAnd}, {"OR", kOr}, {"NOT", kNot}};
 
 // The codes are fixed numbers (union 1 to select 6, EQ 0 to NOT 8) that callers may store; each

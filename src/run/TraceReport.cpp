@@ -17,7 +17,6 @@ constexpr int kMaxIndentLevels = 20;
 constexpr size_t kMaxTextBytes = 200;
 constexpr size_t kShortenedTextBytes = 160;
 
-
 std::string indentFor(int depth) {
   return std::string(2 * static_cast<size_t>(std::clamp(depth, 0, kMaxIndentLevels)), ' ');
 }
@@ -68,8 +67,8 @@ void TraceReport::nodeFailed(std::string_view text, int depth) {
 
 void TraceReport::reportFailure(const RunOutcome& outcome) {
   const bool adbFailure = outcome.status == RunOutcome::kFailure;
-  const std::string_view message =
-      adbFailure ? std::string_view(outcome.message) : messageInfo(MessageId::kUnknownFailure).pattern;
+  const std::string_view message = adbFailure ? std::string_view(outcome.message)
+                                              : messageInfo(MessageId::kUnknownFailure).pattern;
   const int depth = nodeHasFailed_ ? failedDepth_ : 0;
   const std::string indent = indentFor(depth);
   if (nodeHasFailed_) {
@@ -78,7 +77,8 @@ void TraceReport::reportFailure(const RunOutcome& outcome) {
     out_ << "reading the input file\n";
   }
   out_ << indent << "  failed; relalgrun prints:\n";
-  if (adbFailure) out_ << indent << "    " << messageInfo(MessageId::kFailureHeading).pattern << '\n';
+  if (adbFailure)
+    out_ << indent << "    " << messageInfo(MessageId::kFailureHeading).pattern << '\n';
   out_ << indent << "    " << message << '\n';
   out_ << indent << "  meaning: " << explainFailure(message) << '\n';
 }
