@@ -110,11 +110,14 @@ TEST(Table, LooksUpColumnsAndValuesByExactName) {
   EXPECT_EQ(messageOf([&] { table->getval_i("a", 1); }), "IntColumn::getVal: t\xFAlindexel\xE9s");
 }
 
-TEST(Table, RecordIndexErrorsNameTheFirstColumnsClass) {
+TEST(Table, RecordIndexErrorsNameTheFirstShortColumnsClass) {
   auto strings = makeTable("t(s char(1), i int)", {"x, 1"});
   auto ints = makeTable("t(i int, s char(1))", {"1, x"});
   EXPECT_EQ(messageOf([&] { strings->getRecord(1); }), "StrColumn::getVal: t\xFAlindexel\xE9s");
   EXPECT_EQ(messageOf([&] { ints->getRecord(-1); }), "IntColumn::getVal: t\xFAlindexel\xE9s");
+  // A column shortened through its handle is not read past its end.
+  ints->getColumnByName("s")->truncate(0);
+  EXPECT_EQ(messageOf([&] { ints->getRecord(0); }), "StrColumn::getVal: t\xFAlindexel\xE9s");
 }
 
 // A column added to a table that holds records would be shorter than the others, and reading

@@ -123,6 +123,11 @@ void Table::checkIndex(int index) const {
 std::string Table::getRecord(int index) const {
   if (columns_.empty()) return {};
   checkIndex(index);
+  // Every column is checked, so that a column shortened through its handle fails here rather
+  // than being read past its end.
+  for (const auto& column : columns_) {
+    if (index >= column->getSize()) Column::throwIndexError(column->getType());
+  }
   std::string text;
   appendRecordText(text, static_cast<size_t>(index));
   return text;
