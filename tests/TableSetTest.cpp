@@ -81,6 +81,23 @@ TEST(TableSet, RenameChangesTheCataloguedTableUnderItsOldName) {
   EXPECT_EQ(messageOf([&] { tables.evaluate("staff"); }), "Nincs staff nevu tabla.");
 }
 
+// A rename in a later operand renames the catalogued table for what follows, but an operand that
+// was already evaluated keeps the table it produced: a copy is made only then.
+TEST(TableSet, EarlierOperandsKeepTheirTableThroughALaterRename) {
+  TableSet tables("\nt(a int)\n1\n2\n");
+  EXPECT_EQ(resultOf(tables, "product(t, rename(t, u(b)))"),
+            "result(a int, b int)\n1,1\n1,2\n2,1\n2,2\n");
+  EXPECT_EQ(resultOf(tables, "t"), "u(b int)\n1\n2\n");
+  TableSet fresh("\nt(a int)\n1\n");
+  EXPECT_EQ(resultOf(fresh, "product(rename(t, s1(x)), product(t, rename(t, s2(y))))"),
+            "result(x int, x int, y int)\n1,1,1\n");
+  TableSet again("\nt(a int)\n1\n");
+  EXPECT_EQ(messageOf([&] { again.evaluate("union(t, project(rename(t, u(b)), b))"); }),
+            "Nem azonos semaju tablak osszehasonlitasa: t es result");
+  TableSet same("\nt(a int)\n1\n");
+  EXPECT_EQ(resultOf(same, "product(rename(t, s(x)), t)"), "result(x int, x int)\n1,1\n");
+}
+
 TEST(TableSet, RenameOfANewTableBecomesTheResult) {
   TableSet tables(kTables);
   EXPECT_EQ(resultOf(tables, "rename(project(emp, age), r(years))"), "r(years int)\n7\n42\n");
@@ -124,12 +141,12 @@ TEST(TableSet, ObserverSeesEveryNodeInEvaluationOrder) {
   TableSet tables(kTables);
   RecordingObserver observer;
   tables.setObserver(&observer);
-  tables.evaluate("union(emp, rename(emp, s(a, b)))");
+  tables.evaluate("product(emp, rename(emp, s(a, b)))");
   EXPECT_EQ(observer.log,
-            "+0 union(emp, rename(emp, s(a, b)))\n"
+            "+0 product(emp, rename(emp, s(a, b)))\n"
             "+1 emp\n=1 emp 0 emp\n"
             "+1 rename(emp,s(a,b))\n+2 emp\n=2 emp 0 emp\n=1 rename(emp,s(a,b)) 5 s\n"
-            "=0 union(emp, rename(emp, s(a, b))) 1 result\n");
+            "=0 product(emp, rename(emp, s(a, b))) 3 result\n");
   EXPECT_EQ(*tables.catalogueKeyOf(tables.getTableByName("emp")), "emp");
   EXPECT_EQ(tables.catalogueKeyOf(tables.result()), nullptr);
 }

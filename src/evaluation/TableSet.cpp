@@ -86,6 +86,9 @@ class Evaluation {
   TableHandle descend(ExprSource text);
   // Applies the operator of the innermost pending node to its operands and takes it off.
   TableHandle apply(TableHandle operand);
+  // Before a rename changes table in place: a first operand already evaluated to that very table
+  // keeps the table as it was, by a copy of its own.
+  void keepEarlierOperands(const Table* table);
   void noteCurrent(const ExprSource& text, size_t depth) {
     current_ = text;
     currentDepth_ = static_cast<int>(depth);
@@ -134,6 +137,14 @@ TableHandle Evaluation::descend(ExprSource text) {
   }
 }
 
+void Evaluation::keepEarlierOperands(const Table* table) {
+  for (PendingNode& pending : stack_) {
+    if (pending.leftDone && pending.left.get() == table) {
+      pending.left = TableHandle::owned(std::make_unique<Table>(*table));
+    }
+  }
+}
+
 TableHandle Evaluation::apply(TableHandle operand) {
   PendingNode& pending = stack_.back();
   noteCurrent(pending.source, stack_.size() - 1);
@@ -154,6 +165,7 @@ TableHandle Evaluation::apply(TableHandle operand) {
       result = TableHandle::owned(operand->make_project(node.extractRight()));
       break;
     case kRename:
+      keepEarlierOperands(operand.get());
       operand->make_rename(node.extractRight());
       result = std::move(operand);
       break;

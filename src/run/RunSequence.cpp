@@ -12,10 +12,18 @@
 
 namespace {
 
+// The text after a UTF-8 byte order mark at its very start; such a mark is no part of the
+// expression (the copy of the input keeps it).
+std::string_view withoutByteOrderMark(std::string_view input) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (input.starts_with(kMark)) input.remove_prefix(kMark.size());
+  return input;
+}
+
 void runSteps(const std::function<std::string()>& readInput, OutputTarget* output,
               EvalObserver* observer) {
   std::string input = readInput();
-  LineReader lines(input);
+  LineReader lines(withoutByteOrderMark(input));
   std::string_view firstLine;
   lines.next(firstLine);
   std::string expression(firstLine);
