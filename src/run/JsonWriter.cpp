@@ -1,0 +1,126 @@
+#include "run/JsonWriter.h"
+
+#include <cassert>
+#include <cstdio>
+
+#include "base/Windows1250.h"
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of bytes, or 0 when it starts with none.
+size_t utf8Length(std::string_view bytes) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = byte(0);
+  size_t length;
+  char32_t value;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+    value = value << 6 | (byte(k) & 0x3F);
+  }
+  const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+  return overlong || surrogate || value > 0x10FFFF ? 0 : length;
+}
+
+void appendEscape(std::string& out, unsigned code) {
+  char escape[8];
+  std::snprintf(escape, sizeof escape, "\\u%04x", code);
+  out += escape;
+}
+
+}  // namespace
+
+JsonWriter& JsonWriter::open(char bracket) {
+  separate();
+  out_.push_back(bracket);
+  first_.push_back(true);
+  return *this;
+}
+
+JsonWriter& JsonWriter::close(char bracket) {
+  assert(!first_.empty() && !afterKey_);
+  first_.pop_back();
+  out_.push_back(bracket);
+  return *this;
+}
+
+void JsonWriter::separate() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (first_.empty()) return;
+  if (!first_.back()) out_.push_back(',');
+  first_.back() = false;
+}
+
+JsonWriter& JsonWriter::key(std::string_view name) {
+  separate();
+  appendString(name);
+  out_.push_back(':');
+  afterKey_ = true;
+  return *this;
+}
+
+JsonWriter& JsonWriter::text(std::string_view bytes, Encoding encoding) {
+  separate();
+  appendString(encoding == kWindows1250 ? windows1250ToUtf8(bytes) : std::string(bytes));
+  return *this;
+}
+
+JsonWriter& JsonWriter::number(int64_t value) {
+  separate();
+  out_ += std::to_string(value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::boolean(bool value) {
+  separate();
+  out_ += value ? "true" : "false";
+  return *this;
+}
+
+JsonWriter& JsonWriter::null() {
+  separate();
+  out_ += "null";
+  return *this;
+}
+
+void JsonWriter::appendString(std::string_view bytes) {
+  out_.push_back('"');
+  while (!bytes.empty()) {
+    const auto c = static_cast<unsigned char>(bytes.front());
+    const size_t length = utf8Length(bytes);
+    if (length == 0) {
+      appendEscape(out_, 0xDC00 + c);
+      bytes.remove_prefix(1);
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      out_.push_back('\\');
+      out_.push_back(static_cast<char>(c));
+    } else if (c == '\n') {
+      out_ += "\\n";
+    } else if (c < 0x20 || c == 0x7F) {
+      appendEscape(out_, c);
+    } else {
+      out_.append(bytes.substr(0, length));
+    }
+    bytes.remove_prefix(length);
+  }
+  out_.push_back('"');
+}

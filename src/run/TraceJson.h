@@ -1,0 +1,26 @@
+// The trace of one run as a single JSON object, for relalgtrace --json and the browser page.
+// It is always valid JSON in UTF-8: message texts appear with their Windows-1250 letters as the
+// letters they are, and bytes of the input that are not UTF-8 are escaped losslessly.
+//
+//   {"status": 0 | 1 | 3,              relalgrun's exit status
+//    "stderr": "...",                  what relalgrun prints on standard error
+//    "diagnostics": [{"severity": "error" | "warning" | "note", "line": L, "column": C,
+//                     "length": N, "message": "..."}],
+//    "root": null | NODE}              the expression tree (null when the input was not read)
+//   NODE: {"text", "line", "column", "length", "kind": "table" | "union" | ...,
+//          and once evaluated: "name", "columns": [{"name", "type": "int" | "char(W)"}],
+//          "count", "records": [the first records as record lines], "children": [NODE...];
+//          "failed": true on the node whose evaluation failed}
+// Lines and columns count from 1; columns and lengths count bytes of the line as stored.
+#ifndef RELALG_RUN_TRACEJSON_H
+#define RELALG_RUN_TRACEJSON_H
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+// Runs the input read by readInput as relalgrun does, without an output file, and returns the
+// trace, showing at most limit records of each table.
+std::string traceJson(const std::function<std::string()>& readInput, size_t limit);
+
+#endif  // RELALG_RUN_TRACEJSON_H
