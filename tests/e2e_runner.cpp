@@ -9,7 +9,8 @@
 //           or not exist at all
 //           (a gen script may instead write a large expected output file into the scratch
 //           folder as expected-out)
-//   err     the expected standard error (default: empty)
+//   err     the expected standard error (default: empty); the input path and the scratch
+//           folder are written @IN@ and @TMP@ in it, and in stdout
 //   status  the expected exit status (default: 0)
 //   stdout  the expected standard output (default: empty)
 //   program the name of another executable to run, one that lies beside relalgrun (such as
@@ -121,13 +122,18 @@ int main(int argc, char* argv[]) {
   }
 
   const int status = runProgram(args, scratch / ".stdout", scratch / ".stderr");
+  // What a program says of its input or scratch paths is compared with @IN@ and @TMP@ in place
+  // of them, since the scratch folder differs from run to run.
+  auto printed = [&](const char* name) {
+    std::string text = readFile(scratch / name).value_or("");
+    text = replaceAll(text, input.string(), "@IN@");
+    return replaceAll(text, scratch.string(), "@TMP@");
+  };
   bool ok = true;
   ok &=
       same("exit status", readFile(file("status")).value_or("0\n"), std::to_string(status) + "\n");
-  ok &= same("stderr", readFile(file("err")).value_or(""),
-             readFile(scratch / ".stderr").value_or(""));
-  ok &= same("stdout", readFile(file("stdout")).value_or(""),
-             readFile(scratch / ".stdout").value_or(""));
+  ok &= same("stderr", readFile(file("err")).value_or(""), printed(".stderr"));
+  ok &= same("stdout", readFile(file("stdout")).value_or(""), printed(".stdout"));
   if (!otherProgram && args.size() >= 3 && args[2].rfind(scratch.string(), 0) == 0) {
     auto expected = readFile(file("out"));
     if (!expected) expected = readFile(scratch / "expected-out");

@@ -46,3 +46,40 @@ std::string windows1250ToUtf8(std::string_view bytes) {
   }
   return text;
 }
+
+size_t utf8SequenceLength(std::string_view bytes) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  const unsigned char lead = byte(0);
+  size_t length;
+  char32_t value;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+    value = value << 6 | (byte(k) & 0x3F);
+  }
+  const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
+  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+  return overlong || surrogate || value > 0x10FFFF ? 0 : length;
+}
+
+bool isUtf8(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const size_t length = utf8SequenceLength(bytes);
+    if (length == 0) return false;
+    bytes.remove_prefix(length);
+  }
+  return true;
+}

@@ -10,6 +10,11 @@
 // leaves unassigned become the control characters U+0081 and so on of the same number.
 std::string windows1250ToUtf8(std::string_view bytes);
 
+// The length of the valid UTF-8 sequence at the start of bytes (which must not be empty), or 0
+// when it starts with none: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+size_t utf8SequenceLength(std::string_view bytes);
+bool isUtf8(std::string_view bytes);
+
 // Appends the UTF-8 encoding of one code point.
 void appendUtf8(std::string& out, char32_t codePoint);
 

@@ -5,25 +5,9 @@
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
+#include "language/StringTokenizer.h"
 
 namespace {
-
-// The value that C's atoi reads from text: leading white space, an optional sign, decimal digits
-// up to the first other character, 0 without digits. The value is exact for every text that
-// names a 32-bit value and saturates far beyond that range instead of wrapping.
-int64_t atoiValue(std::string_view text) {
-  size_t pos = 0;
-  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-  while (pos < text.size() && isSpace(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
-  constexpr int64_t kSaturation = int64_t{1} << 40;
-  int64_t value = 0;
-  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-    value = std::min(value * 10 + (text[pos] - '0'), kSaturation);
-  }
-  return negative ? -value : value;
-}
 
 int threeWay(int64_t a, int64_t b) { return (a > b) - (a < b); }
 

@@ -192,6 +192,12 @@ const std::string* TableSet::catalogueKeyOf(const Table* table) const {
   return nullptr;
 }
 
+std::vector<std::string> TableSet::tableNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : tables_) names.push_back(entry.first);
+  return names;
+}
+
 void TableSet::write_result(std::ostream* out) const {
   if (!resultTable_) throw AdbException(message(MessageId::kNoResultYet));
   resultTable_->writeText(*out);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "evaluation/EvalObserver.h"
 #include "evaluation/TableHandle.h"
@@ -42,6 +43,8 @@ class TableSet {
   Table* result() const { return resultTable_.get(); }
   // The catalogue name under which table is reached, or null for a table not catalogued.
   const std::string* catalogueKeyOf(const Table* table) const;
+  // The names under which tables are catalogued, in byte order.
+  std::vector<std::string> tableNames() const;
   // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
   void setObserver(EvalObserver* observer) { observer_ = observer; }
 

@@ -91,3 +91,17 @@ int stoi(std::string_view text) {
 int stoi(const std::string& text) { return stoi(std::string_view(text)); }
 
 int stoi(const char* text) { return stoi(std::string_view(text)); }
+
+int64_t atoiValue(std::string_view text) {
+  size_t pos = 0;
+  auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+  while (pos < text.size() && isSpace(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+  constexpr int64_t kSaturation = int64_t{1} << 40;
+  int64_t value = 0;
+  for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+    value = std::min(value * 10 + (text[pos] - '0'), kSaturation);
+  }
+  return negative ? -value : value;
+}

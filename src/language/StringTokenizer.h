@@ -119,4 +119,9 @@ int stoi(std::string_view text);
 int stoi(const std::string& text);
 int stoi(const char* text);
 
+// The value that C's atoi reads from text: leading white space, an optional sign, decimal digits
+// up to the first other character, 0 without digits. Exact for every text that names a 32-bit
+// value; far beyond that range it saturates instead of wrapping.
+int64_t atoiValue(std::string_view text);
+
 #endif  // RELALG_LANGUAGE_STRINGTOKENIZER_H

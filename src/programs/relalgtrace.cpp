@@ -6,12 +6,14 @@
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "base/Messages.h"
 #include "files/FileTools.h"
 #include "run/RunSequence.h"
+#include "run/TraceAnalysis.h"
 #include "run/TraceReport.h"
 
 namespace {
@@ -25,9 +27,13 @@ constexpr std::string_view kHelp =
     "sub-expression with its kind, record count, schema and first records, the operands\n"
     "before the operator that uses them, indented by depth. A failure is shown at the node\n"
     "that raised it, with relalgrun's message and its meaning in English.\n"
+    "Before the trace, standard error lists the diagnostics: where the run failed, and\n"
+    "what the input says that almost surely means something else, as FILE:LINE:COLUMN.\n"
     "\n"
     "      --limit=N   show at most N records of each table (default 10; 0 shows the\n"
     "                  counts only)\n"
+    "      --json      print the trace, the diagnostics and the outcome as one JSON object\n"
+    "      --dot       print the expression tree as a Graphviz graph (dot -Tsvg)\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -36,8 +42,10 @@ constexpr std::string_view kHelp =
     "No output file is written. See relalgtrace(1).\n";
 
 struct Command {
+  enum Form { kText, kJson, kDot };
   std::string inputPath;
   size_t limit = kDefaultLimit;
+  Form form = kText;
 };
 
 // Writes a command-line error and the hint to --help; returns the exit status.
@@ -61,7 +69,7 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit"}) {
+  for (std::string_view option : {"help", "version", "limit", "json", "dot"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -102,6 +110,10 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
       std::cout << "relalgtrace (relalgrun) " RELALG_VERSION "\n";
       return EXIT_SUCCESS;
     }
+    if (option == "json" || option == "dot") {
+      command.form = option == "json" ? Command::kJson : Command::kDot;
+      continue;
+    }
     std::string_view value;
     if (equals != std::string_view::npos) {
       value = arg.substr(equals + 1);
@@ -118,12 +130,27 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   return std::nullopt;
 }
 
-// Runs the input as relalgrun does, without an output file, and reports every step.
+// Runs the input as relalgrun does, without an output file, and reports every step in the form
+// asked for; the text form has the diagnostics on standard error before the trace.
 int trace(const Command& command) {
-  TraceReport report(std::cout, command.limit);
-  const RunOutcome outcome =
-      runSequence([&] { return read_file(command.inputPath); }, nullptr, &report);
-  if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
+  std::ostringstream steps;
+  TraceReport report(steps, command.limit);
+  TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
+  const RunOutcome outcome = runSequence(
+      analysis.reader([&] { return read_file(command.inputPath); }), nullptr, &analysis);
+  analysis.finish(outcome);
+  switch (command.form) {
+    case Command::kJson:
+      std::cout << analysis.json();
+      break;
+    case Command::kDot:
+      std::cout << analysis.dot();
+      break;
+    case Command::kText:
+      std::cerr << analysis.diagnosticsText(command.inputPath) << std::flush;
+      if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
+      std::cout << steps.str();
+  }
   return outcome.status;
 }
 

@@ -7,35 +7,6 @@
 
 namespace {
 
-// The length of the valid UTF-8 sequence at the start of bytes, or 0 when it starts with none.
-size_t utf8Length(std::string_view bytes) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
-  const unsigned char lead = byte(0);
-  size_t length;
-  char32_t value;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-    value = value << 6 | (byte(k) & 0x3F);
-  }
-  const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
-  const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
-  return overlong || surrogate || value > 0x10FFFF ? 0 : length;
-}
-
 void appendEscape(std::string& out, unsigned code) {
   char escape[8];
   std::snprintf(escape, sizeof escape, "\\u%04x", code);
@@ -104,7 +75,7 @@ void JsonWriter::appendString(std::string_view bytes) {
   out_.push_back('"');
   while (!bytes.empty()) {
     const auto c = static_cast<unsigned char>(bytes.front());
-    const size_t length = utf8Length(bytes);
+    const size_t length = utf8SequenceLength(bytes);
     if (length == 0) {
       appendEscape(out_, 0xDC00 + c);
       bytes.remove_prefix(1);
