@@ -167,8 +167,10 @@ void SyntaxTree::splitOperands(int index, std::vector<Work>& pending) {
              "\" is taken as the closing bracket of " + n.command);
     missingClose_ = true;
   }
-  const uint32_t leftEnd = comma != kNone ? static_cast<uint32_t>(comma) : last;
-  const uint32_t rightLo = comma != kNone ? static_cast<uint32_t>(comma) + 1 : last;
+  // As in the evaluator, an operand that would end before it starts is empty.
+  const uint32_t leftEnd =
+      std::max(bracket + 1, comma != kNone ? static_cast<uint32_t>(comma) : last);
+  const uint32_t rightLo = comma != kNone ? std::min(static_cast<uint32_t>(comma) + 1, last) : last;
   const Role role = n.role;
   const int code = n.code;
   std::vector<Work> operands;

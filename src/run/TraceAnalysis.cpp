@@ -446,7 +446,8 @@ void TraceAnalysis::checkMerge(int merge, const Table& result) {
   std::string wrong;
   if (distinct.size() != static_cast<size_t>(result.recordCount())) {
     wrong = "its result holds repeats";
-  } else if (node.code == kMinus && right != nullptr && right->recordCount() > 0) {
+  } else if (node.code == kMinus && right != nullptr && right->recordCount() > 0 &&
+             right->sameSchema(result)) {
     const RecordOrder across(columnHandles(result.columns()), columnHandles(right->columns()));
     const std::vector<uint32_t> others =
         RecordOrder(columnHandles(right->columns())).sortedDistinctRows(right->recordCount());
