@@ -2,7 +2,7 @@
 """Checks relalgtrace's machine-readable forms on every example and case input: the output of
 --json parses with a real JSON parser, its status and stderr are relalgrun's, and every position
 it gives lies inside its line; the output of --dot renders with Graphviz's dot (when dot is
-installed, or always with --require-dot).
+installed; always with --require-dot or when the environment variable CI is set).
 usage: check_trace_forms.py RELALGRUN RELALGTRACE EXAMPLES_DIR CASES_DIR MAX_BYTES [--require-dot]"""
 import json
 import os
@@ -79,7 +79,7 @@ def check(path, relalgrun, relalgtrace, dot, faults):
 def main():
     relalgrun, relalgtrace, examples, cases, max_bytes = sys.argv[1:6]
     dot = shutil.which("dot")
-    if "--require-dot" in sys.argv and not dot:
+    if ("--require-dot" in sys.argv or os.environ.get("CI")) and not dot:
         sys.exit("dot is not installed (Debian package graphviz)")
     faults = []
     count = 0
