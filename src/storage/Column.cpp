@@ -98,7 +98,7 @@ void StrColumn::truncate(size_t records) {
     bytes_.resize(offsets_.back());
   } else {
     wideOffsets_.resize(records + 1);
-    bytes_.resize(static_cast<size_t>(wideOffsets_.back()));
+    bytes_.resize(wideOffsets_.back());
   }
 }
 
