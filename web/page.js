@@ -58,7 +58,7 @@
   let diagnostics = [];
 
   function escapeHtml(text) {
-    return text.replace(/[&<>]/g, (c) => ({ "&": "&amp;", "<": "&lt;", ">": "&gt;" })[c]);
+    return text.replace(/[&<>"]/g, (c) => ({ "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;" })[c]);
   }
 
   function byteLength(letter) {
@@ -90,21 +90,33 @@
       if (!byLine.has(d.line)) byLine.set(d.line, []);
       byLine.get(d.line).push(d);
     }
-    const html = lines.map((line, index) => {
-      const found = byLine.get(index + 1);
-      if (!found) return escapeHtml(line);
-      const d = found[0];
-      let [start, end] = letterSpan(line, d.column, d.length);
-      const shown = end > start ? line.slice(start, end) : " ";
-      return escapeHtml(line.slice(0, start)) +
-        `<mark class="${d.severity}" title="${escapeHtml(d.message)}">${escapeHtml(shown)}</mark>` +
-        escapeHtml(line.slice(end > start ? end : start));
+    const html = !diagnostics.length ? [] : lines.map((line, index) => {
+      // Each diagnostic of the line in order of its place; one that overlaps an earlier one is
+      // listed below the editor but not underlined again.
+      const spans = (byLine.get(index + 1) || [])
+        .map((d) => [...letterSpan(line, d.column, d.length), d])
+        .sort((a, b) => a[0] - b[0]);
+      let shown = "";
+      let done = 0;
+      for (const [start, end, d] of spans) {
+        if (start < done) continue;
+        const marked = end > start ? line.slice(start, end) : " ";
+        shown += escapeHtml(line.slice(done, start)) +
+          `<mark class="${d.severity}" title="${escapeHtml(d.message)}">${escapeHtml(marked)}</mark>`;
+        done = Math.max(end, start);
+      }
+      return shown + escapeHtml(line.slice(done));
     });
-    marks.innerHTML = html.join("\n") + "\n ";
+    // Without marks the layer stays empty, so that typing in a long file costs little.
+    marks.innerHTML = diagnostics.length ? html.join("\n") + "\n " : "";
     const bad = new Set(diagnostics.map((d) => d.line));
-    gutter.innerHTML = lines
-      .map((_, k) => (bad.has(k + 1) ? `<span class="bad">${k + 1}</span>` : String(k + 1)))
-      .join("\n") + "\n ";
+    const numbered = `${lines.length}:${[...bad].join(",")}`;
+    if (gutter.dataset.numbered !== numbered) {
+      gutter.dataset.numbered = numbered;
+      gutter.innerHTML = lines
+        .map((_, k) => (bad.has(k + 1) ? `<span class="bad">${k + 1}</span>` : String(k + 1)))
+        .join("\n") + "\n ";
+    }
     syncScroll();
   }
 
@@ -373,7 +385,7 @@
     const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
     if (!match) return false;
     try {
-      loadBytes(fromBase64(match[1]), "shared input");
+      loadBytes(fromBase64(match[1]), "shared.txt");
       return true;
     } catch {
       $("state").textContent = "The link's input could not be read.";

@@ -202,21 +202,23 @@ async function main() {
       });
     });
 
-    await test("the page underlines a diagnostic at its bytes, past letters of two bytes", async () => {
-      const diagnostics = [{ severity: "error", line: 2, column: 9, length: 4, message: "no table émp" }];
+    await test("the page underlines diagnostics at their bytes, past letters of two bytes", async () => {
+      const diagnostics = [{ severity: "error", line: 2, column: 9, length: 4, message: "no table émp" },
+        { severity: "warning", line: 2, column: 15, length: 4, message: '"name" <unused>' }];
       await withTrace({ status: 1, stderr: "", diagnostics, root: null }, async () => {
         await replaceInput(page, "x\nproject(émp, name)\n");
         await runByKeyboard(page);
         assert.deepEqual(await page.$$eval("#marks mark", (all) => all.map((m) => [m.textContent, m.title])),
-          [["émp", "no table émp"]]);
-        assert.equal(await page.$eval("#diagnostics", (e) => e.textContent), "2:9 error: no table émp");
+          [["émp", "no table émp"], ["name", '"name" <unused>']]);
+        assert.equal(await page.$eval("#diagnostics", (e) => e.textContent),
+          '2:9 error: no table émp2:15 warning: "name" <unused>');
         assert.equal(await page.$eval("#gutter .bad", (e) => e.textContent), "2");
         await page.click("#diagnostics button");
         assert.deepEqual(await page.$eval("#input", (e) => [e.selectionStart, e.selectionEnd]), [10, 13]);
       });
     });
 
-    await test("a shared link keeps a Windows-1250 file with CRLF line ends byte for byte", async () => {
+    await test("a shared link keeps a Windows-1250 file with CRLF line ends byte for byte; download gives the output file", async () => {
       const bytes = Buffer.concat([Buffer.from("project(t, n)\r\n\r\nt(n char(9))\r\n'"),
         Buffer.from([0xe1, 0x9a, 0xe8, 0xf5, 0xfb]), Buffer.from("'\r\n")]);
       const file = path.join(fs.mkdtempSync(path.join(os.tmpdir(), "relalg-web-")), "latin2.txt");
@@ -236,6 +238,16 @@ async function main() {
       assert.equal(await shared.page.$eval("#output", (e) => e.textContent),
         new TextDecoder("windows-1250").decode(want.output));
       assert.deepEqual(await tableRows(shared.page, "#result-table"), [["n char(9)"], ["'áščőű'"]]);
+      // The download button hands the browser the output file's exact bytes.
+      await shared.page.evaluate(() => {
+        const make = URL.createObjectURL;
+        URL.createObjectURL = (blob) => { window.downloaded = blob; return make(blob); };
+        HTMLAnchorElement.prototype.click = function () { window.downloadName = this.download; };
+      });
+      await shared.page.click("#download");
+      const downloaded = await shared.page.evaluate(async () =>
+        [window.downloadName, Array.from(new Uint8Array(await window.downloaded.arrayBuffer()))]);
+      assert.deepEqual(downloaded, ["shared.out.txt", Array.from(want.output)]);
       await shared.page.close();
     });
 
