@@ -222,21 +222,43 @@
     }
   }
 
-  // The result table's text: what follows the last empty line of the output file.
-  function resultText(output) {
+  // A huge result is shown in part, so that drawing it never freezes the page; the download
+  // holds all of it.
+  const kShownRecords = 1000;
+  const kShownBytes = 1 << 20;
+
+  // Where the result table's text starts: after the last empty line of the output file.
+  function resultStart(output) {
     for (let k = output.length - 2; k >= 0; --k) {
-      if (output[k] === 10 && output[k + 1] === 10) return relalg.decodeText(output.subarray(k + 2));
+      if (output[k] === 10 && output[k + 1] === 10) return k + 2;
     }
-    return "";
+    return -1;
   }
 
   function showResultTable(output) {
-    const lines = resultText(output).split("\n").map((l) => l.replace(/\r$/, "")).filter((l) => l !== "");
-    if (lines.length === 0) { $("result-table").replaceChildren(); return; }
+    const start = resultStart(output);
+    if (start < 0) { $("result-table").replaceChildren(); return; }
+    let lineEnds = 0;
+    let shownEnd = output.length;
+    for (let k = start; k < output.length; ++k) {
+      if (output[k] !== 10) continue;
+      if (++lineEnds === kShownRecords + 1) shownEnd = k + 1;
+    }
+    const records = lineEnds - 1 + (output[output.length - 1] === 10 ? 0 : 1);
+    const lines = relalg.decodeText(output.subarray(start, shownEnd)).split("\n")
+      .map((l) => l.replace(/\r$/, "")).filter((l) => l !== "");
     const header = parseHeader(lines[0]);
-    const count = lines.length - 1;
-    renderTable($("result-table"), `${header.name}: ${count} record${count === 1 ? "" : "s"}`,
-      header.columns, lines.slice(1));
+    const rows = lines.slice(1);
+    renderTable($("result-table"), `${header.name}: ${records} record${records === 1 ? "" : "s"}`,
+      header.columns, rows,
+      rows.length < records ? `The first ${rows.length} of ${records} records; the output file holds them all.` : "");
+  }
+
+  function outputText(output) {
+    if (output === null) return "(relalgrun leaves no output file for this input)";
+    if (output.length <= kShownBytes) return relalg.decodeText(output);
+    return relalg.decodeText(output.subarray(0, kShownBytes)) +
+      `\n… (${output.length - kShownBytes} more bytes: download the output file for all of it)`;
   }
 
   // ---- The expression tree -------------------------------------------------------------------
@@ -313,7 +335,7 @@
     $("state").textContent = text;
   }
 
-  function showRun(run, bytes) {
+  function showRun(run) {
     const verdict = $("verdict");
     verdict.className = `verdict ${run.status === 0 ? "ok" : "failed"}`;
     verdict.textContent = run.status === 0 ? "Success: exit status 0." : `Failed: exit status ${run.status}.`;
@@ -329,12 +351,9 @@
     }
     lastOutput = run.output;
     $("download").disabled = run.output === null;
-    $("output").textContent = run.output === null
-      ? "(relalgrun leaves no output file for this input)"
-      : relalg.decodeText(run.output);
+    $("output").textContent = outputText(run.output);
     if (run.status === 0 && run.output) showResultTable(run.output);
     else $("result-table").replaceChildren();
-    $("output-details").dataset.bytes = String(bytes.length);
   }
 
   async function runNow() {
@@ -346,7 +365,7 @@
     try {
       const run = await relalg.run(bytes);
       if (running !== number) return;
-      showRun(run, bytes);
+      showRun(run);
       const trace = await relalg.trace(bytes);
       if (running !== number) return;
       showTree(trace);

@@ -132,6 +132,21 @@ async function main() {
       assert.match(await page.$eval("#output", (e) => e.textContent), /\n\nresult\(name char\(20\)\)\n'Zova Bela'\nNagy\n$/);
     });
 
+    await test("a huge result is shown in part: the first records and the output file's start", async () => {
+      const records = Array.from({ length: 1200 }, (_, k) => String(k)).join("\n");
+      await page.$eval("#input", (e, text) => { e.value = text; e.dispatchEvent(new Event("input")); },
+        `product(a, rename(a, b(y)))\n\na(x int)\n${records}\n`);
+      await runByKeyboard(page);
+      const rows = await tableRows(page, "#result-table");
+      assert.equal(rows.length, 1001);
+      assert.deepEqual(rows.slice(0, 3), [["x int", "y int"], ["0", "0"], ["0", "1"]]);
+      assert.equal(await page.$eval("#result-table caption", (e) => e.textContent), "result: 1440000 records");
+      assert.equal(await page.$eval("#result-table .note", (e) => e.textContent),
+        "The first 1000 of 1440000 records; the output file holds them all.");
+      assert.match(await page.$eval("#output", (e) => e.textContent),
+        /\n… \(\d+ more bytes: download the output file for all of it\)$/);
+    });
+
     await test("a failure shows standard error, its explanation and the exit status", async () => {
       await replaceInput(page, "project(staff, name)\n\nemp(name char(20))\nNagy\n");
       await runByKeyboard(page);
