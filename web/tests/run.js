@@ -11,7 +11,7 @@ const assert = require("assert/strict");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
-const { launch, openPage } = require("./browser");
+const { launch, openPage, serve } = require("./browser");
 const { agreementInputs, nativeRun, nativeTrace, byteDifference } = require("./agreement");
 
 const root = path.resolve(__dirname, "..", "..");
@@ -207,6 +207,12 @@ async function main() {
           [["name char(20)", "age int"], ["Nagy", "7"], ["'Zova Bela'", "42"]]);
         assert.equal(await page.$eval("#node-table .note", (e) => e.textContent), "The first 2 of 3 records.");
         assert.equal(await page.$eval("#tree li li button", (e) => e.getAttribute("aria-pressed")), "true");
+        // The same by keyboard: from the operand back to the operator, and Enter.
+        await page.keyboard.down("Shift");
+        await page.keyboard.press("Tab");
+        await page.keyboard.up("Shift");
+        await page.keyboard.press("Enter");
+        assert.deepEqual(await tableRows(page, "#node-table"), [["name char(20)"], ["Nagy"]]);
       });
       const failing = { text: "select(emp, EQ(x, 1))", line: 1, column: 1, length: 21, kind: "select",
         failed: true, children: [{ ...emp, count: 1, records: ["Nagy,7"] }] };
@@ -278,6 +284,19 @@ async function main() {
       assert.equal(await page.$eval("#stop", (e) => e.disabled), true);
       const run = await page.evaluate(async () => (await window.relalg.run("x\n")).status);
       assert.equal(run, 1);
+    });
+
+    await test("the site works from a static host too", async () => {
+      const server = await serve(site);
+      try {
+        const served = await openPage(browser, site, "", server.base);
+        assert.equal(await served.page.$eval("#state", (e) => e.textContent.startsWith("Done")), true);
+        assert.deepEqual((await tableRows(served.page, "#result-table")).length, 3);
+        assert.deepEqual(served.errors, []);
+        await served.page.close();
+      } finally {
+        server.close();
+      }
     });
 
     await test("the page logs no errors", async () => {
