@@ -118,6 +118,20 @@ async function main() {
       assert.equal(failed, "Hiba tortent: \nNincs x nevu tabla.\n");
     });
 
+    await test("run agrees with relalgrun on products past 32-bit sizes", async () => {
+      // 70000 * 70000 records overflows 32 bits to less than INT_MAX: wasm32's size_t is 32 bits.
+      const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "relalg-web-"));
+      const file = path.join(scratch, "in.txt");
+      const records = Array.from({ length: 70000 }, (_, k) => String(k)).join("\n");
+      fs.writeFileSync(file, `product(a, rename(a, b(y)))\n\na(x int)\n${records}\n`);
+      const want = nativeRun(relalgrun, file);
+      const [got] = await browserRuns(page, [{ file }], "run");
+      fs.rmSync(scratch, { recursive: true, force: true });
+      assert.equal(got.status, want.status);
+      assert.equal(byteDifference(want.stderr, Buffer.from(got.stderr, "base64")), "");
+      assert.equal(byteDifference(want.output, Buffer.from(got.output, "base64")), "");
+    });
+
     await test("trace agrees with relalgtrace --json", async () => {
       if (nativeTrace(relalgtrace, inputs[0].file) === null) throw new Skip("relalgtrace has no --json yet");
       const answers = await browserRuns(page, inputs, "trace");
