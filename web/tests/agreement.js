@@ -8,9 +8,9 @@ const os = require("os");
 const path = require("path");
 const { spawnSync } = require("child_process");
 
-function caseRunsRelalgrunOnInput(folder) {
+function caseRunsRelalgrunOnInput(folder, generated = false) {
   const has = (file) => fs.existsSync(path.join(folder, file));
-  if (!has("in") || has("gen") || has("program")) return false;
+  if (has("program") || has("gen") !== generated || (!generated && !has("in"))) return false;
   if (!has("args")) return true;
   const args = fs.readFileSync(path.join(folder, "args"), "utf8").split("\n");
   return args[0] === "@IN@" && (args[1] === "@OUT@" || args[1] === "/dev/null");
@@ -26,6 +26,23 @@ function agreementInputs(root) {
   for (const name of fs.readdirSync(cases).sort()) {
     const folder = path.join(cases, name);
     if (caseRunsRelalgrunOnInput(folder)) inputs.push({ name: `tests/cases/${name}`, file: path.join(folder, "in") });
+  }
+  return inputs;
+}
+
+// The inputs that the cases' gen scripts make, up to maxBytes each, written into scratch.
+function generatedInputs(root, scratch, maxBytes) {
+  const inputs = [];
+  const cases = path.join(root, "tests", "cases");
+  for (const name of fs.readdirSync(cases).sort()) {
+    const folder = path.join(cases, name);
+    if (!caseRunsRelalgrunOnInput(folder, true)) continue;
+    const work = path.join(scratch, name);
+    fs.mkdirSync(work);
+    const made = spawnSync("bash", [path.join(folder, "gen")], { cwd: work, timeout: 60000 });
+    const file = path.join(work, "in.txt");
+    if (made.status !== 0 || !fs.existsSync(file)) throw new Error(`${name}: gen failed`);
+    if (fs.statSync(file).size <= maxBytes) inputs.push({ name: `tests/cases/${name} (generated)`, file });
   }
   return inputs;
 }
@@ -73,4 +90,4 @@ function byteDifference(expected, actual) {
   return `first difference at byte ${k} (lengths ${a.length} and ${b.length}): expected ${around(a)}, got ${around(b)}`;
 }
 
-module.exports = { agreementInputs, nativeRun, nativeTrace, byteDifference };
+module.exports = { agreementInputs, generatedInputs, nativeRun, nativeTrace, byteDifference };

@@ -12,7 +12,7 @@ const fs = require("fs");
 const os = require("os");
 const path = require("path");
 const { launch, openPage, serve } = require("./browser");
-const { agreementInputs, nativeRun, nativeTrace, byteDifference } = require("./agreement");
+const { agreementInputs, generatedInputs, nativeRun, nativeTrace, byteDifference } = require("./agreement");
 
 const root = path.resolve(__dirname, "..", "..");
 const site = path.resolve(process.argv[2] || path.join(root, "build-web", "site"));
@@ -116,6 +116,33 @@ async function main() {
         output: "select(t, EQ(a, 'é'))\n\nt(a char(2))\n'é'\n\nt(a char(2))\n'é'\n" });
       const failed = await page.evaluate(async () => (await window.relalg.run("x\n")).stderr);
       assert.equal(failed, "Hiba tortent: \nNincs x nevu tabla.\n");
+    });
+
+    await test("run agrees with relalgrun on the generated case inputs up to 4 MiB", async () => {
+      const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "relalg-web-"));
+      try {
+        const generated = generatedInputs(root, scratch, 4 << 20);
+        const faults = [];
+        for (const input of generated) {
+          const want = nativeRun(relalgrun, input.file);
+          let got;
+          try {
+            [got] = await browserRuns(page, [input], "run");
+          } catch (error) {
+            faults.push(`${input.name}: ${error.message.split("\n")[0]}`);
+            continue;
+          }
+          const stderr = byteDifference(want.stderr, Buffer.from(got.stderr, "base64"));
+          const output = byteDifference(want.output, got.output === null ? null : Buffer.from(got.output, "base64"));
+          if (want.status !== got.status) faults.push(`${input.name}: status ${got.status}, relalgrun ${want.status}`);
+          if (stderr) faults.push(`${input.name}: standard error: ${stderr}`);
+          if (output) faults.push(`${input.name}: output file: ${output}`);
+        }
+        console.log(`        (${generated.length} generated inputs)`);
+        assert.deepEqual(faults, []);
+      } finally {
+        fs.rmSync(scratch, { recursive: true, force: true });
+      }
     });
 
     await test("run agrees with relalgrun on products past 32-bit sizes", async () => {
