@@ -64,10 +64,10 @@ function nativeRun(relalgrun, file) {
   }
 }
 
-// The object relalgtrace --json prints for the input file, or null when it has no --json.
+// The object relalgtrace --json prints for the input file (whatever its exit status, which is
+// relalgrun's), or null when it prints no JSON, as before it had --json.
 function nativeTrace(relalgtrace, file) {
   const run = spawnSync(relalgtrace, ["--json", file], { timeout: 60000 });
-  if (run.status !== 0) return null;
   try {
     return JSON.parse(run.stdout.toString("utf8"));
   } catch {
