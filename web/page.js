@@ -20,7 +20,7 @@
     toWindows1250.set(windows1250.decode(new Uint8Array([byte])), byte);
   }
 
-  let source = { bytes: null, text: "", encoding: "utf-8", lineEnd: "\n", name: "input" };
+  let source = { bytes: null, text: "", encoding: "utf-8", lineEnd: "\n", name: "input", label: "" };
 
   function decodeFile(bytes) {
     try {
@@ -30,11 +30,18 @@
     }
   }
 
+  // The bytes of text in encoding, and how many of its letters Windows-1250 lacks (written as ?).
   function encodeText(text, encoding) {
-    if (encoding === "utf-8") return new TextEncoder().encode(text);
-    const bytes = [];
-    for (const letter of text) bytes.push(toWindows1250.get(letter) ?? 0x3f); // "?" when missing
-    return new Uint8Array(bytes);
+    if (encoding === "utf-8") return { bytes: new TextEncoder().encode(text), missing: 0 };
+    const bytes = new Uint8Array(text.length);
+    let length = 0;
+    let missing = 0;
+    for (const letter of text) {
+      const byte = toWindows1250.get(letter);
+      if (byte === undefined) ++missing;
+      bytes[length++] = byte ?? 0x3f;
+    }
+    return { bytes: bytes.subarray(0, length), missing };
   }
 
   function loadBytes(bytes, name) {
@@ -42,16 +49,20 @@
     const crlf = (text.match(/\r\n/g) || []).length;
     const lf = (text.match(/\n/g) || []).length;
     editor.value = text;
-    source = { bytes, text: editor.value, encoding, lineEnd: crlf * 2 > lf ? "\r\n" : "\n", name };
-    $("encoding").textContent =
-      `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (source.lineEnd === "\r\n" ? " · CRLF" : "");
+    const lineEnd = crlf * 2 > lf ? "\r\n" : "\n";
+    const label = `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (lineEnd === "\r\n" ? " · CRLF" : "");
+    source = { bytes, text: editor.value, encoding, lineEnd, name, label };
+    $("encoding").textContent = label;
     editorChanged();
   }
 
   function currentBytes() {
     if (source.bytes && editor.value === source.text) return source.bytes;
     const text = source.lineEnd === "\n" ? editor.value : editor.value.replace(/\n/g, source.lineEnd);
-    return encodeText(text, source.encoding);
+    const { bytes, missing } = encodeText(text, source.encoding);
+    $("encoding").textContent = source.label +
+      (missing ? ` · ${missing} letter${missing === 1 ? "" : "s"} not in Windows-1250, sent as ?` : "");
+    return bytes;
   }
 
   // ---- The editor: line numbers and underlined diagnostics -----------------------------------

@@ -310,6 +310,21 @@ async function main() {
       const downloaded = await shared.page.evaluate(async () =>
         [window.downloadName, Array.from(new Uint8Array(await window.downloaded.arrayBuffer()))]);
       assert.deepEqual(downloaded, ["shared.out.txt", Array.from(want.output)]);
+      // Edited, the text goes back to Windows-1250 and CRLF; a letter it lacks becomes "?".
+      await shared.page.$eval("#input", (e) => {
+        e.value = e.value.replace("áščőű", "ő✓");
+        e.dispatchEvent(new Event("input"));
+      });
+      await runByKeyboard(shared.page);
+      assert.match(await shared.page.$eval("#encoding", (e) => e.textContent),
+        /Windows-1250 · CRLF · 1 letter not in Windows-1250, sent as \?$/);
+      await shared.page.click("#download");
+      const edited = await shared.page.evaluate(async () =>
+        Array.from(new Uint8Array(await window.downloaded.arrayBuffer())));
+      const editedInput = Buffer.concat([Buffer.from("project(t, n)\r\n\r\nt(n char(9))\r\n'"),
+        Buffer.from([0xf5, 0x3f]), Buffer.from("'\r\n")]);
+      fs.writeFileSync(file, editedInput);
+      assert.deepEqual(edited, Array.from(nativeRun(relalgrun, file).output));
       await shared.page.close();
     });
 
