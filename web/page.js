@@ -290,7 +290,8 @@
     }
     const records = node.records || [];
     const note = records.length < node.count ? `The first ${records.length} of ${node.count} records.` : "";
-    renderTable(container, `${node.text} → ${node.name}: ${node.count} record${node.count === 1 ? "" : "s"}`,
+    const title = node.name && node.name !== node.text ? `${node.text} → ${node.name}` : node.text;
+    renderTable(container, `${title}: ${node.count} record${node.count === 1 ? "" : "s"}`,
       node.columns, records, note);
   }
 
