@@ -246,6 +246,7 @@ async function main() {
         await page.click("#tree li li button");
         assert.deepEqual(await tableRows(page, "#node-table"),
           [["name char(20)", "age int"], ["Nagy", "7"], ["'Zova Bela'", "42"]]);
+        assert.equal(await page.$eval("#node-table caption", (e) => e.textContent), "emp: 3 records");
         assert.equal(await page.$eval("#node-table .note", (e) => e.textContent), "The first 2 of 3 records.");
         assert.equal(await page.$eval("#tree li li button", (e) => e.getAttribute("aria-pressed")), "true");
         // The same by keyboard: from the operand back to the operator, and Enter.
@@ -254,6 +255,8 @@ async function main() {
         await page.keyboard.up("Shift");
         await page.keyboard.press("Enter");
         assert.deepEqual(await tableRows(page, "#node-table"), [["name char(20)"], ["Nagy"]]);
+        assert.equal(await page.$eval("#node-table caption", (e) => e.textContent),
+          "project(emp, name) → emp: 1 record");
       });
       const failing = { text: "select(emp, EQ(x, 1))", line: 1, column: 1, length: 21, kind: "select",
         failed: true, children: [{ ...emp, count: 1, records: ["Nagy,7"] }] };
