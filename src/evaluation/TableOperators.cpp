@@ -1,6 +1,7 @@
 // The operators of the expression language over whole tables: union, minus, product, project
 // and rename. Selection is in TableSelect.cpp.
 #include <climits>
+#include <cstdint>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
@@ -82,7 +83,8 @@ std::unique_ptr<Table> Table::make_minus(const Table* right) const {
 std::unique_ptr<Table> Table::make_product(const Table* right) const {
   const size_t p = static_cast<size_t>(recordCount());
   const size_t q = static_cast<size_t>(right->recordCount());
-  if (p * q > INT_MAX) {
+  // In 64 bits: where size_t has 32 (WebAssembly), p * q could wrap below the limit.
+  if (static_cast<uint64_t>(p) * q > INT_MAX) {
     throw AdbException(message(MessageId::kProductTooLarge,
                                {itos(static_cast<int>(p)), itos(static_cast<int>(q))}));
   }

@@ -1,7 +1,9 @@
 #include "storage/Column.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
@@ -63,8 +65,12 @@ std::unique_ptr<Column> StrColumn::cloneEmpty() const {
 
 void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   const StrColumn& from = asStrings(source);
-  size_t bytes = 0;
-  for (uint32_t row : rows) bytes += from.view(row).size();
+  // Summed in 64 bits: where size_t has 32 (WebAssembly), a large gather could wrap to a small
+  // size, and the copy below would then run past the bytes. Too many bytes fail as an allocation.
+  uint64_t sum = 0;
+  for (uint32_t row : rows) sum += from.view(row).size();
+  if (sum > bytes_.max_size() - bytes_.size()) throw std::length_error("StrColumn::gather");
+  const size_t bytes = static_cast<size_t>(sum);
   reserve(rows.size(), bytes);
   size_t end = bytes_.size();
   bytes_.resize(end + bytes);
@@ -98,7 +104,7 @@ void StrColumn::truncate(size_t records) {
     bytes_.resize(offsets_.back());
   } else {
     wideOffsets_.resize(records + 1);
-    bytes_.resize(static_cast<size_t>(wideOffsets_.back()));
+    bytes_.resize(wideOffsets_.back());
   }
 }
 

@@ -92,8 +92,8 @@ class StrColumn : public Column {
   void appendWide();
 
   std::string bytes_;
-  std::vector<uint32_t> offsets_;      // value i spans [offsets_[i], offsets_[i + 1])
-  std::vector<uint64_t> wideOffsets_;  // replaces offsets_ once the bytes outgrow 32 bits
+  std::vector<uint32_t> offsets_;    // value i spans [offsets_[i], offsets_[i + 1])
+  std::vector<size_t> wideOffsets_;  // replaces offsets_ once the bytes outgrow 32 bits
   std::string maxWidth_;
 };
 

@@ -1,0 +1,83 @@
+// The browser's driver of the core library: the C functions that the page's worker calls. Each
+// call takes the input file's bytes, runs them through the same run sequence as relalgrun (or the
+// same trace as relalgtrace --json), and keeps the answer in a buffer that stays valid until the
+// next call; the worker copies it out through the pointer and length functions.
+#include <emscripten/emscripten.h>
+
+#include <cstddef>
+#include <string>
+
+#include "base/Messages.h"
+#include "files/OutputTarget.h"
+#include "run/JsonWriter.h"
+#include "run/RunSequence.h"
+#include "run/TraceJson.h"
+
+namespace {
+
+struct RunAnswer {
+  int status = 0;
+  bool outputOpened = false;
+  std::string errorText;
+  std::string output;
+};
+
+RunAnswer lastRun;
+std::string lastText;
+
+// The English meaning and fix of a printed message (the text below "Hiba tortent: "), as JSON.
+std::string explanationJson(std::string_view printed) {
+  JsonWriter json;
+  const MessageInfo* info = findMessage(printed);
+  if (info == nullptr) {
+    json.null();
+  } else {
+    json.beginObject();
+    json.key("pattern").text(shownPattern(*info), JsonWriter::kWindows1250);
+    json.key("meaning").text(info->meaning, JsonWriter::kWindows1250);
+    json.key("fix").text(info->fix, JsonWriter::kWindows1250);
+    json.endObject();
+  }
+  return json.str();
+}
+
+}  // namespace
+
+extern "C" {
+
+// Runs relalgrun's sequence on size bytes at input; returns the exit status.
+EMSCRIPTEN_KEEPALIVE int relalg_run(const char* input, size_t size) {
+  const std::string bytes(input, size);
+  MemoryTarget output;
+  const RunOutcome outcome = runSequence([&] { return bytes; }, &output);
+  lastRun.status = outcome.status;
+  lastRun.outputOpened = output.opened();
+  lastRun.errorText = outcome.errorText();
+  lastRun.output = output.bytes();
+  return lastRun.status;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* relalg_run_stderr() { return lastRun.errorText.data(); }
+EMSCRIPTEN_KEEPALIVE size_t relalg_run_stderr_size() { return lastRun.errorText.size(); }
+// Whether relalgrun would have created the output file.
+EMSCRIPTEN_KEEPALIVE int relalg_run_output_opened() { return lastRun.outputOpened ? 1 : 0; }
+EMSCRIPTEN_KEEPALIVE const char* relalg_run_output() { return lastRun.output.data(); }
+EMSCRIPTEN_KEEPALIVE size_t relalg_run_output_size() { return lastRun.output.size(); }
+
+// The JSON trace of relalgtrace --json for size bytes at input, showing at most limit records of
+// each table; read it with relalg_text and relalg_text_size.
+EMSCRIPTEN_KEEPALIVE void relalg_trace(const char* input, size_t size, size_t limit) {
+  const std::string bytes(input, size);
+  lastText = traceJson([&] { return bytes; }, limit);
+}
+
+// The explanation of a printed message of size bytes at printed, as JSON: {"pattern", "meaning",
+// "fix"}, or null when no message of the table fits; read it with relalg_text.
+EMSCRIPTEN_KEEPALIVE void relalg_explain(const char* printed, size_t size) {
+  lastText = explanationJson(std::string_view(printed, size));
+}
+
+EMSCRIPTEN_KEEPALIVE const char* relalg_text() { return lastText.data(); }
+EMSCRIPTEN_KEEPALIVE size_t relalg_text_size() { return lastText.size(); }
+
+}  // extern "C"

@@ -1,0 +1,493 @@
+// The playground page: the editor of the input file, the buttons, and the views of a run (the
+// verdict, standard error with its explanation, the result table, the expression tree and the
+// output file). It reaches the engine only through window.relalg.
+"use strict";
+
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const editor = $("input");
+  const gutter = $("gutter");
+  const marks = $("marks");
+
+  // ---- Bytes and text ------------------------------------------------------------------------
+  // The editor holds text; a run needs the input file's bytes. A file or example is kept as its
+  // bytes for as long as the editor shows it unchanged, so that every byte (line ends, a byte
+  // order mark, Windows-1250 letters) reaches the engine exactly. Edited text is encoded again in
+  // the file's encoding, with its line ends.
+  const windows1250 = new TextDecoder("windows-1250");
+  const toWindows1250 = new Map();
+  for (let byte = 0; byte < 256; ++byte) {
+    toWindows1250.set(windows1250.decode(new Uint8Array([byte])), byte);
+  }
+
+  let source = { bytes: null, text: "", encoding: "utf-8", lineEnd: "\n", name: "input", label: "" };
+
+  function decodeFile(bytes) {
+    try {
+      return { text: new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes), encoding: "utf-8" };
+    } catch {
+      return { text: windows1250.decode(bytes), encoding: "windows-1250" };
+    }
+  }
+
+  // The bytes of text in encoding, and how many of its letters Windows-1250 lacks (written as ?).
+  function encodeText(text, encoding) {
+    if (encoding === "utf-8") return { bytes: new TextEncoder().encode(text), missing: 0 };
+    const bytes = new Uint8Array(text.length);
+    let length = 0;
+    let missing = 0;
+    for (const letter of text) {
+      const byte = toWindows1250.get(letter);
+      if (byte === undefined) ++missing;
+      bytes[length++] = byte ?? 0x3f;
+    }
+    return { bytes: bytes.subarray(0, length), missing };
+  }
+
+  function loadBytes(bytes, name) {
+    const { text, encoding } = decodeFile(bytes);
+    const crlf = (text.match(/\r\n/g) || []).length;
+    const lf = (text.match(/\n/g) || []).length;
+    editor.value = text;
+    const lineEnd = crlf * 2 > lf ? "\r\n" : "\n";
+    const label = `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (lineEnd === "\r\n" ? " · CRLF" : "");
+    source = { bytes, text: editor.value, encoding, lineEnd, name, label };
+    $("encoding").textContent = label;
+    editorChanged();
+  }
+
+  function currentBytes() {
+    if (source.bytes && editor.value === source.text) return source.bytes;
+    const text = source.lineEnd === "\n" ? editor.value : editor.value.replace(/\n/g, source.lineEnd);
+    const { bytes, missing } = encodeText(text, source.encoding);
+    $("encoding").textContent = source.label +
+      (missing ? ` · ${missing} letter${missing === 1 ? "" : "s"} not in Windows-1250, sent as ?` : "");
+    return bytes;
+  }
+
+  // ---- The editor: line numbers and underlined diagnostics -----------------------------------
+  let diagnostics = [];
+
+  function escapeHtml(text) {
+    return text.replace(/[&<>"]/g, (c) => ({ "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;" })[c]);
+  }
+
+  function byteLength(letter) {
+    if (source.encoding !== "utf-8") return 1;
+    const code = letter.codePointAt(0);
+    return code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+  }
+
+  // The [start, end) letter offsets within line of the bytes [column - 1, column - 1 + length).
+  function letterSpan(line, column, length) {
+    const letters = Array.from(line);
+    let bytes = 0;
+    let start = letters.length;
+    let end = letters.length;
+    let offset = 0;
+    for (let k = 0; k < letters.length; ++k) {
+      if (bytes >= column - 1 && start === letters.length) start = offset;
+      if (bytes >= column - 1 + Math.max(length, 1) && end === letters.length) { end = offset; break; }
+      bytes += byteLength(letters[k]);
+      offset += letters[k].length;
+    }
+    return [Math.min(start, line.length), Math.max(Math.min(end, line.length), Math.min(start, line.length))];
+  }
+
+  function drawMarks() {
+    const lines = editor.value.split("\n");
+    const byLine = new Map();
+    for (const d of diagnostics) {
+      if (!byLine.has(d.line)) byLine.set(d.line, []);
+      byLine.get(d.line).push(d);
+    }
+    const html = !diagnostics.length ? [] : lines.map((line, index) => {
+      // Each diagnostic of the line in order of its place; one that overlaps an earlier one is
+      // listed below the editor but not underlined again.
+      const spans = (byLine.get(index + 1) || [])
+        .map((d) => [...letterSpan(line, d.column, d.length), d])
+        .sort((a, b) => a[0] - b[0]);
+      let shown = "";
+      let done = 0;
+      for (const [start, end, d] of spans) {
+        if (start < done) continue;
+        const marked = end > start ? line.slice(start, end) : " ";
+        shown += escapeHtml(line.slice(done, start)) +
+          `<mark class="${d.severity}" title="${escapeHtml(d.message)}">${escapeHtml(marked)}</mark>`;
+        done = Math.max(end, start);
+      }
+      return shown + escapeHtml(line.slice(done));
+    });
+    // Without marks the layer stays empty, so that typing in a long file costs little.
+    marks.innerHTML = diagnostics.length ? html.join("\n") + "\n " : "";
+    const bad = new Set(diagnostics.map((d) => d.line));
+    const numbered = `${lines.length}:${[...bad].join(",")}`;
+    if (gutter.dataset.numbered !== numbered) {
+      gutter.dataset.numbered = numbered;
+      gutter.innerHTML = lines
+        .map((_, k) => (bad.has(k + 1) ? `<span class="bad">${k + 1}</span>` : String(k + 1)))
+        .join("\n") + "\n ";
+    }
+    syncScroll();
+  }
+
+  function syncScroll() {
+    marks.scrollTop = gutter.scrollTop = editor.scrollTop;
+    marks.scrollLeft = editor.scrollLeft;
+  }
+
+  function showDiagnostics(list) {
+    diagnostics = Array.isArray(list) ? list : [];
+    const items = $("diagnostics");
+    items.replaceChildren();
+    for (const d of diagnostics) {
+      const li = document.createElement("li");
+      li.className = `severity-${d.severity}`;
+      const go = document.createElement("button");
+      go.type = "button";
+      go.textContent = `${d.line}:${d.column}`;
+      go.title = "Go to this place in the editor";
+      go.addEventListener("click", () => selectBytes(d));
+      li.append(go, ` ${d.severity}: ${d.message}`);
+      items.append(li);
+    }
+    drawMarks();
+  }
+
+  function selectBytes(d) {
+    const lines = editor.value.split("\n");
+    let offset = 0;
+    for (let k = 0; k < d.line - 1 && k < lines.length; ++k) offset += lines[k].length + 1;
+    const [start, end] = letterSpan(lines[d.line - 1] ?? "", d.column, d.length);
+    editor.focus();
+    editor.setSelectionRange(offset + start, offset + end);
+  }
+
+  function editorChanged() {
+    diagnostics = [];
+    $("diagnostics").replaceChildren();
+    drawMarks();
+  }
+
+  // ---- Tables --------------------------------------------------------------------------------
+  // The values of a record line: separated by commas outside apostrophes, kept as written.
+  function splitRecord(line) {
+    const values = [];
+    let current = "";
+    let quoted = false;
+    for (const c of line) {
+      if (c === "'") quoted = !quoted;
+      if (c === "," && !quoted) { values.push(current); current = ""; } else current += c;
+    }
+    values.push(current);
+    return values.map((v) => v.trim());
+  }
+
+  // The columns of a header line name(column type, ...), as [{name, type}].
+  function parseHeader(line) {
+    const open = line.indexOf("(");
+    const close = line.lastIndexOf(")");
+    if (open < 0 || close < open) return { name: line, columns: [] };
+    const parts = [];
+    let depth = 0;
+    let current = "";
+    for (const c of line.slice(open + 1, close)) {
+      if (c === "(") depth++;
+      if (c === ")") depth--;
+      if (c === "," && depth === 0) { parts.push(current); current = ""; } else current += c;
+    }
+    if (current.trim()) parts.push(current);
+    const columns = parts.map((p) => {
+      const [name, ...type] = p.trim().split(/\s+/);
+      return { name, type: type.join(" ") };
+    });
+    return { name: line.slice(0, open).trim(), columns };
+  }
+
+  function renderTable(container, caption, columns, records, note) {
+    const table = document.createElement("table");
+    const cap = document.createElement("caption");
+    cap.textContent = caption;
+    table.append(cap);
+    const head = table.createTHead().insertRow();
+    for (const column of columns) {
+      const th = document.createElement("th");
+      th.scope = "col";
+      th.append(column.name + " ");
+      const type = document.createElement("small");
+      type.textContent = column.type;
+      th.append(type);
+      head.append(th);
+    }
+    const body = table.createTBody();
+    for (const record of records) {
+      const row = body.insertRow();
+      for (const value of splitRecord(record)) row.insertCell().textContent = value;
+    }
+    container.replaceChildren(table);
+    if (note) {
+      const p = document.createElement("p");
+      p.className = "note";
+      p.textContent = note;
+      container.append(p);
+    }
+  }
+
+  // A huge result is shown in part, so that drawing it never freezes the page; the download
+  // holds all of it.
+  const kShownRecords = 1000;
+  const kShownBytes = 1 << 20;
+
+  // Where the result table's text starts: after the last empty line of the output file.
+  function resultStart(output) {
+    for (let k = output.length - 2; k >= 0; --k) {
+      if (output[k] === 10 && output[k + 1] === 10) return k + 2;
+    }
+    return -1;
+  }
+
+  function showResultTable(output) {
+    const start = resultStart(output);
+    if (start < 0) { $("result-table").replaceChildren(); return; }
+    let lineEnds = 0;
+    let shownEnd = output.length;
+    for (let k = start; k < output.length; ++k) {
+      if (output[k] !== 10) continue;
+      if (++lineEnds === kShownRecords + 1) shownEnd = k + 1;
+    }
+    const records = lineEnds - 1 + (output[output.length - 1] === 10 ? 0 : 1);
+    const lines = relalg.decodeText(output.subarray(start, shownEnd)).split("\n")
+      .map((l) => l.replace(/\r$/, "")).filter((l) => l !== "");
+    const header = parseHeader(lines[0]);
+    const rows = lines.slice(1);
+    renderTable($("result-table"), `${header.name}: ${records} record${records === 1 ? "" : "s"}`,
+      header.columns, rows,
+      rows.length < records ? `The first ${rows.length} of ${records} records; the output file holds them all.` : "");
+  }
+
+  function outputText(output) {
+    if (output === null) return "(relalgrun leaves no output file for this input)";
+    if (output.length <= kShownBytes) return relalg.decodeText(output);
+    return relalg.decodeText(output.subarray(0, kShownBytes)) +
+      `\n… (${output.length - kShownBytes} more bytes: download the output file for all of it)`;
+  }
+
+  // ---- The expression tree -------------------------------------------------------------------
+  function nodeLabel(node) {
+    const count = typeof node.count === "number" ? `${node.count} record${node.count === 1 ? "" : "s"}` : "not evaluated";
+    return { kind: node.kind === "table" && node.name ? node.name : node.kind, count };
+  }
+
+  function showNode(node, button) {
+    for (const b of $("tree").querySelectorAll("button")) b.setAttribute("aria-pressed", "false");
+    button.setAttribute("aria-pressed", "true");
+    const container = $("node-table");
+    if (!Array.isArray(node.columns)) {
+      container.replaceChildren(Object.assign(document.createElement("p"), {
+        className: "note", textContent: `${node.text}: ${node.failed ? "its evaluation failed" : "not evaluated"}.`,
+      }));
+      return;
+    }
+    const records = node.records || [];
+    const note = records.length < node.count ? `The first ${records.length} of ${node.count} records.` : "";
+    const title = node.name && node.name !== node.text ? `${node.text} → ${node.name}` : node.text;
+    renderTable(container, `${title}: ${node.count} record${node.count === 1 ? "" : "s"}`,
+      node.columns, records, note);
+  }
+
+  function treeItem(node) {
+    const li = document.createElement("li");
+    const button = document.createElement("button");
+    button.type = "button";
+    button.setAttribute("aria-pressed", "false");
+    const { kind, count } = nodeLabel(node);
+    button.append(`${kind} `);
+    const counted = document.createElement("span");
+    counted.className = "count";
+    counted.textContent = node.failed ? "failed" : count;
+    button.append(counted);
+    if (node.failed) button.classList.add("failed");
+    button.title = node.text || "";
+    button.addEventListener("click", () => showNode(node, button));
+    li.append(button);
+    if (node.text && node.kind !== "table") {
+      li.append(Object.assign(document.createElement("span"), { className: "text", textContent: node.text }));
+    }
+    if (Array.isArray(node.children) && node.children.length) {
+      const ul = document.createElement("ul");
+      for (const child of node.children) ul.append(treeItem(child));
+      li.append(ul);
+    }
+    return li;
+  }
+
+  function showTree(trace) {
+    const tree = $("tree");
+    $("node-table").replaceChildren();
+    if (!trace || !trace.root) {
+      tree.replaceChildren(Object.assign(document.createElement("p"), {
+        className: "note", textContent: "No expression tree for this input.",
+      }));
+      return;
+    }
+    const ul = document.createElement("ul");
+    ul.setAttribute("role", "group");
+    ul.setAttribute("aria-label", "Expression tree");
+    ul.append(treeItem(trace.root));
+    tree.replaceChildren(ul);
+  }
+
+  // ---- Running -------------------------------------------------------------------------------
+  let running = 0; // the number of the run in progress, 0 when none
+  let runs = 0;
+  let lastOutput = null;
+
+  function setBusy(busy, text) {
+    $("stop").disabled = !busy;
+    $("state").textContent = text;
+  }
+
+  function showRun(run) {
+    const verdict = $("verdict");
+    verdict.className = `verdict ${run.status === 0 ? "ok" : "failed"}`;
+    verdict.textContent = run.status === 0 ? "Success: exit status 0." : `Failed: exit status ${run.status}.`;
+    $("failure").hidden = run.status === 0;
+    $("stderr").textContent = run.stderr;
+    const explanation = $("explanation");
+    explanation.replaceChildren();
+    if (run.explanation) {
+      for (const [term, text] of [["Meaning", run.explanation.meaning], ["Fix", run.explanation.fix]]) {
+        explanation.append(Object.assign(document.createElement("dt"), { textContent: term }),
+          Object.assign(document.createElement("dd"), { textContent: text }));
+      }
+    }
+    lastOutput = run.output;
+    $("download").disabled = run.output === null;
+    $("output").textContent = outputText(run.output);
+    if (run.status === 0 && run.output) showResultTable(run.output);
+    else $("result-table").replaceChildren();
+  }
+
+  async function runNow() {
+    const bytes = currentBytes();
+    const number = ++runs;
+    running = number;
+    const started = performance.now();
+    setBusy(true, "Running…");
+    try {
+      const run = await relalg.run(bytes);
+      if (running !== number) return;
+      showRun(run);
+      const trace = await relalg.trace(bytes);
+      if (running !== number) return;
+      showTree(trace);
+      showDiagnostics(trace.diagnostics);
+      setBusy(false, `Done in ${Math.round(performance.now() - started)} ms.`);
+    } catch (error) {
+      if (running !== number) return;
+      setBusy(false, error.message === "stopped" ? "Stopped." : `Error: ${error.message}`);
+    } finally {
+      if (running === number) running = 0;
+    }
+  }
+
+  function stopNow() {
+    if (!running) return;
+    running = 0;
+    relalg.stop();
+    setBusy(false, "Stopped.");
+  }
+
+  // ---- Files, examples and links -------------------------------------------------------------
+  function fromBase64(text) {
+    const binary = atob(text.replace(/-/g, "+").replace(/_/g, "/"));
+    return Uint8Array.from(binary, (c) => c.charCodeAt(0));
+  }
+
+  function toBase64Url(bytes) {
+    let binary = "";
+    for (let k = 0; k < bytes.length; k += 0x8000) {
+      binary += String.fromCharCode.apply(null, bytes.subarray(k, k + 0x8000));
+    }
+    return btoa(binary).replace(/\+/g, "-").replace(/\//g, "_").replace(/=+$/, "");
+  }
+
+  function loadFromLink() {
+    const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
+    if (!match) return false;
+    try {
+      loadBytes(fromBase64(match[1]), "shared.txt");
+      return true;
+    } catch {
+      $("state").textContent = "The link's input could not be read.";
+      return false;
+    }
+  }
+
+  async function share() {
+    const link = `${location.href.split("#")[0]}#input=${toBase64Url(currentBytes())}`;
+    history.replaceState(null, "", link);
+    try {
+      await navigator.clipboard.writeText(link);
+      $("state").textContent = "Link copied: it holds the whole input.";
+    } catch {
+      $("state").textContent = "The address bar holds the link to this input.";
+    }
+  }
+
+  function download() {
+    if (!lastOutput) return;
+    const a = document.createElement("a");
+    a.href = URL.createObjectURL(new Blob([lastOutput], { type: "application/octet-stream" }));
+    a.download = `${source.name.replace(/\.txt$/, "")}.out.txt`;
+    document.body.append(a);
+    a.click();
+    a.remove();
+    setTimeout(() => URL.revokeObjectURL(a.href), 1000);
+  }
+
+  const examples = window.RELALG_EXAMPLES || [];
+  for (const example of examples) {
+    $("example").append(new Option(example.name, example.name));
+  }
+  $("example").addEventListener("change", () => {
+    const example = examples.find((e) => e.name === $("example").value);
+    if (!example) return;
+    loadBytes(fromBase64(example.base64), `${example.name}.txt`);
+    runNow();
+  });
+
+  $("open").addEventListener("click", () => $("file").click());
+  $("file").addEventListener("change", async () => {
+    const file = $("file").files[0];
+    if (!file) return;
+    loadBytes(new Uint8Array(await file.arrayBuffer()), file.name);
+    $("file").value = "";
+    runNow();
+  });
+
+  $("run").addEventListener("click", runNow);
+  $("stop").addEventListener("click", stopNow);
+  $("share").addEventListener("click", share);
+  $("download").addEventListener("click", download);
+  editor.addEventListener("input", editorChanged);
+  editor.addEventListener("scroll", syncScroll);
+  document.addEventListener("keydown", (event) => {
+    if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) {
+      event.preventDefault();
+      runNow();
+    } else if (event.key === "Escape" && running) {
+      stopNow();
+    }
+  });
+  window.addEventListener("hashchange", () => { if (loadFromLink()) runNow(); });
+
+  if (!loadFromLink()) {
+    const first = examples.find((e) => e.name === "select-product") || examples[0];
+    if (first) {
+      $("example").value = first.name;
+      loadBytes(fromBase64(first.base64), `${first.name}.txt`);
+    }
+  }
+  runNow();
+})();
