@@ -6,11 +6,6 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
-namespace {
-
-// The value that C's atoi reads from text: leading white space, an optional sign, decimal digits
-// up to the first other character, 0 without digits. The value is exact for every text that
-// names a 32-bit value and saturates far beyond that range instead of wrapping.
 int64_t atoiValue(std::string_view text) {
   size_t pos = 0;
   auto isSpace = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
@@ -24,6 +19,8 @@ int64_t atoiValue(std::string_view text) {
   }
   return negative ? -value : value;
 }
+
+namespace {
 
 int threeWay(int64_t a, int64_t b) { return (a > b) - (a < b); }
 

@@ -18,6 +18,11 @@
 #include "storage/ColumnIndex.h"
 #include "storage/Table.h"
 
+// The value that C's atoi reads from text: leading white space, an optional sign, decimal digits
+// up to the first other character, 0 without digits. The value is exact for every text that
+// names a 32-bit value and saturates far beyond that range instead of wrapping.
+int64_t atoiValue(std::string_view text);
+
 class Condition {
  public:
   Condition(const Table& table, const ExprSource& text);

@@ -12,6 +12,7 @@
 #include "base/Messages.h"
 #include "files/FileTools.h"
 #include "run/RunSequence.h"
+#include "run/SqlScript.h"
 #include "run/TraceReport.h"
 
 namespace {
@@ -28,6 +29,8 @@ constexpr std::string_view kHelp =
     "\n"
     "      --limit=N   show at most N records of each table (default 10; 0 shows the\n"
     "                  counts only)\n"
+    "      --sql       print an SQL script that gives the same records on sqlite3,\n"
+    "                  DuckDB or PostgreSQL, instead of the steps\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -38,6 +41,7 @@ constexpr std::string_view kHelp =
 struct Command {
   std::string inputPath;
   size_t limit = kDefaultLimit;
+  bool sql = false;
 };
 
 // Writes a command-line error and the hint to --help; returns the exit status.
@@ -61,7 +65,7 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit"}) {
+  for (std::string_view option : {"help", "version", "limit", "sql"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -102,6 +106,10 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
       std::cout << "relalgtrace (relalgrun) " RELALG_VERSION "\n";
       return EXIT_SUCCESS;
     }
+    if (option == "sql") {
+      command.sql = true;
+      continue;
+    }
     std::string_view value;
     if (equals != std::string_view::npos) {
       value = arg.substr(equals + 1);
@@ -127,6 +135,21 @@ int trace(const Command& command) {
   return outcome.status;
 }
 
+// Runs the input as relalgrun does and prints the SQL script of its result, or relalgrun's report
+// of its failure (and no script).
+int writeSql(const Command& command) {
+  const SqlScript sql = sqlScript([&] { return read_file(command.inputPath); });
+  if (sql.outcome.status != RunOutcome::kSuccess) {
+    std::cerr << sql.outcome.errorText();
+    return sql.outcome.status;
+  }
+  if (!sql.inexactReason.empty()) {
+    std::cerr << message(MessageId::kTraceSqlInexact, {sql.inexactReason}) << '\n';
+  }
+  std::cout << sql.script;
+  return EXIT_SUCCESS;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -136,7 +159,7 @@ int main(int argc, char* argv[]) {
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
   } else {
-    status = trace(command);
+    status = command.sql ? writeSql(command) : trace(command);
   }
   if (!std::cout.flush()) {
     std::cerr << message(MessageId::kTraceWriteError) << '\n';
