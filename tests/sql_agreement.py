@@ -10,6 +10,10 @@ requires:
   - an input that relalgrun rejects gives no script and relalgrun's standard error and status.
 
 Usage: sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 [--count N] [--seed S]
+       sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 --examples DIR
+           [--postgres SOCKET_DIR | --duckdb RUNNER_MJS]
+The second form checks the examples: relalgrun's records (or its failure) on sqlite3, or on a
+PostgreSQL server (user postgres, reached through its socket folder) or on DuckDB.
 The seed is printed; a failure prints the input, so that it can be kept as a case.
 """
 import argparse
@@ -135,29 +139,51 @@ def run(args, stdin=None):
     return subprocess.run(args, input=stdin, capture_output=True, timeout=120)
 
 
+def engine_command(options):
+    """The command that runs a script from standard input and prints its rows in list mode."""
+    if options.postgres:
+        return ["psql", "-X", "-q", "-A", "-t", "-F", ",", "-v", "ON_ERROR_STOP=1",
+                "-h", options.postgres, "-U", "postgres", "-d", "postgres"]
+    if options.duckdb:
+        return ["node", options.duckdb]
+    return [options.sqlite3, "-batch", "-bail", "-list", "-separator", ",", ":memory:"]
+
+
 def check_examples(options):
-    """Every example with a result: sqlite3's rows are the records of NAME.out."""
+    """Every example: the engine's rows are the records of NAME.out; a failing example gives no
+    script and relalgrun's message and status."""
+    command = engine_command(options)
     checked = 0
     for entry in sorted(os.listdir(options.examples)):
         if not entry.endswith(".txt"):
             continue
         base = os.path.join(options.examples, entry[:-4])
-        if not os.path.exists(base + ".out") or os.path.exists(base + ".status"):
-            continue
         with open(base + ".txt", "rb") as f:
             data = f.read()
+        sql = run([options.relalgtrace, "--sql", base + ".txt"])
+        if os.path.exists(base + ".status"):
+            with open(base + ".status", "rb") as f:
+                status = int(f.read())
+            with open(base + ".err", "rb") as f:
+                err = f.read()
+            if sql.returncode != status or sql.stderr != err or sql.stdout:
+                sys.stdout.write("FAILED: %s: not reported as relalgrun reports it\n" % entry)
+                return 1
+            checked += 1
+            continue
         with open(base + ".out", "rb") as f:
             records = f.read()[len(data) + 1:].partition(b"\n")[2]
-        sql = run([options.relalgtrace, "--sql", base + ".txt"])
-        db = run([options.sqlite3, "-batch", "-bail", "-list", "-separator", ",", ":memory:"],
-                 sql.stdout)
+        script = sql.stdout
+        if options.postgres:  # one transaction per script, undone, so that names do not clash
+            script = b"BEGIN;\n" + script + b"ROLLBACK;\n"
+        db = run(command, script)
         if sql.returncode != 0 or db.returncode != 0 or db.stderr or db.stdout != records:
             sys.stdout.buffer.write(b"FAILED: " + entry.encode() + b"\n" + sql.stderr +
                                     db.stderr + b"--- expected\n" + records +
-                                    b"--- sqlite3\n" + db.stdout)
+                                    b"--- database\n" + db.stdout)
             return 1
         checked += 1
-    print("%d examples give relalgrun's records on sqlite3" % checked)
+    print("%d examples agree with relalgrun on %s" % (checked, command[0]))
     return 0 if checked > 0 else 1
 
 
@@ -169,7 +195,11 @@ def main():
     parser.add_argument("--count", type=int, default=400)
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--examples", default=None,
-                        help="instead: check every NAME.txt of this folder with a NAME.out")
+                        help="instead: check every example NAME.txt of this folder")
+    parser.add_argument("--postgres", default=None, metavar="SOCKET_DIR",
+                        help="with --examples: run the scripts with psql on this server")
+    parser.add_argument("--duckdb", default=None, metavar="RUNNER_MJS",
+                        help="with --examples: run the scripts with this DuckDB runner")
     options = parser.parse_args()
     if options.examples:
         return check_examples(options)
