@@ -2,6 +2,7 @@
 // every step on standard output: each node of the expression with the table it produced, or the
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
+// With --sql it prints instead an SQL script that gives relalgrun's records (run/SqlScript.h).
 #include <cstdlib>
 #include <iostream>
 #include <limits>
