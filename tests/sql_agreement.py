@@ -25,7 +25,8 @@ import tempfile
 
 INT_VALUES = [-3, -1, 0, 1, 2, 5, 10, 2147483647, -2147483648]
 STR_VALUES = ["a", "b", "Ab", "aB", "z", "B", "ab", "'x y'", "'a'", "'Kiss Anna'", "\xe9va",
-              "\xe1", "a\\b", "%", "x;y", "NULL", "a\x01", "1", "10", "9"]
+              "\xe1", "a\\b", "%", "x;y", "NULL", "a\x01", "1", "10", "9",
+              "a\tb", "x\ry", "\x7f", "-"]
 SCHEMAS = [
     [("a", "int"), ("b", "char(5)")],
     [("a", "int"), ("b", "char(5)")],
@@ -33,8 +34,12 @@ SCHEMAS = [
     [("b", "char(5)")],
     [("n", "int"), ("m", "int")],
     [("b", "char(5)"), ("a", "int")],
+    # names that SQL cannot take as they are: an ordinal's name, a clause's name, names that
+    # differ in case only, a column name twice
+    [("ord", "int"), ("A", "char(3)"), ("a", "int")],
+    [("a", "char(2)"), ("a", "int")],
 ]
-TABLE_NAMES = ["r", "s", "t", "u", "v", "w"]
+TABLE_NAMES = ["r", "s", "t", "u", "v", "w", "n1", "R"]
 
 
 def make_tables(rng):

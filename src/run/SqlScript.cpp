@@ -99,9 +99,19 @@ std::string columnList(size_t count, std::string_view prefix = {}, size_t offset
 std::string aliasedList(size_t count, std::string_view prefix) {
   std::string out;
   for (size_t k = 0; k < count; ++k) {
-    out += (k == 0 ? "" : ", ") + std::string(prefix) + "." + column(k) + " AS " + column(k);
+    if (k > 0) out += ", ";
+    out += prefix;
+    out += ".";
+    out += column(k);
+    out += " AS ";
+    out += column(k);
   }
   return out;
+}
+
+// "name(o, c1, c2, ...)": the head of a clause of width columns.
+std::string header(const std::string& name, size_t width) {
+  return name + "(o" + (width == 0 ? "" : ", " + columnList(width)) + ")";
 }
 
 // Follows the evaluation and keeps every node and the stored tables it reads.
@@ -276,16 +286,12 @@ std::string QueryWriter::clause(int index) {
       return productClause(index);
     case kProject:
       return node.names.empty() ? emptyClause(index) : projectClause(index);
-    case kRename:
-      return name(index) + "(o" + (node.names.empty() ? "" : ", " + columnList(node.names.size())) +
-             ") AS (SELECT * FROM " + name(node.operands[0]) + ")";
+    case kRename:  // the same records; only the names that relalgrun shows change
+      return header(name(index), node.names.size()) + " AS (SELECT * FROM " +
+             name(node.operands[0]) + ")";
     default:
       return selectClause(index);
   }
-}
-
-std::string header(const std::string& name, size_t width) {
-  return name + "(o" + (width == 0 ? "" : ", " + columnList(width)) + ")";
 }
 
 // A node without records for certain: an operand without columns has none.
@@ -382,7 +388,10 @@ std::string QueryWriter::projectClause(int index) const {
     const std::string_view token = tokens.nextView();
     size_t found = 0;
     while (operand.names[found] != token) ++found;
-    chosen += (k == 0 ? "" : ", ") + column(found) + " AS " + column(k);
+    if (k > 0) chosen += ", ";
+    chosen += column(found);
+    chosen += " AS ";
+    chosen += column(k);
   }
   const size_t width = node.names.size();
   return header(name(index), width) + " AS (SELECT ROW_NUMBER() OVER (ORDER BY " +
@@ -411,7 +420,11 @@ std::string lessThan(size_t width, size_t k = 0) {
 std::string equalTo(size_t width) {
   std::string out;
   for (size_t k = 0; k < width; ++k) {
-    out += (k == 0 ? "" : " AND ") + ("l." + column(k)) + " = r." + column(k);
+    if (k > 0) out += " AND ";
+    out += "l.";
+    out += column(k);
+    out += " = r.";
+    out += column(k);
   }
   return out;
 }
