@@ -11,9 +11,9 @@ requires:
 
 Usage: sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 [--count N] [--seed S]
        sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 --examples DIR
-           [--postgres SOCKET_DIR | --duckdb RUNNER_MJS]
-The second form checks the examples: relalgrun's records (or its failure) on sqlite3, or on a
-PostgreSQL server (user postgres, reached through its socket folder) or on DuckDB.
+The second form checks the examples: relalgrun's records (or its failure). Either form runs the
+scripts on a PostgreSQL server instead (--postgres SOCKET_DIR: user postgres, reached through its
+socket folder) or on DuckDB (--duckdb RUNNER_MJS; the generated values are then UTF-8).
 The seed is printed; a failure prints the input, so that it can be kept as a case.
 """
 import argparse
@@ -202,15 +202,18 @@ def main():
     parser.add_argument("--examples", default=None,
                         help="instead: check every example NAME.txt of this folder")
     parser.add_argument("--postgres", default=None, metavar="SOCKET_DIR",
-                        help="with --examples: run the scripts with psql on this server")
+                        help="run the scripts with psql on this server instead of sqlite3")
     parser.add_argument("--duckdb", default=None, metavar="RUNNER_MJS",
-                        help="with --examples: run the scripts with this DuckDB runner")
+                        help="run the scripts with this DuckDB runner instead of sqlite3")
     options = parser.parse_args()
     if options.examples:
         return check_examples(options)
     seed = options.seed if options.seed is not None else int.from_bytes(os.urandom(4), "little")
     print("seed %d" % seed)
     rng = random.Random(seed)
+    command = engine_command(options)
+    if options.duckdb:  # DuckDB takes UTF-8 strings only
+        STR_VALUES[:] = [v for v in STR_VALUES if all(ord(c) < 0x80 for c in v)]
     valid = exact = equal = rejected = 0
     merges_walked = 0
     with tempfile.TemporaryDirectory() as scratch:
@@ -255,18 +258,17 @@ def main():
             exact += 1
             if sql.stderr:
                 fail("an exact script with a note", sql.stderr)
-            db = run([options.sqlite3, "-batch", "-bail", "-list", "-separator", ",", ":memory:"],
-                     script)
+            db = run(command, b"BEGIN;\n" + script + b"ROLLBACK;\n" if options.postgres else script)
             if db.returncode != 0 or db.stderr:
-                fail("sqlite3 rejected the script", script + db.stderr)
+                fail("the database rejected the script", script + db.stderr)
             if db.stdout != records:
-                fail("sqlite3's rows differ from relalgrun's records",
-                     b"--- relalgrun\n" + records + b"--- sqlite3\n" + db.stdout +
+                fail("the database's rows differ from relalgrun's records",
+                     b"--- relalgrun\n" + records + b"--- database\n" + db.stdout +
                      b"--- script\n" + script)
             equal += 1
     print("%d inputs: %d valid (%d with a walked merge), %d rejected; %d marked exact, "
-          "%d byte-equal on sqlite3" % (options.count, valid, merges_walked, rejected, exact,
-                                        equal))
+          "%d byte-equal on %s" % (options.count, valid, merges_walked, rejected, exact,
+                                    equal, command[0]))
     if valid < options.count // 2:
         print("FAILED: fewer than half of the generated inputs are valid")
         return 1
