@@ -145,6 +145,10 @@ constexpr MessageInfo kMessages[] = {
     {kTraceWriteError, kTraceCommandLine, "relalgtrace: write error",
      "standard output could not be written, for instance to a full disk or a closed pipe",
      "Write the trace elsewhere."},
+    {kTraceSqlInexact, kTraceCommandLine, "relalgtrace: note: the SQL script is inexact: {REASON}",
+     "the script of --sql cannot give exactly relalgrun's records for this input; its first line "
+     "says why",
+     "Keep NUL bytes out of the values and constants that the expression uses."},
 };
 
 constexpr bool inIdOrder() {

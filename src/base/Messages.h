@@ -64,6 +64,7 @@ enum class MessageId {
   kTraceInvalidLimit,
   kTraceTryHelp,
   kTraceWriteError,
+  kTraceSqlInexact,
   kCount
 };
 

@@ -2,6 +2,7 @@
 // every step on standard output: each node of the expression with the table it produced, or the
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
+// With --sql it prints instead an SQL script that gives relalgrun's records (run/SqlScript.h).
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -13,6 +14,7 @@
 #include "base/Messages.h"
 #include "files/FileTools.h"
 #include "run/RunSequence.h"
+#include "run/SqlScript.h"
 #include "run/TraceAnalysis.h"
 #include "run/TraceReport.h"
 
@@ -34,6 +36,8 @@ constexpr std::string_view kHelp =
     "                  counts only)\n"
     "      --json      print the trace, the diagnostics and the outcome as one JSON object\n"
     "      --dot       print the expression tree as a Graphviz graph (dot -Tsvg)\n"
+    "      --sql       print an SQL script that gives the same records on sqlite3,\n"
+    "                  DuckDB or PostgreSQL, instead of the steps\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -42,7 +46,7 @@ constexpr std::string_view kHelp =
     "No output file is written. See relalgtrace(1).\n";
 
 struct Command {
-  enum Form { kText, kJson, kDot };
+  enum Form { kText, kJson, kDot, kSql };
   std::string inputPath;
   size_t limit = kDefaultLimit;
   Form form = kText;
@@ -69,7 +73,7 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit", "json", "dot"}) {
+  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -110,8 +114,10 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
       std::cout << "relalgtrace (relalgrun) " RELALG_VERSION "\n";
       return EXIT_SUCCESS;
     }
-    if (option == "json" || option == "dot") {
-      command.form = option == "json" ? Command::kJson : Command::kDot;
+    if (option == "json" || option == "dot" || option == "sql") {
+      command.form = option == "json"  ? Command::kJson
+                     : option == "dot" ? Command::kDot
+                                       : Command::kSql;
       continue;
     }
     std::string_view value;
@@ -146,12 +152,29 @@ int trace(const Command& command) {
     case Command::kDot:
       std::cout << analysis.dot();
       break;
+    case Command::kSql:  // written by writeSql
+      break;
     case Command::kText:
       std::cerr << analysis.diagnosticsText(command.inputPath) << std::flush;
       if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
       std::cout << steps.str();
   }
   return outcome.status;
+}
+
+// Runs the input as relalgrun does and prints the SQL script of its result, or relalgrun's report
+// of its failure (and no script).
+int writeSql(const Command& command) {
+  const SqlScript sql = sqlScript([&] { return read_file(command.inputPath); });
+  if (sql.outcome.status != RunOutcome::kSuccess) {
+    std::cerr << sql.outcome.errorText();
+    return sql.outcome.status;
+  }
+  if (!sql.inexactReason.empty()) {
+    std::cerr << message(MessageId::kTraceSqlInexact, {sql.inexactReason}) << '\n';
+  }
+  std::cout << sql.script;
+  return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -163,7 +186,7 @@ int main(int argc, char* argv[]) {
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
   } else {
-    status = trace(command);
+    status = command.form == Command::kSql ? writeSql(command) : trace(command);
   }
   if (!std::cout.flush()) {
     std::cerr << message(MessageId::kTraceWriteError) << '\n';

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "run/SqlScript.h"
+
+namespace {
+
+// The tables below every expression of these tests: emp in input order (not sorted), dept
+// sorted without repeats.
+const std::string kTables =
+    "\nemp(name char(20), age int)\n'Zova Bela', 42\nNagy, 7\nNagy, 7\n"
+    "\ndept(name char(20), age int)\nKiss, 1\nNagy, 7\n";
+
+SqlScript scriptOf(const std::string& expression, const std::string& tables = kTables) {
+  return sqlScript([&] { return expression + "\n" + tables; });
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The rows themselves are checked on sqlite3 by tests/sql_agreement.py; these tests pin the
+// choices that the script makes for the input at hand.
+TEST(SqlScript, AFailedRunHasNoScriptAndRelalgrunsOutcome) {
+  const SqlScript sql = scriptOf("union(emp, nosuch)");
+  EXPECT_EQ(sql.outcome.status, RunOutcome::kFailure);
+  EXPECT_EQ(sql.outcome.message, "Nincs nosuch nevu tabla.");
+  EXPECT_EQ(sql.script, "");
+  EXPECT_EQ(scriptOf("").outcome.status, RunOutcome::kUnknownFailure);
+}
+
+TEST(SqlScript, MergesAreSetOperationsOnlyOverSortedOperandsWithoutRepeats) {
+  const SqlScript sorted = scriptOf("minus(project(emp, name, age), dept)");
+  EXPECT_TRUE(contains(sorted.script, " EXCEPT SELECT "));
+  EXPECT_FALSE(contains(sorted.script, "RECURSIVE"));
+  // emp is neither sorted nor free of repeats; dept is both.
+  for (const char* walked : {"union(emp, dept)", "minus(dept, emp)", "union(dept, dept)"}) {
+    const SqlScript sql = scriptOf(walked);
+    EXPECT_EQ(contains(sql.script, "WITH RECURSIVE"), std::string(walked) != "union(dept, dept)")
+        << walked;
+  }
+}
+
+TEST(SqlScript, OperandsOfAnotherSchemaLeaveTheLeftOperand) {
+  // Valid only because the right operand is empty: the merge copies the left one.
+  const SqlScript sql = scriptOf("union(emp, select(project(dept, name), EQ(name, x)))");
+  ASSERT_EQ(sql.outcome.status, RunOutcome::kSuccess);
+  EXPECT_TRUE(contains(sql.script, "n5(o, c1, c2) AS (SELECT * FROM n1)"));
+}
+
+TEST(SqlScript, ConstantsAreReadAsTheEvaluatorReadsThem) {
+  const SqlScript sql = scriptOf("select(emp, OR(GT(age, 5x), OR(LT(+9, age), EQ(age, '40'))))");
+  // Digits up to the first other character, a sign; '40' in apostrophes reads as 0.
+  EXPECT_TRUE(contains(sql.script, "WHERE (c2 > 5 OR (9 < c2 OR c2 = 0))"));
+  EXPECT_TRUE(contains(scriptOf("select(emp, EQ(name, 'Zova Bela'))").script,
+                       "WHERE c1 = '''Zova Bela'''"));
+}
+
+TEST(SqlScript, PartsThatNoRecordReachedBecomeFalse) {
+  // nosuch and the word FOO would fail, but AND never reaches them.
+  const SqlScript sql =
+      scriptOf("select(emp, OR(GT(age, 0), AND(EQ(age, 5), OR(EQ(nosuch, 1), FOO(a, b)))))");
+  ASSERT_EQ(sql.outcome.status, RunOutcome::kSuccess);
+  EXPECT_TRUE(contains(sql.script, "WHERE (c2 > 0 OR (c2 = 5 AND (1 = 0 OR 1 = 0)))"));
+  // A condition over a table without records is never read at all.
+  EXPECT_TRUE(contains(scriptOf("select(select(emp, LT(age, 0)), FOO)").script, "WHERE 1 = 0)"));
+}
+
+TEST(SqlScript, NulBytesMakeTheScriptInexact) {
+  EXPECT_EQ(scriptOf("emp").inexactReason, "");
+  const std::string withNul = std::string("\nr(a char(3))\nx") + '\0' + "y\n";
+  const SqlScript value = scriptOf("r", withNul);
+  EXPECT_TRUE(value.script.starts_with("-- inexact: a value of table r holds a NUL byte"));
+  EXPECT_TRUE(contains(value.script, "VALUES (1, 'x');"));
+  const SqlScript constant = scriptOf(std::string("select(emp, EQ(name, a") + '\0' + "))");
+  EXPECT_TRUE(constant.script.starts_with("-- inexact: a constant of a condition holds a NUL"));
+}
+
+TEST(SqlScript, NamesThatSqlWouldMisreadAreNumbered) {
+  const SqlScript sql = scriptOf("product(product(n2, E), e)",
+                                 "\nn2(ord int)\n1\n\nE(a int, A int)\n1, 2\n\ne(x int)\n3\n");
+  EXPECT_TRUE(contains(sql.script, "CREATE TABLE \"t_1\" (ord INTEGER NOT NULL, \"c1\" INTEGER);"));
+  EXPECT_TRUE(contains(
+      sql.script, "CREATE TABLE \"E\" (ord INTEGER NOT NULL, \"c1\" INTEGER, \"c2\" INTEGER);"));
+  EXPECT_TRUE(contains(sql.script, "CREATE TABLE \"t_3\" (ord INTEGER NOT NULL, \"x\" INTEGER);"));
+}
+
+TEST(SqlScript, OperandsWithoutColumnsGiveNoRecords) {
+  const SqlScript sql = scriptOf("product(project(emp, ), dept)");
+  ASSERT_EQ(sql.outcome.status, RunOutcome::kSuccess);
+  EXPECT_TRUE(contains(sql.script, "n2(o) AS (SELECT 0 WHERE 1 = 0)"));
+  EXPECT_TRUE(contains(sql.script,
+                       "n4(o, c1, c2) AS (SELECT 0, CAST(NULL AS TEXT), CAST(NULL AS INTEGER) "
+                       "WHERE 1 = 0)"));
+}
+
+}  // namespace
