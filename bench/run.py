@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Benchmark relalgrun against the sqlite3 shell on the same generated tables.
+"""Benchmark relalgrun against the sqlite3 shell and DuckDB on the same generated tables.
 
     python3 bench/run.py              # every workload, full sizes, 5 runs each (3 for scale)
     python3 bench/run.py --quick      # smoke run: small sizes, 1 run each
@@ -8,18 +8,26 @@
 Builds relalgrun (Release) and the generator under build-bench/, generates the inputs once
 (cached under build-bench/data, keyed by workload and size), then for each workload runs
 relalgrun and an equivalent `sqlite3 :memory:` script (CSV import of the same records, the
-query, `.output` to a file) alternately, and reports median wall time, the ratio
-sqlite3/relalgrun, the peak resident memory of each, relalgrun's input throughput, and
-whether both produced the same records. Ends with a Markdown table for the README.
+query, `.output` to a file) and DuckDB alternately, and reports median wall time, the ratios
+sqlite3/relalgrun and DuckDB/relalgrun, the peak resident memory of each, relalgrun's input
+throughput, and whether all produced the same records. Ends with a Markdown table for the README.
 
-Needs python3 (standard library only), cmake, a C++20 compiler and the sqlite3 shell.
-Installs nothing.
+DuckDB runs through the npm package @duckdb/node-api, installed with npm into
+build-bench/duckdb (never a dependency of relalgrun): an in-memory database with 2 threads,
+read_csv of the same records with the column types given, the equivalent query and COPY ... TO
+a file (bench/duckdb_run.mjs). Its time is taken inside node, from opening the database to the
+end of the copy; its peak memory is that of the whole node process. Without node or npm the
+DuckDB columns stay empty and the run says why; --no-duckdb leaves DuckDB out.
+
+Needs python3 (standard library only), cmake, a C++20 compiler and the sqlite3 shell; node and
+npm for DuckDB.
 """
 
 import argparse
 import collections
 import csv
 import io
+import json
 import mmap
 import os
 import platform
@@ -176,6 +184,45 @@ def build_tools(args, out_dir):
     return generator, measurer, build / "relalgrun"
 
 
+DUCKDB_PACKAGE = "@duckdb/node-api"
+
+
+def setup_duckdb(args, out_root):
+    """Installs the DuckDB npm package into out_root/duckdb once; returns (node, package dir),
+    or None after saying why DuckDB is left out."""
+    if args.no_duckdb:
+        print("DuckDB: left out (--no-duckdb)")
+        return None
+    node, npm = shutil.which("node"), shutil.which("npm")
+    if not node or not npm:
+        missing = " and ".join(t for t, p in (("node", node), ("npm", npm)) if not p)
+        print(f"DuckDB: NOT MEASURED: {missing} not found. Install Node.js 18 or later with npm "
+              f"(for instance: sudo apt-get install nodejs npm) to compare with DuckDB; the "
+              f"DuckDB columns stay empty.", flush=True)
+        return None
+    package_dir = out_root / "duckdb"
+    if not (package_dir / "node_modules" / DUCKDB_PACKAGE).exists():
+        package_dir.mkdir(parents=True, exist_ok=True)
+        print(f"Installing {DUCKDB_PACKAGE} into {package_dir} ...", flush=True)
+        result = subprocess.run([npm, "install", "--prefix", str(package_dir), "--no-audit",
+                                 "--no-fund", "--no-save", DUCKDB_PACKAGE],
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            print(f"DuckDB: NOT MEASURED: npm install {DUCKDB_PACKAGE} failed:\n"
+                  f"{result.stderr[-2000:]}", flush=True)
+            return None
+    return node, package_dir
+
+
+def duckdb_version(package_dir):
+    try:
+        meta = json.loads((package_dir / "node_modules" / "@duckdb" / "node-bindings" /
+                           "package.json").read_text())
+        return meta.get("version", "unknown")
+    except (OSError, ValueError):
+        return "unknown"
+
+
 # ---------------------------------------------------------------------------------------------
 # Inputs
 
@@ -252,6 +299,15 @@ def sqlite_script(w, csvs, out_path, data_dir):
     return path
 
 
+def duckdb_job(w, csvs, out_path, data_dir, package_dir, time_path):
+    job = {"threads": 2, "packageDir": str(package_dir),
+           "tables": {t: str(p) for t, p in csvs.items()}, "query": w.sql,
+           "output": str(out_path), "timeFile": str(time_path)}
+    path = data_dir / f"{w.name}-{size_key(w)}.duckdb.json"
+    path.write_text(json.dumps(job, indent=1) + "\n")
+    return path
+
+
 # ---------------------------------------------------------------------------------------------
 # Measuring
 
@@ -287,6 +343,19 @@ def measure(measurer, argv, stdin_path, timeout, work_dir):
         return Run(0.0, 0, -1, stderr or "the measuring helper failed")
     seconds, rss_kib, status = report.read_text().split()
     return Run(float(seconds), int(rss_kib) * 1024, int(status), stderr)
+
+
+def measure_duckdb(measurer, node, job, time_path, timeout, work_dir):
+    """One DuckDB run: peak memory of the node process, time as node reports it."""
+    time_path.unlink(missing_ok=True)
+    run = measure(measurer, [node, str(REPO / "bench" / "duckdb_run.mjs"), str(job)], None,
+                  timeout, work_dir)
+    if run.ok:
+        try:
+            run.seconds = float(time_path.read_text())
+        except (OSError, ValueError):
+            run.status, run.stderr = -1, run.stderr or "no time reported by duckdb_run.mjs"
+    return run
 
 
 # ---------------------------------------------------------------------------------------------
@@ -328,7 +397,7 @@ def result_header(output, input_size):
         return f.readline().rstrip(b"\n").decode(errors="replace")
 
 
-def compare_results(w, rel_out, sql_out, input_path, input_size):
+def compare_results(w, rel_out, sql_out, input_path, input_size, other="sqlite3"):
     """Returns (verdict, detail, result_rows)."""
     if not prefix_matches(rel_out, input_path, input_size):
         return "MISMATCH", "relalgrun's output does not start with a copy of the input", 0
@@ -357,9 +426,9 @@ def compare_results(w, rel_out, sql_out, input_path, input_size):
     only_ours = ours - theirs
     only_theirs = theirs - ours
     sample = lambda c: ", ".join(r.decode(errors="replace") for r in list(c)[:3])
-    detail = (f"relalgrun {total} rows, sqlite3 {sum(theirs.values())} rows; "
+    detail = (f"relalgrun {total} rows, {other} {sum(theirs.values())} rows; "
               f"{sum(only_ours.values())} only in relalgrun ({sample(only_ours)}); "
-              f"{sum(only_theirs.values())} only in sqlite3 ({sample(only_theirs)})")
+              f"{sum(only_theirs.values())} only in {other} ({sample(only_theirs)})")
     return "MISMATCH", detail, total
 
 
@@ -372,8 +441,11 @@ class Outcome:
     input_size: int = 0
     ours: list = field(default_factory=list)
     theirs: list = field(default_factory=list)
+    duck: list = field(default_factory=list)
     verdict: str = ""
     detail: str = ""
+    duck_verdict: str = "–"
+    duck_detail: str = "not measured"
     result_rows: int = 0
     load: float = 0.0  # 1-minute load average right after the runs
 
@@ -417,15 +489,21 @@ def summary_cells(o):
     if ours_mb is not None and o.input_size >= MB:
         ours_peak += f" ({ours_mb * MB / o.input_size:.1f}× input)"
     theirs_peak = f"{theirs_mb:.0f} MB" if theirs_mb is not None else "–"
+    duck_s = median_seconds(o.duck) if o.duck else None
+    duck_time = fmt_seconds(duck_s) if o.duck else "–"
+    duck_ratio = f"{duck_s / ours_s:.2f}×" if ours_s and duck_s else "–"
+    duck_mb = peak_mb(o.duck) if o.duck else None
+    duck_peak = f"{duck_mb:.0f} MB" if duck_mb is not None else "–"
     return [o.workload.name, records_text(o.workload), fmt_size(o.input_size),
-            fmt_count(o.result_rows), fmt_seconds(ours_s), fmt_seconds(theirs_s), ratio,
-            throughput, ours_peak, theirs_peak, o.verdict]
+            fmt_count(o.result_rows), fmt_seconds(ours_s), fmt_seconds(theirs_s), duck_time,
+            ratio, duck_ratio, throughput, ours_peak, theirs_peak, duck_peak,
+            f"{o.verdict}, {o.duck_verdict}"]
 
 
-HEADINGS = ["workload", "records", "input", "result rows", "relalgrun", "sqlite3",
-            "sqlite3/relalgrun", "relalgrun MB/s", "peak RSS relalgrun", "peak RSS sqlite3",
-            "same records"]
-RIGHT_ALIGNED = {1, 2, 3, 4, 5, 6, 7, 8, 9}
+HEADINGS = ["workload", "records", "input", "result rows", "relalgrun", "sqlite3", "DuckDB",
+            "sqlite3/relalgrun", "DuckDB/relalgrun", "relalgrun MB/s", "peak RSS relalgrun",
+            "peak RSS sqlite3", "peak RSS DuckDB", "same records (sqlite3, DuckDB)"]
+RIGHT_ALIGNED = set(range(1, 13))
 
 
 def markdown_table(outcomes):
@@ -440,16 +518,19 @@ def markdown_table(outcomes):
 def print_workload_report(o):
     cells = dict(zip(HEADINGS, summary_cells(o)))
     print(f"  median       relalgrun {cells['relalgrun']}, sqlite3 {cells['sqlite3']}, "
-          f"sqlite3/relalgrun {cells['sqlite3/relalgrun']}")
+          f"DuckDB {cells['DuckDB']}")
+    print(f"  ratios       sqlite3/relalgrun {cells['sqlite3/relalgrun']}, "
+          f"DuckDB/relalgrun {cells['DuckDB/relalgrun']}")
     print(f"  peak RSS     relalgrun {cells['peak RSS relalgrun']}, "
-          f"sqlite3 {cells['peak RSS sqlite3']}")
+          f"sqlite3 {cells['peak RSS sqlite3']}, DuckDB {cells['peak RSS DuckDB']}")
     if cells["relalgrun MB/s"] == "–":
         print(f"  throughput   not shown for an input below 1 MB ({fmt_size(o.input_size)})")
     else:
         print(f"  throughput   {cells['relalgrun MB/s']} MB/s of input "
               f"({fmt_size(o.input_size)})")
     print(f"  load         1-min load average after the runs: {o.load:.2f}")
-    print(f"  result       {o.verdict}: {o.detail}", flush=True)
+    print(f"  result       sqlite3 {o.verdict}: {o.detail}")
+    print(f"               DuckDB {o.duck_verdict}: {o.duck_detail}", flush=True)
 
 
 def report_failure(tool, run):
@@ -457,7 +538,7 @@ def report_failure(tool, run):
     print(f"  {tool} {what}" + (f": {run.stderr[:500]}" if run.stderr else ""), flush=True)
 
 
-def run_workload(w, args, tools, sqlite3, dirs):
+def run_workload(w, args, tools, sqlite3, duckdb, dirs):
     data_dir, out_dir = dirs
     generator, measurer, relalgrun = tools
     print(f"\n== {w.name}: {w.expression}  [{records_text(w)} records, {w.runs} runs]",
@@ -467,6 +548,9 @@ def run_workload(w, args, tools, sqlite3, dirs):
     rel_out = out_dir / f"{w.name}.relalgrun.txt"
     sql_out = out_dir / f"{w.name}.sqlite3.csv"
     script = sqlite_script(w, csvs, sql_out, data_dir)
+    duck_out, duck_time = out_dir / f"{w.name}.duckdb.csv", out_dir / "duckdb-seconds.txt"
+    if duckdb:
+        job = duckdb_job(w, csvs, duck_out, data_dir, duckdb[1], duck_time)
     o = Outcome(w, input_path.stat().st_size)
     for i in range(w.runs):
         ours = measure(measurer, [str(relalgrun), str(input_path), str(rel_out)], None,
@@ -475,15 +559,22 @@ def run_workload(w, args, tools, sqlite3, dirs):
                          script, args.timeout, out_dir)
         o.ours.append(ours)
         o.theirs.append(theirs)
-        print(f"  run {i + 1}/{w.runs}    relalgrun {ours.seconds:7.3f} s "
-              f"{ours.max_rss_bytes / MB:6.0f} MB   "
-              f"sqlite3 {theirs.seconds:7.3f} s {theirs.max_rss_bytes / MB:6.0f} MB",
-              flush=True)
+        line = (f"  run {i + 1}/{w.runs}    relalgrun {ours.seconds:7.3f} s "
+                f"{ours.max_rss_bytes / MB:6.0f} MB   "
+                f"sqlite3 {theirs.seconds:7.3f} s {theirs.max_rss_bytes / MB:6.0f} MB")
+        duck = None
+        if duckdb:
+            duck = measure_duckdb(measurer, duckdb[0], job, duck_time, args.timeout, out_dir)
+            o.duck.append(duck)
+            line += f"   DuckDB {duck.seconds:7.3f} s {duck.max_rss_bytes / MB:6.0f} MB"
+        print(line, flush=True)
         if not ours.ok:
             report_failure("relalgrun", ours)
         if not theirs.ok:
             report_failure("sqlite3", theirs)
-        if not ours.ok or not theirs.ok:
+        if duck is not None and not duck.ok:
+            report_failure("DuckDB", duck)
+        if not ours.ok or not theirs.ok or (duck is not None and not duck.ok):
             break
     o.load = os.getloadavg()[0]
     if o.ours[-1].ok and o.theirs[-1].ok:
@@ -491,6 +582,11 @@ def run_workload(w, args, tools, sqlite3, dirs):
             w, rel_out, sql_out, input_path, o.input_size)
     else:
         o.verdict, o.detail = "FAILED", "a run failed; see above"
+    if o.duck and o.ours[-1].ok and o.duck[-1].ok:
+        o.duck_verdict, o.duck_detail, _ = compare_results(
+            w, rel_out, duck_out, input_path, o.input_size, "DuckDB")
+    elif o.duck:
+        o.duck_verdict, o.duck_detail = "FAILED", "a run failed; see above"
     print_workload_report(o)
     return o
 
@@ -518,6 +614,7 @@ def parse_args(names):
     p.add_argument("--commit",
                    help="build relalgrun from this commit instead of the working tree")
     p.add_argument("--markdown", help="also write the final table to this file")
+    p.add_argument("--no-duckdb", action="store_true", help="leave DuckDB out")
     args = p.parse_args()
     if args.commit:
         args.commit = command_output(["git", "rev-parse", "--verify", args.commit + "^{commit}"],
@@ -560,15 +657,18 @@ def main():
     out_dir.mkdir(parents=True, exist_ok=True)
     tools = build_tools(args, out_root)
     relalgrun = tools[2]
+    duckdb = setup_duckdb(args, out_root)
     sqlite_version = command_output([sqlite3, "--version"]).split(" ")[0]
     source = f"executable {relalgrun}" if args.relalgrun else source_description(args.commit)
     print(f"relalgrun: {source}")
     print(f"sqlite3: {sqlite3} {sqlite_version}")
+    duck_text = f"DuckDB {duckdb_version(duckdb[1])} (2 threads)" if duckdb else "DuckDB not measured"
+    print(f"DuckDB: {duck_text}")
 
     outcomes = []
     for w in workloads(args):
         if w.name in chosen:
-            outcomes.append(run_workload(w, args, tools, sqlite3, (data_dir, out_dir)))
+            outcomes.append(run_workload(w, args, tools, sqlite3, duckdb, (data_dir, out_dir)))
 
     load_after = load_text()
     loads = [o.load for o in outcomes] or [0.0]
@@ -578,13 +678,14 @@ def main():
     preamble = (f"Machine: {machine['cores']} cores, {machine['memory']} memory, "
                 f"{machine['cpu']}; load average {load_before} at start, {load_after} at end, "
                 f"1-min load {min(loads):.1f} to {max(loads):.1f} after the workloads. "
-                f"relalgrun: {source}; sqlite3 {sqlite_version}; {runs_text}; "
+                f"relalgrun: {source}; sqlite3 {sqlite_version}; {duck_text}; {runs_text}; "
                 f"MB = 10^6 bytes.")
     table = markdown_table(outcomes)
     print("\n" + preamble + "\n\n" + table)
     if args.markdown:
         Path(args.markdown).write_text(preamble + "\n\n" + table + "\n")
-    return 1 if any(o.verdict != "OK" for o in outcomes) else 0
+    bad = [o for o in outcomes if o.verdict != "OK" or o.duck_verdict not in ("OK", "–")]
+    return 1 if bad else 0
 
 
 if __name__ == "__main__":
