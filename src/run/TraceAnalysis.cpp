@@ -20,6 +20,8 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr int kMaxJsonLevels = 200;
 // Longer node texts are shortened in JSON and DOT; their line, column and length stay exact.
 constexpr size_t kMaxTextBytes = 200;
+// A run reports at most this many diagnostics.
+constexpr size_t kMaxDiagnostics = 100;
 // Source lines longer than this are shown around the caret only.
 constexpr size_t kShownBefore = 100;
 constexpr size_t kShownAfter = 60;
@@ -158,6 +160,20 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
                    [](const Diagnostic& a, const Diagnostic& b) {
                      return a.line != b.line ? a.line < b.line : a.column < b.column;
                    });
+  if (diagnostics_.size() > kMaxDiagnostics) {
+    // Past this many, more of the same helps nobody; the errors are kept, the rest counted.
+    std::stable_partition(diagnostics_.begin(), diagnostics_.end(),
+                          [](const Diagnostic& d) { return d.severity == Diagnostic::kError; });
+    const size_t left = diagnostics_.size() - kMaxDiagnostics;
+    diagnostics_.resize(kMaxDiagnostics);
+    std::stable_sort(diagnostics_.begin(), diagnostics_.end(),
+                     [](const Diagnostic& a, const Diagnostic& b) {
+                       return a.line != b.line ? a.line < b.line : a.column < b.column;
+                     });
+    const Diagnostic& last = diagnostics_.back();
+    addAt(Diagnostic::kNote, last.line, last.column, last.length,
+          std::to_string(left) + " more diagnostics are not shown");
+  }
 }
 
 void TraceAnalysis::addAt(Diagnostic::Severity severity, size_t line, size_t column, size_t length,
@@ -190,7 +206,8 @@ void TraceAnalysis::checkTables() {
     addAt(Diagnostic::kError, number, column, length,
           windows1250ToUtf8(std::string(messageInfo(id).meaning)));
   };
-  while (lines.next(line)) {
+  // The catalogue stops at the first line it rejects; so does this check.
+  while (!failed && lines.next(line)) {
     ++number;
     if (line.empty()) {
       headerExpected = true;
