@@ -11,6 +11,7 @@
 #include "language/RelAlgExpr.h"
 #include "language/StringTokenizer.h"
 #include "run/JsonWriter.h"
+#include "run/TraceReport.h"
 #include "storage/Table.h"
 
 namespace {
@@ -18,8 +19,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // JSON nodes deeper than this are left out (marked "more"), so that every parser reads the JSON.
 constexpr int kMaxJsonLevels = 200;
-// Longer node texts are shortened in JSON and DOT; their line, column and length stay exact.
-constexpr size_t kMaxTextBytes = 200;
 // A run reports at most this many diagnostics.
 constexpr size_t kMaxDiagnostics = 100;
 // Source lines longer than this are shown around the caret only.
@@ -39,9 +38,9 @@ bool isPlainInteger(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string shortened(std::string text) {
-  if (text.size() <= kMaxTextBytes) return text;
-  return text.substr(0, kMaxTextBytes - 40) + " ... (" + std::to_string(text.size()) + " bytes)";
+// Orders diagnostics by their place in the input.
+bool placedBefore(const Diagnostic& a, const Diagnostic& b) {
+  return a.line != b.line ? a.line < b.line : a.column < b.column;
 }
 
 // Type words that read as numbers to a person but make a string column.
@@ -156,20 +155,14 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
     }
   }
   if (outcome.status != RunOutcome::kSuccess) placeFailure();
-  std::stable_sort(diagnostics_.begin(), diagnostics_.end(),
-                   [](const Diagnostic& a, const Diagnostic& b) {
-                     return a.line != b.line ? a.line < b.line : a.column < b.column;
-                   });
+  std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
   if (diagnostics_.size() > kMaxDiagnostics) {
     // Past this many, more of the same helps nobody; the errors are kept, the rest counted.
     std::stable_partition(diagnostics_.begin(), diagnostics_.end(),
                           [](const Diagnostic& d) { return d.severity == Diagnostic::kError; });
     const size_t left = diagnostics_.size() - kMaxDiagnostics;
     diagnostics_.resize(kMaxDiagnostics);
-    std::stable_sort(diagnostics_.begin(), diagnostics_.end(),
-                     [](const Diagnostic& a, const Diagnostic& b) {
-                       return a.line != b.line ? a.line < b.line : a.column < b.column;
-                     });
+    std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
     const Diagnostic& last = diagnostics_.back();
     addAt(Diagnostic::kNote, last.line, last.column, last.length,
           std::to_string(left) + " more diagnostics are not shown");
@@ -516,7 +509,7 @@ void TraceAnalysis::writeNode(JsonWriter& json, int index, int levels) const {
   const Result& result = results_[index];
   const size_t begin = tree_->begin(index);
   json.beginObject();
-  json.key("text").text(shortened(tree_->text(index)));
+  json.key("text").text(shortenedText(tree_->text(index)));
   json.key("line").number(1);
   json.key("column").number(static_cast<int64_t>(markLength_ + begin + 1));
   json.key("length").number(static_cast<int64_t>(std::max<size_t>(tree_->end(index) - begin, 1)));
@@ -624,14 +617,14 @@ std::string TraceAnalysis::dot() const {
         node.code == kSelect) {
       std::string argument = node.code == kTable ? node.command : "";
       if (node.code != kTable && node.children.size() > 1) argument = tree_->text(node.children[1]);
-      label += " " + shortened(argument);
+      label += " " + shortenedText(argument);
     }
     if (result.finished) {
       std::string schema = result.name + "(";
       for (size_t k = 0; k < result.columns.size(); ++k) {
         schema += (k > 0 ? ", " : "") + result.columns[k].name + " " + result.columns[k].type;
       }
-      label += "\n" + shortened(schema + ")") + "\n" + std::to_string(result.count) +
+      label += "\n" + shortenedText(schema + ")") + "\n" + std::to_string(result.count) +
                (result.count == 1 ? " record" : " records");
     } else if (result.failed) {
       label += "\nfailed";

@@ -23,10 +23,7 @@ std::string indentFor(int depth) {
 
 // The text as a heading shows it: whole when short, else its start and its length.
 std::string shownText(std::string_view text) {
-  if (text.empty()) return "(empty operand)";
-  if (text.size() <= kMaxTextBytes) return std::string(text);
-  return std::string(text.substr(0, kShortenedTextBytes)) + " ... (" + std::to_string(text.size()) +
-         " bytes)";
+  return text.empty() ? "(empty operand)" : shortenedText(text);
 }
 
 std::string countText(size_t count, std::string_view noun) {
@@ -39,6 +36,12 @@ std::string headerOf(const Table& table) {
 }
 
 }  // namespace
+
+std::string shortenedText(std::string_view text) {
+  if (text.size() <= kMaxTextBytes) return std::string(text);
+  return std::string(text.substr(0, kShortenedTextBytes)) + " ... (" + std::to_string(text.size()) +
+         " bytes)";
+}
 
 std::string_view explainFailure(std::string_view message) {
   const MessageInfo* info = findMessage(message);

@@ -35,6 +35,9 @@ class TableSet;
 // "Hiba tortent: ", or of "Ismeretlen hiba".
 std::string_view explainFailure(std::string_view message);
 
+// A node text as traces show it: whole up to 200 bytes, else its first 160 bytes and its length.
+std::string shortenedText(std::string_view text);
+
 class TraceReport : public EvalObserver {
  public:
   // Shows at most limit records of each table; 0 shows the counts only.
