@@ -47,6 +47,18 @@ TEST(ColumnRanks, StringsOfFewDistinctValues) {
   expectRanksAgreeWithComparison(values);
 }
 
+// Names of a few surnames and many numbers, as a table of people holds them: long shared
+// beginnings, lengths that differ, and enough values that most ranges are sorted byte by byte.
+TEST(ColumnRanks, StringsOfSharedWordsAndManyNumbers) {
+  std::mt19937 random(11);
+  const char* surnames[] = {"Kovacs", "Nagy", "Kovacsne", "Kov", "Nagy\xFF", ""};
+  std::vector<std::string> values;
+  for (int k = 0; k < 40000; ++k) {
+    values.push_back(surnames[random() % 6] + std::to_string(random() % 30000));
+  }
+  expectRanksAgreeWithComparison(values);
+}
+
 TEST(ColumnRanks, IntegersBySignedValue) {
   IntColumn column("i");
   for (int value : {5, -3, 2147483647, -2147483647 - 1, 5, 0}) column.addVal(value);

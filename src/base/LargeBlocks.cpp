@@ -29,7 +29,7 @@
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
-constexpr std::size_t kLargeBlock = kHugePage;
+constexpr std::size_t kLargeBlock = std::size_t{1} << 20;
 
 void* allocate(std::size_t size) {
   if (size < kLargeBlock) return std::malloc(size == 0 ? 1 : size);

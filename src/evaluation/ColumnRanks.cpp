@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <memory>
 #include <numeric>
+#include <span>
 #include <string_view>
 
 namespace {
@@ -86,30 +89,82 @@ uint64_t chunkAt(std::string_view value, size_t offset) {
   return chunk;
 }
 
+constexpr size_t kWidth = 16;
+
+// A value's sixteen bytes from a chunk's start as two numbers, and how many bytes it has left.
+struct Entry {
+  uint64_t high;
+  uint64_t low;
+  uint32_t left;  // bytes left from the chunk's start, capped at kWidth + 1: more than it
+  uint32_t index;
+};
+
+bool before(const Entry& a, const Entry& b) {
+  if (a.high != b.high) return a.high < b.high;
+  if (a.low != b.low) return a.low < b.low;
+  return a.left < b.left;
+}
+
+// Digit number digit of an entry's key (high, low, left), the most significant first: sixteen
+// bytes, then the count of bytes left (at most kWidth + 1, so one byte).
+unsigned digitOf(const Entry& entry, unsigned digit) {
+  if (digit < 8) return static_cast<unsigned>(entry.high >> (56 - 8 * digit)) & 0xFF;
+  if (digit < 16) return static_cast<unsigned>(entry.low >> (120 - 8 * digit)) & 0xFF;
+  return entry.left;
+}
+
+// Sorts entries by their keys, most significant byte first: the entries are distributed into
+// 256 buckets by one byte of their keys and each bucket is sorted by the bytes after it. A byte
+// that every entry of a range shares costs one counting pass and no moves. Short ranges are
+// sorted by comparison.
+void radixSort(std::span<Entry> entries, std::span<Entry> scratch, unsigned digit) {
+  constexpr size_t kShort = 48;
+  constexpr unsigned kDigits = 17;
+  while (digit < kDigits && entries.size() > kShort) {
+    size_t counts[256] = {};
+    for (const Entry& entry : entries) ++counts[digitOf(entry, digit)];
+    if (counts[digitOf(entries.front(), digit)] == entries.size()) {
+      ++digit;  // every entry shares this byte
+      continue;
+    }
+    size_t starts[256];
+    size_t next = 0;
+    for (unsigned bucket = 0; bucket < 256; ++bucket) {
+      starts[bucket] = next;
+      next += counts[bucket];
+    }
+    size_t fill[256];
+    std::copy(std::begin(starts), std::end(starts), std::begin(fill));
+    for (const Entry& entry : entries) scratch[fill[digitOf(entry, digit)]++] = entry;
+    std::copy(scratch.begin(), scratch.begin() + static_cast<ptrdiff_t>(entries.size()),
+              entries.begin());
+    for (unsigned bucket = 0; bucket < 256; ++bucket) {
+      if (counts[bucket] > 1) {
+        radixSort(entries.subspan(starts[bucket], counts[bucket]),
+                  scratch.subspan(starts[bucket], counts[bucket]), digit + 1);
+      }
+    }
+    return;
+  }
+  if (digit < kDigits) std::sort(entries.begin(), entries.end(), before);
+}
+
 // The ranks of the values at rows, in the order of rows. The values are sorted sixteen bytes at
 // a time, taken as two numbers: by their first sixteen bytes, then each run that agrees on them
 // and goes on by the next sixteen, and so on, so that long shared beginnings are compared as
 // numbers, never byte by byte.
 Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
-  constexpr size_t kWidth = 16;
-  struct Entry {
-    uint64_t high;
-    uint64_t low;
-    uint32_t left;  // bytes left from the chunk's start, capped at kWidth + 1: more than it
-    uint32_t index;
-  };
   struct Run {
     size_t begin, end, offset;
   };
-  std::vector<Entry> entries(rows.size());
+  // Left unset until written: zeroing them first would touch every page twice.
+  const auto entryStore = std::make_unique_for_overwrite<Entry[]>(rows.size());
+  const auto scratchStore = std::make_unique_for_overwrite<Entry[]>(rows.size());
+  const std::span<Entry> entries(entryStore.get(), rows.size());
+  const std::span<Entry> scratch(scratchStore.get(), rows.size());
   for (uint32_t k = 0; k < entries.size(); ++k) entries[k].index = k;
   std::vector<uint8_t> startsGroup(rows.size(), 0);
   std::vector<Run> runs{{0, rows.size(), 0}};
-  auto before = [](const Entry& a, const Entry& b) {
-    if (a.high != b.high) return a.high < b.high;
-    if (a.low != b.low) return a.low < b.low;
-    return a.left < b.left;
-  };
   while (!runs.empty()) {
     const Run run = runs.back();
     runs.pop_back();
@@ -119,7 +174,8 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
       entries[k].low = chunkAt(value, run.offset + 8);
       entries[k].left = static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
     }
-    std::sort(entries.begin() + run.begin, entries.begin() + run.end, before);
+    const size_t size = run.end - run.begin;
+    radixSort(entries.subspan(run.begin, size), scratch.subspan(run.begin, size), 0);
     for (size_t k = run.begin + 1; k < run.end; ++k) {
       if (before(entries[k - 1], entries[k])) startsGroup[k] = 1;
     }

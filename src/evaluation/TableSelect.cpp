@@ -1,5 +1,8 @@
 // Selection: the records of a table for which a condition holds, and the two evaluators of
 // conditions that the table offers, l_eval over a whole condition and lt over one comparison.
+#include <algorithm>
+
+#include "base/Threads.h"
 #include "evaluation/Condition.h"
 #include "language/ExprText.h"
 #include "storage/Table.h"
@@ -8,16 +11,39 @@ std::unique_ptr<Table> Table::make_select(std::string condition) const {
   return make_select(ExprSource(std::move(condition)));
 }
 
-// The result keeps this table's name and columns and the chosen records in their order.
+namespace {
+
+constexpr size_t kMinPieceRecords = size_t{1} << 14;
+
+}  // namespace
+
+// The result keeps this table's name and columns and the chosen records in their order. Long
+// tables are tested a piece of consecutive records per thread, each piece with a condition of
+// its own; a faulty part of the condition fails at the first record that reaches it, as one
+// pass in record order would meet it.
 std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
-  Condition test(*this, condition);
-  std::vector<uint32_t> rows;
   const size_t count = static_cast<size_t>(recordCount());
-  for (size_t row = 0; row < count; ++row) {
-    if (test.holds(row)) rows.push_back(static_cast<uint32_t>(row));
+  const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
+  const EvenCut cut{count, pieces};
+  std::vector<std::vector<uint32_t>> chosen(pieces);
+  auto test = [&](size_t piece) {
+    Condition holds(*this, condition);
+    std::vector<uint32_t>& rows = chosen[piece];
+    for (size_t row = cut.begin(piece); row < cut.begin(piece + 1); ++row) {
+      if (holds.holds(row)) rows.push_back(static_cast<uint32_t>(row));
+    }
+  };
+  if (pieces == 1) {
+    test(0);
+  } else {
+    runPieces(pieces, test);
+    for (size_t piece = 1; piece < pieces; ++piece) {
+      chosen[0].insert(chosen[0].end(), chosen[piece].begin(), chosen[piece].end());
+      std::vector<uint32_t>().swap(chosen[piece]);
+    }
   }
   auto result = emptyLike(name_);
-  result->gatherRows(*this, rows);
+  result->gatherRows(*this, chosen[0]);
   return result;
 }
 

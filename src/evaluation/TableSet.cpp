@@ -1,11 +1,17 @@
 #include "evaluation/TableSet.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <climits>
+#include <future>
 #include <optional>
 #include <ostream>
 #include <vector>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
+#include "base/Threads.h"
 #include "files/LineReader.h"
 #include "language/RelAlgExpr.h"
 
@@ -25,16 +31,63 @@ TableSet::TableSet(std::string_view text) {
   }
 }
 
+namespace {
+
+constexpr size_t kMinPieceBytes = size_t{1} << 18;
+
+// Into how many pieces to cut the record lines of a block for reading them on several threads.
+size_t recordPieces(const LineReader::Extent& extent) {
+  if (extent.lines > INT_MAX) return 1;  // the record limit is met in line order
+  return std::clamp<size_t>(extent.span / kMinPieceBytes, 1, threadCount());
+}
+
+// Reads the record lines of block (whole lines) into table, a piece of the lines per thread,
+// each piece into a table of its own that is then appended. The failure reported is that of the
+// first line that fails.
+void readRecordsInPieces(Table& table, std::string_view block, size_t pieces,
+                         const LineReader::Extent& extent) {
+  std::vector<size_t> cuts{0};
+  for (size_t piece = 1; piece < pieces; ++piece) {
+    size_t cut = std::max(cuts.back(), block.size() / pieces * piece);
+    cut = cut == 0 ? 0 : block.find('\n', cut - 1);
+    cuts.push_back(cut == std::string_view::npos ? block.size() : cut + 1);
+  }
+  cuts.push_back(block.size());
+  std::vector<std::unique_ptr<Table>> parts(pieces);
+  for (size_t piece = 1; piece < pieces; ++piece) parts[piece] = table.emptyLike(table.name());
+  runPieces(pieces, [&](size_t piece) {
+    Table& part = piece == 0 ? table : *parts[piece];
+    const size_t size = cuts[piece + 1] - cuts[piece];
+    part.reserveRecords(extent.lines / pieces + 1, size);
+    LineReader lines(block.substr(cuts[piece], size));
+    std::string_view line;
+    while (lines.next(line)) part.appendRecord(line);
+  });
+  for (size_t piece = 1; piece < pieces; ++piece) {
+    table.appendRecordsOf(*parts[piece]);
+    parts[piece].reset();
+  }
+}
+
+}  // namespace
+
 // Reads one table: its header line, then record lines up to the next empty line. A table whose
 // name is already catalogued is read and checked in full, then dropped.
 void TableSet::readBlock(std::string_view header, LineReader& lines) {
   auto table = std::make_unique<Table>(std::string(header));
   const LineReader::Extent extent = lines.blockExtent();
-  table->reserveRecords(extent.lines, extent.bytes);
-  std::string_view line;
-  for (size_t k = 0; k < extent.lines; ++k) {
-    lines.next(line);
-    table->appendRecord(line);
+  const size_t pieces = recordPieces(extent);
+  if (pieces > 1) {
+    const std::string_view block = lines.rest().substr(0, extent.span);
+    lines.skip(extent.span);
+    readRecordsInPieces(*table, block, pieces, extent);
+  } else {
+    table->reserveRecords(extent.lines, extent.bytes);
+    std::string_view line;
+    for (size_t k = 0; k < extent.lines; ++k) {
+      lines.next(line);
+      table->appendRecord(line);
+    }
   }
   std::string name = table->getName();
   tables_.try_emplace(std::move(name), std::move(table));
@@ -63,12 +116,52 @@ struct PendingNode {
   ExprSource source;  // the node's text as its parent gave it
   TableHandle left;   // the first operand's table, once a two-operand node has it
   bool leftDone = false;
+  // The second operand's table, when it is being evaluated on a thread of its own beside the
+  // first; its failure is taken only once the first operand is done. Destroying the future
+  // waits for that thread.
+  std::future<TableHandle> right;
 };
+
+// Threads evaluating a second operand, beyond the threads that started them.
+std::atomic<unsigned> operandThreads{0};
 
 bool needsSecondOperand(const PendingNode& pending) {
   const int type = pending.node.getType();
   return (type == kUnion || type == kMinus || type == kProduct) && !pending.leftDone;
 }
+
+// The places where the word rename stands in an expression text, in any case: the operands of a
+// node whose text holds none of them may be evaluated at the same time, since neither renames a
+// table that the other might read (a table name holding the word only costs the parallelism).
+class RenameWords {
+ public:
+  // Whether the stretch of text holds no rename.
+  bool noneIn(const ExprSource& source) {
+    if (source.text().get() != text_) find(*source.text());
+    auto it = std::lower_bound(starts_.begin(), starts_.end(), source.begin());
+    return it == starts_.end() || *it + kWord.size() > source.end();
+  }
+
+ private:
+  static constexpr std::string_view kWord = "rename";
+
+  void find(const ExprText& text) {
+    text_ = &text;
+    starts_.clear();
+    const std::string_view view = text.text();
+    for (size_t pos = 0; pos + kWord.size() <= view.size(); ++pos) {
+      size_t k = 0;
+      while (k < kWord.size() &&
+             std::tolower(static_cast<unsigned char>(view[pos + k])) == kWord[k]) {
+        ++k;
+      }
+      if (k == kWord.size()) starts_.push_back(pos);
+    }
+  }
+
+  const ExprText* text_ = nullptr;
+  std::vector<size_t> starts_;
+};
 
 // One evaluation of an expression text. It keeps its own stack of pending operator nodes instead
 // of recursing, so that the depth of nesting is bounded by memory alone. The first operand of a
@@ -89,6 +182,9 @@ class Evaluation {
   // Before a rename changes table in place: a first operand already evaluated to that very table
   // keeps the table as it was, by a copy of its own.
   void keepEarlierOperands(const Table* table);
+  // Starts the evaluation of the second operand of pending on a thread of its own when that is
+  // safe and a thread is free.
+  void startSecondOperand(PendingNode& pending);
   void noteCurrent(const ExprSource& text, size_t depth) {
     current_ = text;
     currentDepth_ = static_cast<int>(depth);
@@ -97,6 +193,7 @@ class Evaluation {
   const TableSet& catalogue_;
   EvalObserver* observer_;
   std::vector<PendingNode> stack_;
+  RenameWords renameWords_;
   std::optional<ExprSource> current_;  // the node at work, for the observer's failure report
   int currentDepth_ = 0;
 };
@@ -109,7 +206,7 @@ TableHandle Evaluation::run(const ExprSource& text) {
       if (needsSecondOperand(top)) {
         top.left = std::move(value);
         top.leftDone = true;
-        value = descend(top.node.rightSource());
+        value = top.right.valid() ? top.right.get() : descend(top.node.rightSource());
       } else {
         value = apply(std::move(value));
       }
@@ -132,8 +229,33 @@ TableHandle Evaluation::descend(ExprSource text) {
       return table;
     }
     ExprSource first = node.leftSource();
-    stack_.push_back(PendingNode{std::move(node), std::move(text), {}});
+    stack_.push_back(PendingNode{std::move(node), std::move(text), {}, false, {}});
+    startSecondOperand(stack_.back());
     text = std::move(first);
+  }
+}
+
+void Evaluation::startSecondOperand(PendingNode& pending) {
+  const int type = pending.node.getType();
+  if (observer_ != nullptr || (type != kUnion && type != kMinus && type != kProduct) ||
+      !renameWords_.noneIn(pending.source)) {
+    return;
+  }
+  const unsigned spare = threadCount() - 1;
+  unsigned busy = operandThreads.load();
+  do {
+    if (busy >= spare) return;
+  } while (!operandThreads.compare_exchange_weak(busy, busy + 1));
+  auto evaluate = [&catalogue = catalogue_, node = pending.node] {
+    struct Release {
+      ~Release() { --operandThreads; }
+    } release;
+    return Evaluation(catalogue, nullptr).run(node.rightSource());
+  };
+  try {
+    pending.right = std::async(std::launch::async, std::move(evaluate));
+  } catch (const std::exception&) {
+    --operandThreads;  // no thread could be started: the operand is evaluated in turn
   }
 }
 

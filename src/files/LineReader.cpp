@@ -24,11 +24,12 @@ bool LineReader::next(std::string_view& line) {
 
 LineReader::Extent LineReader::blockExtent() const {
   LineReader ahead(rest_);
-  Extent extent{0, 0};
+  Extent extent{0, 0, 0};
   std::string_view line;
   while (ahead.next(line) && !line.empty()) {
     ++extent.lines;
     extent.bytes += line.size();
+    extent.span = rest_.size() - ahead.rest_.size();
   }
   return extent;
 }

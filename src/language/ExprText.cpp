@@ -34,11 +34,10 @@ void ExprText::indexBrackets() const {
       pending.pop_back();
     }
   }
-  bracketsIndexed_ = true;
 }
 
 size_t ExprText::closingBracket(size_t open) const {
-  if (!bracketsIndexed_) indexBrackets();
+  std::call_once(bracketsIndexed_, [this] { indexBrackets(); });
   auto it = std::lower_bound(opens_.begin(), opens_.end(), open);
   if (it == opens_.end() || *it != open) return npos;
   uint32_t close = closes_[static_cast<size_t>(it - opens_.begin())];

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,11 +32,11 @@ class ExprText {
 
   std::string text_;
   bool cleaned_;
-  std::vector<uint32_t> quotes_;  // positions of apostrophes, ascending
-  std::vector<uint32_t> blanks_;  // positions of blanks, ascending
-  mutable bool bracketsIndexed_ = false;
-  mutable std::vector<uint32_t> opens_;   // positions of opening brackets, ascending
-  mutable std::vector<uint32_t> closes_;  // closes_[k] closes opens_[k], or kUnmatched
+  std::vector<uint32_t> quotes_;            // positions of apostrophes, ascending
+  std::vector<uint32_t> blanks_;            // positions of blanks, ascending
+  mutable std::once_flag bracketsIndexed_;  // nodes on several threads may ask at once
+  mutable std::vector<uint32_t> opens_;     // positions of opening brackets, ascending
+  mutable std::vector<uint32_t> closes_;    // closes_[k] closes opens_[k], or kUnmatched
 };
 
 class ExprSource {

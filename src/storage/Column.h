@@ -34,6 +34,8 @@ class Column {
   virtual std::unique_ptr<Column> cloneEmpty() const = 0;
   // Appends the values of source (a column of the same kind) at the given record indexes.
   virtual void gather(const Column& source, std::span<const uint32_t> rows) = 0;
+  // Appends every value of source, a column of the same kind.
+  virtual void appendAll(const Column& source) = 0;
   virtual void reserve(size_t records, size_t bytes) = 0;
   // Drops the values from index records on.
   virtual void truncate(size_t records) = 0;
@@ -83,6 +85,7 @@ class StrColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void appendAll(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   void truncate(size_t records) override;
 
@@ -116,6 +119,7 @@ class IntColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void appendAll(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   void truncate(size_t records) override;
 

@@ -1,16 +1,18 @@
 #include "storage/Table.h"
 
+#include <algorithm>
 #include <cassert>
 #include <climits>
 #include <ostream>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
+#include "base/Threads.h"
 #include "language/StringTokenizer.h"
 
 namespace {
 
-constexpr size_t kWriteBlock = size_t{1} << 20;
+constexpr size_t kRowsPerPiece = size_t{1} << 14;
 
 [[noreturn]] void throwTooManyRecords(const std::string& name) {
   throw AdbException(message(MessageId::kTooManyRecords, {name}));
@@ -177,17 +179,34 @@ void Table::writeText(std::ostream& out) const {
     out << name_;
     return;
   }
-  std::string block = name_ + fingerPrint() + "\n";
+  const std::string header = name_ + fingerPrint() + "\n";
+  out.write(header.data(), static_cast<std::streamsize>(header.size()));
   const size_t count = static_cast<size_t>(recordCount());
-  for (size_t row = 0; row < count; ++row) {
-    appendRecordText(block, row);
-    block.push_back('\n');
-    if (block.size() >= kWriteBlock) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
-      block.clear();
+  const size_t pieces = std::clamp<size_t>(count / kRowsPerPiece, 1, threadCount());
+  std::vector<std::string> texts(pieces);
+  // A round formats up to pieces * kRowsPerPiece records, a piece per thread, then writes them
+  // in order; the buffers are reused from round to round.
+  for (size_t first = 0; first < count; first += pieces * kRowsPerPiece) {
+    const size_t rows = std::min(count - first, pieces * kRowsPerPiece);
+    const size_t used = std::min(pieces, (rows + kRowsPerPiece - 1) / kRowsPerPiece);
+    const EvenCut cut{rows, used};
+    auto format = [&](size_t piece) {
+      std::string& text = texts[piece];
+      text.clear();
+      for (size_t row = first + cut.begin(piece); row < first + cut.begin(piece + 1); ++row) {
+        appendRecordText(text, row);
+        text.push_back('\n');
+      }
+    };
+    if (used == 1) {
+      format(0);
+    } else {
+      runPieces(used, format);
+    }
+    for (size_t piece = 0; piece < used; ++piece) {
+      out.write(texts[piece].data(), static_cast<std::streamsize>(texts[piece].size()));
     }
   }
-  out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
 bool Table::sameSchema(const Table& other) const {
@@ -212,5 +231,15 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
     throwTooManyRecords(name_);
   }
   for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->gather(*source.columns_[k], rows);
+  assert(columnsEven());
+}
+
+void Table::appendRecordsOf(const Table& part) {
+  assert(columns_.size() == part.columns_.size());
+  if (!columns_.empty() &&
+      static_cast<size_t>(recordCount()) + static_cast<size_t>(part.recordCount()) > INT_MAX) {
+    throwTooManyRecords(name_);
+  }
+  for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->appendAll(*part.columns_[k]);
   assert(columnsEven());
 }

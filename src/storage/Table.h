@@ -99,6 +99,8 @@ class Table {
   std::unique_ptr<Table> emptyLike(std::string name) const;
   // Appends the records at the given indexes of source, a table of the same columns.
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
+  // Appends every record of part, a table of the same columns.
+  void appendRecordsOf(const Table& part);
 
  private:
   // Throws the comparison message when right's schema differs from this one.
