@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cctype>
 #include <climits>
+#include <exception>
+#include <condition_variable>
+#include <mutex>
 #include <future>
 #include <optional>
 #include <ostream>
@@ -34,6 +37,7 @@ TableSet::TableSet(std::string_view text) {
 namespace {
 
 constexpr size_t kMinPieceBytes = size_t{1} << 18;
+constexpr size_t kStretchBytes = size_t{1} << 20;
 
 // Into how many pieces to cut the record lines of a block for reading them on several threads.
 size_t recordPieces(const LineReader::Extent& extent) {
@@ -41,32 +45,66 @@ size_t recordPieces(const LineReader::Extent& extent) {
   return std::clamp<size_t>(extent.span / kMinPieceBytes, 1, threadCount());
 }
 
-// Reads the record lines of block (whole lines) into table, a piece of the lines per thread,
-// each piece into a table of its own that is then appended. The failure reported is that of the
-// first line that fails.
-void readRecordsInPieces(Table& table, std::string_view block, size_t pieces,
+// Reads the record lines of block (whole lines) into table on several threads. The block is cut
+// into stretches of whole lines; each thread reads the next stretch not yet taken into a table
+// of its own, waits for its turn, appends what it read to table, and reuses its table for its
+// next stretch, so that the records are appended in line order and the extra memory is a
+// stretch per thread. The failure reported is that of the first line that fails: a stretch that
+// fails stops every stretch after it, and the stretches before it still run to their end.
+void readRecordsInPieces(Table& table, std::string_view block, size_t threads,
                          const LineReader::Extent& extent) {
-  std::vector<size_t> cuts{0};
-  for (size_t piece = 1; piece < pieces; ++piece) {
-    size_t cut = std::max(cuts.back(), block.size() / pieces * piece);
-    cut = cut == 0 ? 0 : block.find('\n', cut - 1);
-    cuts.push_back(cut == std::string_view::npos ? block.size() : cut + 1);
+  std::vector<std::string_view> stretches;
+  for (size_t begin = 0; begin < block.size();) {
+    size_t end = std::min(block.size(), begin + kStretchBytes);
+    const size_t feed = end < block.size() ? block.find('\n', end - 1) : block.size() - 1;
+    end = feed == std::string_view::npos ? block.size() : feed + 1;
+    stretches.push_back(block.substr(begin, end - begin));
+    begin = end;
   }
-  cuts.push_back(block.size());
-  std::vector<std::unique_ptr<Table>> parts(pieces);
-  for (size_t piece = 1; piece < pieces; ++piece) parts[piece] = table.emptyLike(table.name());
-  runPieces(pieces, [&](size_t piece) {
-    Table& part = piece == 0 ? table : *parts[piece];
-    const size_t size = cuts[piece + 1] - cuts[piece];
-    part.reserveRecords(extent.lines / pieces + 1, size);
-    LineReader lines(block.substr(cuts[piece], size));
+  table.reserveRecords(extent.lines, extent.bytes);
+  std::atomic<size_t> nextStretch{0};
+  std::mutex mutex;
+  std::condition_variable turnChanged;
+  size_t appended = 0;                  // stretches appended so far, under mutex
+  size_t failed = stretches.size();     // the first stretch that failed, under mutex
+  std::exception_ptr failure;           // its failure, under mutex
+  // A stretch whose turn has come already is read straight into table.
+  auto readAndAppend = [&](size_t k, Table& own) {
+    bool direct;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      direct = appended == k;
+    }
+    LineReader lines(stretches[k]);
     std::string_view line;
-    while (lines.next(line)) part.appendRecord(line);
+    Table& into = direct ? table : own;
+    while (lines.next(line)) into.appendRecord(line);
+    std::unique_lock<std::mutex> lock(mutex);
+    turnChanged.wait(lock, [&] { return appended == k || failed < k; });
+    if (failed < k) return false;
+    if (!direct) table.appendRecordsOf(own);
+    ++appended;
+    turnChanged.notify_all();
+    return true;
+  };
+  runPieces(threads, [&](size_t) {
+    auto own = table.emptyLike(table.name());
+    for (size_t k = nextStretch++; k < stretches.size(); k = nextStretch++) {
+      try {
+        if (!readAndAppend(k, *own)) return;
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (k < failed) {
+          failed = k;
+          failure = std::current_exception();
+        }
+        turnChanged.notify_all();
+        return;
+      }
+      own->clearRecords();
+    }
   });
-  for (size_t piece = 1; piece < pieces; ++piece) {
-    table.appendRecordsOf(*parts[piece]);
-    parts[piece].reset();
-  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace

@@ -243,3 +243,7 @@ void Table::appendRecordsOf(const Table& part) {
   for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->appendAll(*part.columns_[k]);
   assert(columnsEven());
 }
+
+void Table::clearRecords() {
+  for (const auto& column : columns_) column->truncate(0);
+}

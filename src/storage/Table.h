@@ -101,6 +101,8 @@ class Table {
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
   // Appends every record of part, a table of the same columns.
   void appendRecordsOf(const Table& part);
+  // Drops every record; the columns keep the room they had.
+  void clearRecords();
 
  private:
   // Throws the comparison message when right's schema differs from this one.
