@@ -8,7 +8,8 @@
 Builds relalgrun (Release) and the generator under build-bench/, generates the inputs once
 (cached under build-bench/data, keyed by workload and size), then for each workload runs
 relalgrun and an equivalent `sqlite3 :memory:` script (CSV import of the same records, the
-query, `.output` to a file) and DuckDB alternately, and reports median wall time, the ratios
+query, `.output` to a file) and DuckDB alternately (each run starts once the files written
+before it are flushed, so that no tool pays for another's writes), and reports median wall time, the ratios
 sqlite3/relalgrun and DuckDB/relalgrun, the peak resident memory of each, relalgrun's input
 throughput, and whether all produced the same records. Ends with a Markdown table for the README.
 
@@ -326,6 +327,7 @@ class Run:
 
 def measure(measurer, argv, stdin_path, timeout, work_dir):
     """Runs argv once through the measuring helper, which reports wall time and peak RSS."""
+    os.sync()  # the previous tool's output is written back before this one's clock starts
     report = work_dir / "measure.txt"
     stderr_path = work_dir / "stderr.txt"
     report.unlink(missing_ok=True)

@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cctype>
 #include <climits>
-#include <exception>
 #include <condition_variable>
-#include <mutex>
+#include <exception>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -36,13 +36,13 @@ TableSet::TableSet(std::string_view text) {
 
 namespace {
 
-constexpr size_t kMinPieceBytes = size_t{1} << 18;
+constexpr size_t kMinBytesPerThread = size_t{1} << 18;
 constexpr size_t kStretchBytes = size_t{1} << 20;
 
-// Into how many pieces to cut the record lines of a block for reading them on several threads.
-size_t recordPieces(const LineReader::Extent& extent) {
+// On how many threads to read the record lines of a block.
+size_t readingThreads(const LineReader::Extent& extent) {
   if (extent.lines > INT_MAX) return 1;  // the record limit is met in line order
-  return std::clamp<size_t>(extent.span / kMinPieceBytes, 1, threadCount());
+  return std::clamp<size_t>(extent.span / kMinBytesPerThread, 1, threadCount());
 }
 
 // Reads the record lines of block (whole lines) into table on several threads. The block is cut
@@ -51,7 +51,7 @@ size_t recordPieces(const LineReader::Extent& extent) {
 // next stretch, so that the records are appended in line order and the extra memory is a
 // stretch per thread. The failure reported is that of the first line that fails: a stretch that
 // fails stops every stretch after it, and the stretches before it still run to their end.
-void readRecordsInPieces(Table& table, std::string_view block, size_t threads,
+void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
                          const LineReader::Extent& extent) {
   std::vector<std::string_view> stretches;
   for (size_t begin = 0; begin < block.size();) {
@@ -114,11 +114,11 @@ void readRecordsInPieces(Table& table, std::string_view block, size_t threads,
 void TableSet::readBlock(std::string_view header, LineReader& lines) {
   auto table = std::make_unique<Table>(std::string(header));
   const LineReader::Extent extent = lines.blockExtent();
-  const size_t pieces = recordPieces(extent);
-  if (pieces > 1) {
+  const size_t threads = readingThreads(extent);
+  if (threads > 1) {
     const std::string_view block = lines.rest().substr(0, extent.span);
     lines.skip(extent.span);
-    readRecordsInPieces(*table, block, pieces, extent);
+    readRecordsOnThreads(*table, block, threads, extent);
   } else {
     table->reserveRecords(extent.lines, extent.bytes);
     std::string_view line;
