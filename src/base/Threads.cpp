@@ -34,18 +34,24 @@ void runPieces(size_t pieces, const std::function<void(size_t)>& work) {
   std::vector<size_t> leftOver;  // pieces for which no thread could be started
   leftOver.reserve(pieces);
   {
-    std::vector<std::jthread> threads;
-    threads.reserve(pieces);
+    // Joins every thread it holds when it goes, however the block is left.
+    struct Threads {
+      std::vector<std::thread> started;
+      ~Threads() {
+        for (std::thread& thread : started) thread.join();
+      }
+    } threads;
+    threads.started.reserve(pieces);
     for (size_t piece = 1; piece < pieces; ++piece) {
       try {
-        threads.emplace_back(runPiece, piece);
+        threads.started.emplace_back(runPiece, piece);
       } catch (const std::system_error&) {
         leftOver.push_back(piece);
       }
     }
     if (pieces > 0) runPiece(0);
     for (size_t piece : leftOver) runPiece(piece);
-  }  // joins every thread
+  }
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
   }

@@ -157,9 +157,10 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
   struct Run {
     size_t begin, end, offset;
   };
-  // Left unset until written: zeroing them first would touch every page twice.
-  const auto entryStore = std::make_unique_for_overwrite<Entry[]>(rows.size());
-  const auto scratchStore = std::make_unique_for_overwrite<Entry[]>(rows.size());
+  // Left unset until written (default-initialised): zeroing them first would touch every page
+  // twice.
+  const std::unique_ptr<Entry[]> entryStore(new Entry[rows.size()]);
+  const std::unique_ptr<Entry[]> scratchStore(new Entry[rows.size()]);
   const std::span<Entry> entries(entryStore.get(), rows.size());
   const std::span<Entry> scratch(scratchStore.get(), rows.size());
   for (uint32_t k = 0; k < entries.size(); ++k) entries[k].index = k;
