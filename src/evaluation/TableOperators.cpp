@@ -91,9 +91,16 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
   const RecordOrder::SortedRuns left = RecordOrder(columnHandles(columns_)).sortedRuns(p);
   const std::vector<uint32_t> rightSorted =
       RecordOrder(columnHandles(right->columns_)).sortedRows(q);
+  // Every left value appears q times in the result and every right value p times: room for
+  // all of them is made at once instead of growing the columns run by run.
   std::vector<std::unique_ptr<Column>> columns;
-  for (const auto& column : columns_) columns.push_back(column->cloneEmpty());
-  for (const auto& column : right->columns_) columns.push_back(column->cloneEmpty());
+  auto addColumn = [&](const Column& column, size_t copies) {
+    columns.push_back(column.cloneEmpty());
+    const uint64_t bytes = uint64_t{column.valueBytes()} * copies;
+    if (bytes <= SIZE_MAX) columns.back()->reserve(p * q, static_cast<size_t>(bytes));
+  };
+  for (const auto& column : columns_) addColumn(*column, q);
+  for (const auto& column : right->columns_) addColumn(*column, p);
   std::vector<uint32_t> leftRows, rightRows;
   for (size_t run = 0; run < left.starts.size(); ++run) {
     const auto runBegin = left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run]);

@@ -37,6 +37,9 @@ class Column {
   // Appends every value of source, a column of the same kind.
   virtual void appendAll(const Column& source) = 0;
   virtual void reserve(size_t records, size_t bytes) = 0;
+  // The bytes that the values take, for reserving room for copies of them: the text of the
+  // strings, none for integers.
+  virtual size_t valueBytes() const = 0;
   // Drops the values from index records on.
   virtual void truncate(size_t records) = 0;
 
@@ -87,6 +90,7 @@ class StrColumn : public Column {
   void gather(const Column& source, std::span<const uint32_t> rows) override;
   void appendAll(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
+  size_t valueBytes() const override { return bytes_.size(); }
   void truncate(size_t records) override;
 
  private:
@@ -121,6 +125,7 @@ class IntColumn : public Column {
   void gather(const Column& source, std::span<const uint32_t> rows) override;
   void appendAll(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
+  size_t valueBytes() const override { return 0; }
   void truncate(size_t records) override;
 
  private:

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kRowsPerPiece = size_t{1} << 14;
+constexpr size_t kRowsPerPiece = size_t{1} << 16;
 
 [[noreturn]] void throwTooManyRecords(const std::string& name) {
   throw AdbException(message(MessageId::kTooManyRecords, {name}));
