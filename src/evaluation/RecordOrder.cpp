@@ -89,6 +89,7 @@ std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
 RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
   std::vector<Ranks> ranks;
   SortedRuns sorted{sortRows(count, ranks), {}};
+  sorted.starts.reserve(count);  // room for the most; pages never written are never mapped
   auto equal = [&ranks](uint32_t a, uint32_t b) {
     for (const Ranks& column : ranks) {
       if (column[a] != column[b]) return false;

@@ -24,6 +24,12 @@ std::unique_ptr<Table> Table::make_union(const Table* right) const {
     result->gatherRows(*this, allRows(p));
     return result;
   }
+  // Room for every record of both, at most what the result takes, instead of growing the
+  // columns run by run.
+  for (size_t k = 0; k < columns_.size(); ++k) {
+    result->columns()[k]->reserve(size_t{p} + q,
+                                  columns_[k]->valueBytes() + right->columns_[k]->valueBytes());
+  }
   RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
   std::vector<uint32_t> run;
   bool runFromRight = false;
@@ -62,6 +68,7 @@ std::unique_ptr<Table> Table::make_minus(const Table* right) const {
   checkComparable(*right);
   RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
   std::vector<uint32_t> kept;
+  kept.reserve(p);
   uint32_t j = 0, i = 0;
   while (j < p) {
     int s = i == q ? -1 : order.compare(j, i);

@@ -29,6 +29,7 @@ std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
   auto test = [&](size_t piece) {
     Condition holds(*this, condition);
     std::vector<uint32_t>& rows = chosen[piece];
+    rows.reserve(cut.begin(piece + 1) - cut.begin(piece));
     for (size_t row = cut.begin(piece); row < cut.begin(piece + 1); ++row) {
       if (holds.holds(row)) rows.push_back(static_cast<uint32_t>(row));
     }
