@@ -152,6 +152,27 @@ TEST(ThreadCountInvariance, GivesTheBytesOfOneThread) {
   }
 }
 
+// Lines ended by CRLF, a last line without a line feed, and one line longer than a stretch are
+// read on every thread count as on one.
+TEST(ThreadCountInvariance, ReadsEveryKindOfLineEndAsOneThreadDoes) {
+  std::string crlf;
+  for (char c : bigInput("emp", 250000, [](size_t k) { return k % 70; })) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  std::string longLine = bigInput("emp", 100000, [](size_t k) { return k % 70; });
+  longLine.insert(longLine.find("Nev7919,"), "'" + std::string(size_t{3} << 20, 'x') + "', 1, y\n");
+  const std::string lastWithoutFeed =
+      bigInput("project(emp, age)", 150000, [](size_t k) { return k % 70; }) + "Utolso, 99, z";
+  for (const std::string& input : {crlf, longLine, lastWithoutFeed}) {
+    const WholeRun one = runWithThreads("1", input);
+    EXPECT_EQ(one.status, 0) << one.message;
+    for (const char* threads : kThreadCounts) {
+      EXPECT_TRUE(runWithThreads(threads, input) == one) << threads << " threads";
+    }
+  }
+}
+
 // The failure reported is the first that one thread meets: in record order while reading and
 // selecting, the first operand's before the second's.
 TEST(ThreadCountInvariance, ReportsTheFailureThatOneThreadMeetsFirst) {
