@@ -34,14 +34,10 @@ std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
       if (holds.holds(row)) rows.push_back(static_cast<uint32_t>(row));
     }
   };
-  if (pieces == 1) {
-    test(0);
-  } else {
-    runPieces(pieces, test);
-    for (size_t piece = 1; piece < pieces; ++piece) {
-      chosen[0].insert(chosen[0].end(), chosen[piece].begin(), chosen[piece].end());
-      std::vector<uint32_t>().swap(chosen[piece]);
-    }
+  runPieces(pieces, test);
+  for (size_t piece = 1; piece < pieces; ++piece) {
+    chosen[0].insert(chosen[0].end(), chosen[piece].begin(), chosen[piece].end());
+    std::vector<uint32_t>().swap(chosen[piece]);
   }
   auto result = emptyLike(name_);
   result->gatherRows(*this, chosen[0]);

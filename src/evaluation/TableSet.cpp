@@ -15,6 +15,7 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 #include "base/Threads.h"
+#include "evaluation/RecordOrder.h"
 #include "files/LineReader.h"
 #include "language/RelAlgExpr.h"
 
@@ -38,6 +39,13 @@ namespace {
 
 constexpr size_t kMinBytesPerThread = size_t{1} << 18;
 constexpr size_t kStretchBytes = size_t{1} << 20;
+
+// Appends the record lines of text (whole lines) to table.
+void appendLines(Table& table, std::string_view text) {
+  LineReader lines(text);
+  std::string_view line;
+  while (lines.next(line)) table.appendRecord(line);
+}
 
 // On how many threads to read the record lines of a block.
 size_t readingThreads(const LineReader::Extent& extent) {
@@ -75,14 +83,11 @@ void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
       std::lock_guard<std::mutex> lock(mutex);
       direct = appended == k;
     }
-    LineReader lines(stretches[k]);
-    std::string_view line;
-    Table& into = direct ? table : own;
-    while (lines.next(line)) into.appendRecord(line);
+    appendLines(direct ? table : own, stretches[k]);
     std::unique_lock<std::mutex> lock(mutex);
     turnChanged.wait(lock, [&] { return appended == k || failed < k; });
     if (failed < k) return false;
-    if (!direct) table.appendRecordsOf(own);
+    if (!direct) table.gatherRows(own, allRows(static_cast<size_t>(own.recordCount())));
     ++appended;
     turnChanged.notify_all();
     return true;
@@ -114,18 +119,14 @@ void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
 void TableSet::readBlock(std::string_view header, LineReader& lines) {
   auto table = std::make_unique<Table>(std::string(header));
   const LineReader::Extent extent = lines.blockExtent();
+  const std::string_view block = lines.rest().substr(0, extent.span);
+  lines.skip(extent.span);
   const size_t threads = readingThreads(extent);
   if (threads > 1) {
-    const std::string_view block = lines.rest().substr(0, extent.span);
-    lines.skip(extent.span);
     readRecordsOnThreads(*table, block, threads, extent);
   } else {
     table->reserveRecords(extent.lines, extent.bytes);
-    std::string_view line;
-    for (size_t k = 0; k < extent.lines; ++k) {
-      lines.next(line);
-      table->appendRecord(line);
-    }
+    appendLines(*table, block);
   }
   std::string name = table->getName();
   tables_.try_emplace(std::move(name), std::move(table));

@@ -88,20 +88,6 @@ void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   }
 }
 
-void StrColumn::appendAll(const Column& source) {
-  const StrColumn& from = asStrings(source);
-  const size_t count = static_cast<size_t>(from.getSize());
-  if (!wideOffsets_.empty() || !from.wideOffsets_.empty() ||
-      bytes_.size() + from.bytes_.size() > kNarrowLimit) {
-    for (size_t row = 0; row < count; ++row) append(from.view(row));
-    return;
-  }
-  const uint32_t base = static_cast<uint32_t>(bytes_.size());
-  bytes_.append(from.bytes_);
-  reserveMore(offsets_, count);
-  for (size_t row = 1; row <= count; ++row) offsets_.push_back(base + from.offsets_[row]);
-}
-
 void StrColumn::reserve(size_t records, size_t bytes) {
   if (wideOffsets_.empty()) {
     reserveMore(offsets_, records);
@@ -147,11 +133,6 @@ void IntColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   const IntColumn& from = asInts(source);
   reserveMore(values_, rows.size());
   for (uint32_t row : rows) values_.push_back(from.values_[row]);
-}
-
-void IntColumn::appendAll(const Column& source) {
-  const IntColumn& from = asInts(source);
-  values_.insert(values_.end(), from.values_.begin(), from.values_.end());
 }
 
 void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records); }

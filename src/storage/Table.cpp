@@ -198,11 +198,7 @@ void Table::writeText(std::ostream& out) const {
         text.push_back('\n');
       }
     };
-    if (used == 1) {
-      format(0);
-    } else {
-      runPieces(used, format);
-    }
+    runPieces(used, format);
     for (size_t piece = 0; piece < used; ++piece) {
       out.write(texts[piece].data(), static_cast<std::streamsize>(texts[piece].size()));
     }
@@ -231,16 +227,6 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
     throwTooManyRecords(name_);
   }
   for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->gather(*source.columns_[k], rows);
-  assert(columnsEven());
-}
-
-void Table::appendRecordsOf(const Table& part) {
-  assert(columns_.size() == part.columns_.size());
-  if (!columns_.empty() &&
-      static_cast<size_t>(recordCount()) + static_cast<size_t>(part.recordCount()) > INT_MAX) {
-    throwTooManyRecords(name_);
-  }
-  for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->appendAll(*part.columns_[k]);
   assert(columnsEven());
 }
 

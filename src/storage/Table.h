@@ -99,8 +99,6 @@ class Table {
   std::unique_ptr<Table> emptyLike(std::string name) const;
   // Appends the records at the given indexes of source, a table of the same columns.
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
-  // Appends every record of part, a table of the same columns.
-  void appendRecordsOf(const Table& part);
   // Drops every record; the columns keep the room they had.
   void clearRecords();
 
