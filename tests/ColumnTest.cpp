@@ -60,4 +60,33 @@ TEST(Column, GathersValuesAtGivenRows) {
   EXPECT_EQ(static_cast<StrColumn&>(*strCopy).getVal(2), "xxxx");
 }
 
+// Keeping rows in place must leave what a gather of the same rows into a new column holds.
+TEST(Column, KeepsChosenRowsInPlaceAsAGatherWould) {
+  const std::vector<std::vector<uint32_t>> choices = {
+      {}, {0}, {5}, {1, 2, 4}, {0, 1, 2, 3, 4, 5}, {0, 1, 3, 5}, {2, 3}};
+  for (const auto& rows : choices) {
+    IntColumn ints("i");
+    StrColumn strings("s", "");
+    for (int k = 0; k < 6; ++k) {
+      ints.addVal(k * 10 - 20);
+      strings.addVal(std::string(static_cast<size_t>(k % 3 == 1 ? 0 : k + 1), 'a' + k));
+    }
+    auto intCopy = ints.cloneEmpty();
+    auto strCopy = strings.cloneEmpty();
+    intCopy->gather(ints, rows);
+    strCopy->gather(strings, rows);
+    ints.keepRows(rows);
+    strings.keepRows(rows);
+    ASSERT_EQ(ints.getSize(), static_cast<int>(rows.size()));
+    ASSERT_EQ(strings.getSize(), static_cast<int>(rows.size()));
+    for (int k = 0; k < ints.getSize(); ++k) {
+      EXPECT_EQ(ints.getVal(k), static_cast<IntColumn&>(*intCopy).getVal(k));
+      EXPECT_EQ(strings.getVal(k), static_cast<StrColumn&>(*strCopy).getVal(k));
+    }
+    EXPECT_EQ(strings.valueBytes(), strCopy->valueBytes());
+    strings.addVal("new");  // the column goes on growing after what it kept
+    EXPECT_EQ(strings.getVal(static_cast<int>(rows.size())), "new");
+  }
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // Selection: the records of a table for which a condition holds, and the two evaluators of
 // conditions that the table offers, l_eval over a whole condition and lt over one comparison.
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "base/Threads.h"
 #include "evaluation/Condition.h"
@@ -17,11 +19,17 @@ constexpr size_t kMinPieceRecords = size_t{1} << 14;
 
 }  // namespace
 
-// The result keeps this table's name and columns and the chosen records in their order. Long
-// tables are tested a piece of consecutive records per thread, each piece with a condition of
-// its own; a faulty part of the condition fails at the first record that reaches it, as one
-// pass in record order would meet it.
+// The result keeps this table's name and columns and the chosen records in their order.
 std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
+  auto result = emptyLike(name_);
+  result->gatherRows(*this, selectedRows(condition));
+  return result;
+}
+
+// Long tables are tested a piece of consecutive records per thread, each piece with a condition
+// of its own; a faulty part of the condition fails at the first record that reaches it, as one
+// pass in record order would meet it.
+std::vector<uint32_t> Table::selectedRows(const ExprSource& condition) const {
   const size_t count = static_cast<size_t>(recordCount());
   const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
   const EvenCut cut{count, pieces};
@@ -39,9 +47,7 @@ std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
     chosen[0].insert(chosen[0].end(), chosen[piece].begin(), chosen[piece].end());
     std::vector<uint32_t>().swap(chosen[piece]);
   }
-  auto result = emptyLike(name_);
-  result->gatherRows(*this, chosen[0]);
-  return result;
+  return std::move(chosen[0]);
 }
 
 bool Table::l_eval(int i, std::string condition) const {

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cctype>
 #include <climits>
 #include <condition_variable>
 #include <exception>
 #include <future>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -138,9 +140,44 @@ Table* TableSet::getTableByName(std::string_view name) const {
   return found->second.get();
 }
 
+TableHandle TableSet::useTable(std::string_view name) {
+  auto found = tables_.find(name);
+  if (found == tables_.end()) throw AdbException(message(MessageId::kNoSuchTable, {name}));
+  if (!namedOnce_.contains(name)) return TableHandle::borrowed(found->second.get());
+  // Only this evaluation's one use of the name reads this entry, so no other thread touches it.
+  assert(found->second != nullptr);
+  return TableHandle::owned(std::move(found->second));
+}
+
+// A table node's name is a stretch of the expression with the blanks outside apostrophes left
+// out, and the stretches of two table nodes never overlap. So a name without blanks that occurs
+// once in the expression with every blank left out is the name of one table node at most.
+// Catalogues and expressions too large to compare in a moment take nothing.
+void TableSet::findTablesNamedOnce(std::string_view expression) {
+  constexpr size_t kMostComparedBytes = size_t{1} << 24;
+  namedOnce_.clear();
+  if (!releaseTablesAsUsed_ || observer_ != nullptr) return;
+  std::string text;
+  std::copy_if(expression.begin(), expression.end(), std::back_inserter(text),
+               [](char c) { return c != ' '; });
+  if (tables_.size() > kMostComparedBytes / (text.size() + 1)) return;
+  for (const auto& [name, table] : tables_) {
+    if (name.empty() || name.find(' ') != std::string::npos || table == nullptr) continue;
+    const size_t first = text.find(name);
+    if (first != std::string::npos && text.find(name, first + 1) == std::string::npos) {
+      namedOnce_.insert(name);
+    }
+  }
+}
+
 bool TableSet::evaluate(std::string expression) {
   resultTable_ = {};
   if (observer_ != nullptr) observer_->evaluationStarted(*this);
+  findTablesNamedOnce(expression);
+  struct Forget {
+    std::set<std::string, std::less<>>& names;
+    ~Forget() { names.clear(); }  // later calls of r_eval borrow every table
+  } forget{namedOnce_};
   resultTable_ = r_eval(std::move(expression));
   return static_cast<bool>(resultTable_);
 }
@@ -207,7 +244,7 @@ class RenameWords {
 // node is evaluated completely before the text of its second is looked at.
 class Evaluation {
  public:
-  Evaluation(const TableSet& catalogue, EvalObserver* observer)
+  Evaluation(TableSet& catalogue, EvalObserver* observer)
       : catalogue_(catalogue), observer_(observer) {}
 
   TableHandle run(const ExprSource& text);
@@ -229,7 +266,7 @@ class Evaluation {
     currentDepth_ = static_cast<int>(depth);
   }
 
-  const TableSet& catalogue_;
+  TableSet& catalogue_;
   EvalObserver* observer_;
   std::vector<PendingNode> stack_;
   RenameWords renameWords_;
@@ -263,7 +300,7 @@ TableHandle Evaluation::descend(ExprSource text) {
     if (observer_ != nullptr) observer_->nodeStarted(text.view(), currentDepth_);
     RelAlgExpr node(text);
     if (node.getType() == kTable) {
-      TableHandle table = TableHandle::borrowed(catalogue_.getTableByName(node.command()));
+      TableHandle table = catalogue_.useTable(node.command());
       if (observer_ != nullptr) observer_->nodeFinished(text.view(), currentDepth_, kTable, *table);
       return table;
     }
@@ -331,7 +368,12 @@ TableHandle Evaluation::apply(TableHandle operand) {
       result = std::move(operand);
       break;
     default:
-      result = TableHandle::owned(operand->make_select(node.rightSource()));
+      if (operand.owns()) {  // no one else reads the operand: its records are kept in place
+        operand->keepRows(operand->selectedRows(node.rightSource()));
+        result = std::move(operand);
+      } else {
+        result = TableHandle::owned(operand->make_select(node.rightSource()));
+      }
   }
   if (observer_ != nullptr) {
     observer_->nodeFinished(pending.source.view(), currentDepth_, node.getType(), *result);

@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,15 @@ class TableSet {
 
   // Returns the catalogued table of exactly that name; throws AdbException when there is none.
   Table* getTableByName(std::string_view name) const;
+  // The catalogued table of that name for an evaluation: taken out of the catalogue when the
+  // expression names it only once and tables may be released (see releaseTablesAsUsed), else
+  // borrowed. Throws as getTableByName does.
+  TableHandle useTable(std::string_view name);
+  // Lets the following evaluations without an observer take the tables that their expression
+  // names only once, so that operators may change them in place or release them early. Such a
+  // table is gone from the catalogue once evaluated (its name stays, with no table): for a run
+  // that evaluates one expression and then only writes the result.
+  void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
 
   // Evaluates the expression and keeps its table as the result. A failed evaluation leaves no
   // result, also none of an earlier evaluation.
@@ -50,8 +60,13 @@ class TableSet {
 
  private:
   void readBlock(std::string_view header, LineReader& lines);
+  // Chooses the tables that an evaluation of expression may take.
+  void findTablesNamedOnce(std::string_view expression);
 
   EvalObserver* observer_ = nullptr;
+  bool releaseTablesAsUsed_ = false;
+  // The names of the tables that the evaluation at work may take; fixed while it runs.
+  std::set<std::string, std::less<>> namedOnce_;
   TableHandle resultTable_;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
 };

@@ -29,6 +29,7 @@ void runSteps(const std::function<std::string()>& readInput, OutputTarget* outpu
   std::string expression(firstLine);
   TableSet catalogue(lines.rest());
   catalogue.setObserver(observer);
+  catalogue.releaseTablesAsUsed();
 
   std::ostream* stream = nullptr;
   if (output != nullptr) {

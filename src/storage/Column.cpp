@@ -108,6 +108,34 @@ void StrColumn::truncate(size_t records) {
   }
 }
 
+void StrColumn::keepRows(std::span<const uint32_t> rows) {
+  if (wideOffsets_.empty()) {
+    keepRowsOf(offsets_, rows);
+  } else {
+    keepRowsOf(wideOffsets_, rows);
+  }
+}
+
+// Value k moves from its row down to where value k - 1 now ends. Offsets at indexes above k are
+// still the old ones when value k is moved, and offsets[k] is only rewritten before it is read
+// when every row below k was kept, which leaves it as it was.
+template <class Offset>
+void StrColumn::keepRowsOf(std::vector<Offset>& offsets, std::span<const uint32_t> rows) {
+  assert(rows.size() <= static_cast<size_t>(getSize()));
+  size_t end = 0;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    const size_t row = rows[k];
+    assert(row >= k && (k == 0 || row > rows[k - 1]));
+    const size_t begin = offsets[row];
+    const size_t size = offsets[row + 1] - begin;
+    if (begin != end) std::memmove(bytes_.data() + end, bytes_.data() + begin, size);
+    end += size;
+    offsets[k + 1] = static_cast<Offset>(end);
+  }
+  offsets.resize(rows.size() + 1);
+  bytes_.resize(end);
+}
+
 void StrColumn::appendWide() {
   if (wideOffsets_.empty()) {
     wideOffsets_.assign(offsets_.begin(), offsets_.end());
@@ -140,4 +168,13 @@ void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records);
 void IntColumn::truncate(size_t records) {
   assert(records <= values_.size());
   values_.resize(records);
+}
+
+void IntColumn::keepRows(std::span<const uint32_t> rows) {
+  assert(rows.size() <= values_.size());
+  for (size_t k = 0; k < rows.size(); ++k) {
+    assert(rows[k] >= k && (k == 0 || rows[k] > rows[k - 1]));
+    values_[k] = values_[rows[k]];
+  }
+  values_.resize(rows.size());
 }

@@ -40,6 +40,9 @@ class Column {
   virtual size_t valueBytes() const = 0;
   // Drops the values from index records on.
   virtual void truncate(size_t records) = 0;
+  // Keeps only the values at the given indexes, which ascend strictly, in their order, moving
+  // them down in place: no new room is taken.
+  virtual void keepRows(std::span<const uint32_t> rows) = 0;
 
  protected:
   Column(std::string name, attr_type type) : name_(std::move(name)), type_(type) {}
@@ -89,11 +92,14 @@ class StrColumn : public Column {
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override { return bytes_.size(); }
   void truncate(size_t records) override;
+  void keepRows(std::span<const uint32_t> rows) override;
 
  private:
   static constexpr size_t kNarrowLimit = UINT32_MAX;
 
   void appendWide();
+  template <class Offset>
+  void keepRowsOf(std::vector<Offset>& offsets, std::span<const uint32_t> rows);
 
   std::string bytes_;
   std::vector<uint32_t> offsets_;    // value i spans [offsets_[i], offsets_[i + 1])
@@ -123,6 +129,7 @@ class IntColumn : public Column {
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override { return 0; }
   void truncate(size_t records) override;
+  void keepRows(std::span<const uint32_t> rows) override;
 
  private:
   std::vector<int32_t> values_;

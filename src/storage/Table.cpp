@@ -230,6 +230,11 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
   assert(columnsEven());
 }
 
+void Table::keepRows(std::span<const uint32_t> rows) {
+  for (const auto& column : columns_) column->keepRows(rows);
+  assert(columnsEven());
+}
+
 void Table::clearRecords() {
   for (const auto& column : columns_) column->truncate(0);
 }

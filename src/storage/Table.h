@@ -87,6 +87,9 @@ class Table {
   // Selection (evaluation/TableSelect.cpp).
   std::unique_ptr<Table> make_select(std::string condition) const;
   std::unique_ptr<Table> make_select(const ExprSource& condition) const;
+  // The indexes of the records for which the condition holds, ascending: what make_select
+  // keeps, for a caller that may keep them in place instead.
+  std::vector<uint32_t> selectedRows(const ExprSource& condition) const;
   // Whether the condition holds for record i.
   bool l_eval(int i, std::string condition) const;
   // Whether operand a is less than operand b for record i; each is a column name or a constant.
@@ -99,6 +102,8 @@ class Table {
   std::unique_ptr<Table> emptyLike(std::string name) const;
   // Appends the records at the given indexes of source, a table of the same columns.
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
+  // Keeps only the records at the given indexes, which ascend strictly, in place.
+  void keepRows(std::span<const uint32_t> rows);
   // Drops every record; the columns keep the room they had.
   void clearRecords();
 
