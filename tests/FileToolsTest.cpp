@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -23,6 +24,38 @@ TEST(CopyContent, EndsEveryLineAndAddsOneEmptyLine) {
   EXPECT_EQ(copyOf("a\r\nb\r\n"), "a\nb\n\n");
   EXPECT_EQ(copyOf("a\r\nb\nc\r"), "a\nb\nc\n\n");
   EXPECT_EQ(copyOf("a\r\r\n"), "a\r\n\n");
+  EXPECT_EQ(copyOf("a\n\r"), "a\n\n\n");
+  EXPECT_EQ(copyOf("\r"), "\n\n");
+  EXPECT_EQ(copyOf("a\r\rb\r\r"), "a\r\rb\r\n\n");
+}
+
+// Where two long texts first differ, or npos.
+size_t firstDifference(const std::string& a, const std::string& b) {
+  const auto [at, _] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  return at == a.end() && a.size() == b.size() ? std::string::npos
+                                               : static_cast<size_t>(at - a.begin());
+}
+
+// The copy is written a window of a megabyte at a time: a line end may fall on either side of
+// a window's edge.
+TEST(CopyContent, CopiesLineEndsAcrossWindowEdges) {
+  constexpr size_t kWindow = size_t{1} << 20;
+  for (size_t at : {kWindow - 2, kWindow - 1, kWindow, kWindow + 1}) {
+    for (std::string_view end : {"\r\n", "\r", "\n", "\r\r\n"}) {
+      std::string text(at, 'x');
+      text.replace(at - 10, 1, "\n");
+      text += end;
+      text += "tail";
+      std::string expected = text;
+      for (size_t pair = 0; (pair = expected.find("\r\n", pair)) != std::string::npos;) {
+        expected.erase(pair, 1);
+      }
+      EXPECT_EQ(firstDifference(copyOf(text), expected + "\n\n"), std::string::npos)
+          << at << " " << end.size();
+      EXPECT_EQ(firstDifference(copyOf(text + "\r"), expected + "\n\n"), std::string::npos)
+          << at << " " << end.size();
+    }
+  }
 }
 
 TEST(FileTools, ReportsFilesThatCannotBeOpened) {

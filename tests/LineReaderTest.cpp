@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "files/InputSource.h"
 #include "files/LineReader.h"
+#include "files/SourceLines.h"
 
 namespace {
 
@@ -27,11 +29,34 @@ TEST(LineReader, SplitsLikeGetlineAndDropsOneCarriageReturn) {
   EXPECT_EQ(lines("x\ry\n"), Lines{"x\ry"});
 }
 
-TEST(LineReader, MeasuresTheBlockUpToTheNextEmptyLine) {
-  LineReader reader("ab\ncde\r\n\r\nlater\n");
-  LineReader::Extent extent = reader.blockExtent();
-  EXPECT_EQ(extent.lines, 2u);
-  EXPECT_EQ(extent.bytes, 5u);
+// A window of the source ends anywhere: inside a line, between a carriage return and its line
+// feed, or inside a line longer than a window. The lines come out as from the text whole.
+TEST(SourceLines, SplitsAsLineReaderAcrossWindowEdges) {
+  constexpr size_t kWindow = SourceLines::kWindowBytes;
+  std::vector<std::string> texts = {"", "\n", "a\nb", "a\r\nb\r", "a\r\r\n\r\n"};
+  for (size_t at : {kWindow - 1, kWindow, kWindow + 1}) {
+    for (std::string_view end : {"\r\n", "\n", "\r", ""}) {
+      std::string text = "first\n" + std::string(at - 6, 'x');
+      text += end;
+      texts.push_back(text + "\nnext\n");
+      texts.push_back(text);
+      texts.push_back(std::string(3 * kWindow, 'y') + text);  // longer than two windows
+    }
+  }
+  for (const std::string& text : texts) {
+    const TextInput source = TextInput::viewing(text);
+    SourceLines walker(source, 0);
+    Lines walked;
+    size_t begin = 0;
+    for (std::string_view line; walker.next(line);) {
+      walked.emplace_back(line);
+      EXPECT_EQ(walker.lineBegin(), begin);
+      EXPECT_EQ(text.compare(begin, line.size(), line), 0);
+      begin = walker.position();
+    }
+    EXPECT_EQ(begin, text.size());
+    EXPECT_EQ(walked, lines(text)) << text.size();
+  }
 }
 
 }  // namespace

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/Threads.h"
+#include "files/FileTools.h"
+#include "files/InputSource.h"
 #include "files/OutputTarget.h"
 #include "run/RunSequence.h"
 
@@ -95,11 +102,24 @@ struct WholeRun {
   bool operator==(const WholeRun&) const = default;
 };
 
+WholeRun runOn(const std::function<std::unique_ptr<InputSource>()>& openSource) {
+  MemoryTarget output;
+  const RunOutcome outcome = runSequence(openSource, &output);
+  return {outcome.status, outcome.message, output.bytes()};
+}
+
+// The run of input held in memory; the same input read from a file where it lies (a window and
+// a stretch at a time) must give the same run.
 WholeRun runWithThreads(const char* threads, const std::string& input) {
   ThreadSetting setting(threads);
-  MemoryTarget output;
-  const RunOutcome outcome = runSequence([&input] { return input; }, &output);
-  return {outcome.status, outcome.message, output.bytes()};
+  const WholeRun inMemory = runOn([&input] { return TextInput::holding(input); });
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "relalg-threads-input.txt").string();
+  std::ofstream(path, std::ios::binary) << input;
+  const WholeRun fromFile = runOn([&path] { return openInput(path, path + ".out"); });
+  std::remove(path.c_str());
+  EXPECT_TRUE(fromFile == inMemory) << "read from a file on " << threads << " threads";
+  return inMemory;
 }
 
 // An input whose table emp(name, age, dept) holds count records, long enough to be read,

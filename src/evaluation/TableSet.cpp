@@ -19,28 +19,60 @@
 #include "base/Threads.h"
 #include "evaluation/RecordOrder.h"
 #include "files/LineReader.h"
+#include "files/SourceLines.h"
 #include "language/RelAlgExpr.h"
 
-TableSet::TableSet(std::string_view text) {
-  LineReader lines(text);
-  std::string_view line;
-  bool headerExpected = false;
-  while (lines.next(line)) {
-    if (line.empty()) {
-      headerExpected = true;
-    } else if (headerExpected) {
-      readBlock(line, lines);
-      headerExpected = false;
-    } else {
-      throw AdbException(message(MessageId::kRecordWithoutTable, {line}));
-    }
-  }
-}
+// One table block of the input, as found in a pass over its lines: the header line, and the
+// record lines below it cut into stretches of whole lines of about a megabyte each.
+struct BlockPlan {
+  std::string header;
+  LineReader::Extent extent{0, 0, 0};
+  std::vector<size_t> cuts;  // stretch k spans [cuts[k], cuts[k + 1])
+};
 
 namespace {
 
 constexpr size_t kMinBytesPerThread = size_t{1} << 18;
 constexpr size_t kStretchBytes = size_t{1} << 20;
+
+// The blocks of the input from offset begin on, in input order. A record line before any header
+// line ends the plan; it is kept in strayLine, to be reported once the blocks above it are read.
+std::vector<BlockPlan> planBlocks(const InputSource& source, size_t begin,
+                                  std::optional<std::string>& strayLine) {
+  std::vector<BlockPlan> blocks;
+  SourceLines lines(source, begin);
+  std::string_view line;
+  bool headerExpected = false;
+  bool inBlock = false;
+  while (lines.next(line)) {
+    if (inBlock && !line.empty()) {
+      BlockPlan& block = blocks.back();
+      ++block.extent.lines;
+      block.extent.bytes += line.size();
+      if (lines.position() - block.cuts.back() >= kStretchBytes) {
+        block.cuts.push_back(lines.position());
+      }
+    } else if (line.empty()) {
+      if (inBlock && blocks.back().cuts.back() != lines.lineBegin()) {
+        blocks.back().cuts.push_back(lines.lineBegin());
+      }
+      inBlock = false;
+      headerExpected = true;
+    } else if (headerExpected) {
+      blocks.push_back(BlockPlan{std::string(line), {0, 0, 0}, {lines.position()}});
+      inBlock = true;
+      headerExpected = false;
+    } else {
+      strayLine = std::string(line);
+      break;
+    }
+  }
+  if (inBlock && blocks.back().cuts.back() != lines.position()) {
+    blocks.back().cuts.push_back(lines.position());
+  }
+  for (BlockPlan& block : blocks) block.extent.span = block.cuts.back() - block.cuts.front();
+  return blocks;
+}
 
 // Appends the record lines of text (whole lines) to table.
 void appendLines(Table& table, std::string_view text) {
@@ -49,43 +81,41 @@ void appendLines(Table& table, std::string_view text) {
   while (lines.next(line)) table.appendRecord(line);
 }
 
+// Reads stretch k of a block and appends its lines to table.
+void appendStretch(Table& table, const InputSource& source, const BlockPlan& block, size_t k,
+                   std::string& buffer) {
+  appendLines(table, source.read(block.cuts[k], block.cuts[k + 1] - block.cuts[k], buffer));
+}
+
 // On how many threads to read the record lines of a block.
 size_t readingThreads(const LineReader::Extent& extent) {
   if (extent.lines > INT_MAX) return 1;  // the record limit is met in line order
   return std::clamp<size_t>(extent.span / kMinBytesPerThread, 1, threadCount());
 }
 
-// Reads the record lines of block (whole lines) into table on several threads. The block is cut
-// into stretches of whole lines; each thread reads the next stretch not yet taken into a table
-// of its own, waits for its turn, appends what it read to table, and reuses its table for its
-// next stretch, so that the records are appended in line order and the extra memory is a
-// stretch per thread. The failure reported is that of the first line that fails: a stretch that
-// fails stops every stretch after it, and the stretches before it still run to their end.
-void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
-                         const LineReader::Extent& extent) {
-  std::vector<std::string_view> stretches;
-  for (size_t begin = 0; begin < block.size();) {
-    size_t end = std::min(block.size(), begin + kStretchBytes);
-    const size_t feed = end < block.size() ? block.find('\n', end - 1) : block.size() - 1;
-    end = feed == std::string_view::npos ? block.size() : feed + 1;
-    stretches.push_back(block.substr(begin, end - begin));
-    begin = end;
-  }
-  table.reserveRecords(extent.lines, extent.bytes);
+// Reads the record lines of a block into table on several threads: each thread reads the next
+// stretch not yet taken into a table of its own, waits for its turn, appends what it read to
+// table, and reuses its table for its next stretch, so that the records are appended in line
+// order and the extra memory is a stretch per thread. The failure reported is that of the first
+// line that fails: a stretch that fails stops every stretch after it, and the stretches before
+// it still run to their end.
+void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPlan& block,
+                          size_t threads) {
+  const size_t stretches = block.cuts.size() - 1;
   std::atomic<size_t> nextStretch{0};
   std::mutex mutex;
   std::condition_variable turnChanged;
-  size_t appended = 0;                  // stretches appended so far, under mutex
-  size_t failed = stretches.size();     // the first stretch that failed, under mutex
-  std::exception_ptr failure;           // its failure, under mutex
+  size_t appended = 0;           // stretches appended so far, under mutex
+  size_t failed = stretches;     // the first stretch that failed, under mutex
+  std::exception_ptr failure;    // its failure, under mutex
   // A stretch whose turn has come already is read straight into table.
-  auto readAndAppend = [&](size_t k, Table& own) {
+  auto readAndAppend = [&](size_t k, Table& own, std::string& buffer) {
     bool direct;
     {
       std::lock_guard<std::mutex> lock(mutex);
       direct = appended == k;
     }
-    appendLines(direct ? table : own, stretches[k]);
+    appendStretch(direct ? table : own, source, block, k, buffer);
     std::unique_lock<std::mutex> lock(mutex);
     turnChanged.wait(lock, [&] { return appended == k || failed < k; });
     if (failed < k) return false;
@@ -96,9 +126,10 @@ void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
   };
   runPieces(threads, [&](size_t) {
     auto own = table.emptyLike(table.name());
-    for (size_t k = nextStretch++; k < stretches.size(); k = nextStretch++) {
+    std::string buffer;
+    for (size_t k = nextStretch++; k < stretches; k = nextStretch++) {
       try {
-        if (!readAndAppend(k, *own)) return;
+        if (!readAndAppend(k, *own, buffer)) return;
       } catch (...) {
         std::lock_guard<std::mutex> lock(mutex);
         if (k < failed) {
@@ -116,19 +147,28 @@ void readRecordsOnThreads(Table& table, std::string_view block, size_t threads,
 
 }  // namespace
 
-// Reads one table: its header line, then record lines up to the next empty line. A table whose
-// name is already catalogued is read and checked in full, then dropped.
-void TableSet::readBlock(std::string_view header, LineReader& lines) {
-  auto table = std::make_unique<Table>(std::string(header));
-  const LineReader::Extent extent = lines.blockExtent();
-  const std::string_view block = lines.rest().substr(0, extent.span);
-  lines.skip(extent.span);
-  const size_t threads = readingThreads(extent);
+TableSet::TableSet(std::string_view text) : TableSet(TextInput::viewing(text), 0) {}
+
+// The blocks are planned in one pass over the lines and read in a second, so that each table
+// makes room for all its records at once and long blocks can be read on several threads.
+TableSet::TableSet(const InputSource& source, size_t begin) {
+  std::optional<std::string> strayLine;
+  const std::vector<BlockPlan> blocks = planBlocks(source, begin, strayLine);
+  for (const BlockPlan& block : blocks) readBlock(source, block);
+  if (strayLine) throw AdbException(message(MessageId::kRecordWithoutTable, {*strayLine}));
+}
+
+// Reads one table: its header line, then its record lines. A table whose name is already
+// catalogued is read and checked in full, then dropped.
+void TableSet::readBlock(const InputSource& source, const BlockPlan& block) {
+  auto table = std::make_unique<Table>(block.header);
+  table->reserveRecords(block.extent.lines, block.extent.bytes);
+  const size_t threads = readingThreads(block.extent);
   if (threads > 1) {
-    readRecordsOnThreads(*table, block, threads, extent);
+    readRecordsOnThreads(*table, source, block, threads);
   } else {
-    table->reserveRecords(extent.lines, extent.bytes);
-    appendLines(*table, block);
+    std::string buffer;
+    for (size_t k = 0; k + 1 < block.cuts.size(); ++k) appendStretch(*table, source, block, k, buffer);
   }
   std::string name = table->getName();
   tables_.try_emplace(std::move(name), std::move(table));

@@ -18,7 +18,8 @@
 #include "language/ExprText.h"
 #include "storage/Table.h"
 
-class LineReader;
+class InputSource;
+struct BlockPlan;
 
 class TableSet {
  public:
@@ -26,6 +27,8 @@ class TableSet {
   // line, the lines after a header line are its table's records. The first of two tables of
   // one name is the one catalogued. Throws AdbException for a rejected line.
   explicit TableSet(std::string_view lines);
+  // The same for the lines of source from offset begin on.
+  TableSet(const InputSource& source, size_t begin);
   TableSet(const TableSet&) = delete;
   TableSet& operator=(const TableSet&) = delete;
 
@@ -59,7 +62,7 @@ class TableSet {
   void setObserver(EvalObserver* observer) { observer_ = observer; }
 
  private:
-  void readBlock(std::string_view header, LineReader& lines);
+  void readBlock(const InputSource& source, const BlockPlan& block);
   // Chooses the tables that an evaluation of expression may take.
   void findTablesNamedOnce(std::string_view expression);
 

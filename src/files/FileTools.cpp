@@ -4,9 +4,14 @@
 #include <ostream>
 #include <system_error>
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "base/AdbException.h"
 #include "base/Messages.h"
-#include "files/LineReader.h"
 
 namespace {
 
@@ -72,18 +77,68 @@ std::string read_file(const std::string& name) {
   return content;
 }
 
-void copy_content(std::string_view text, std::ostream& destination) {
-  if (text.find('\r') == std::string_view::npos) {
-    // Without carriage returns the copy is the text itself, its last line ended.
-    destination.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (!text.empty() && text.back() != '\n') destination.put('\n');
-  } else {
-    LineReader lines(text);
-    std::string_view line;
-    while (lines.next(line)) {
-      destination.write(line.data(), static_cast<std::streamsize>(line.size()));
-      destination.put('\n');
+namespace {
+
+// Writes text with the carriage return of every carriage return and line feed pair left out.
+void writeWithoutLineEndReturns(std::string_view text, std::ostream& destination) {
+  for (size_t pair; (pair = text.find("\r\n")) != std::string_view::npos;) {
+    destination.write(text.data(), static_cast<std::streamsize>(pair));
+    text.remove_prefix(pair + 1);
+  }
+  destination.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+}  // namespace
+
+// The copy is the source with each line end made a single line feed: a carriage return before a
+// line feed, or at the very end, is left out, and a last line without a line feed gets one. A
+// window that ends in a carriage return leaves it to the next window, beside what follows it.
+void copy_content(const InputSource& source, std::ostream& destination) {
+  constexpr size_t kWindowBytes = size_t{1} << 20;
+  std::string buffer;
+  bool lastLineEnded = true;
+  for (size_t position = 0;;) {
+    std::string_view window = source.read(position, kWindowBytes, buffer);
+    const bool atEnd = window.size() < kWindowBytes;
+    if (!window.empty()) {
+      const bool endsInReturn = window.back() == '\r';
+      if (endsInReturn) window.remove_suffix(1);
+      lastLineEnded = !endsInReturn && window.back() == '\n';
+      writeWithoutLineEndReturns(window, destination);
+      position += window.size();
+    }
+    if (atEnd) break;
+  }
+  if (!lastLineEnded) destination.put('\n');
+  destination.put('\n');
+}
+
+#if defined(__unix__) || defined(__APPLE__)
+
+std::unique_ptr<InputSource> openInput(const std::string& path, const std::string& outputPath) {
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat input {};
+  if (descriptor >= 0 && ::fstat(descriptor, &input) == 0 && S_ISREG(input.st_mode) &&
+      input.st_size > 0) {
+    struct stat output {};
+    const bool isOutput = ::stat(outputPath.c_str(), &output) == 0 &&
+                          output.st_dev == input.st_dev && output.st_ino == input.st_ino;
+    if (!isOutput) {
+      return std::make_unique<FileInput>(descriptor, static_cast<size_t>(input.st_size), path);
     }
   }
-  destination.put('\n');
+  if (descriptor >= 0) ::close(descriptor);
+  return TextInput::holding(read_file(path));
+}
+
+#else
+
+std::unique_ptr<InputSource> openInput(const std::string& path, const std::string&) {
+  return TextInput::holding(read_file(path));
+}
+
+#endif
+
+void copy_content(std::string_view text, std::ostream& destination) {
+  copy_content(TextInput::viewing(text), destination);
 }

@@ -1,5 +1,5 @@
 // File helpers of the driver: opening and closing files with a uniform failure report, reading
-// the whole input at once, and writing the line-by-line copy of the input that heads the output.
+// the input whole or where it lies, and writing the line-by-line copy of the input that heads the output.
 // Every failure is an AdbException naming the path as it was given.
 #ifndef RELALG_FILES_FILETOOLS_H
 #define RELALG_FILES_FILETOOLS_H
@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "files/InputSource.h"
 
 std::unique_ptr<std::ifstream> safe_iopen(std::string name);
 // Creates the file, or empties an existing one.
@@ -21,9 +23,15 @@ void check_written(std::ostream& stream, const std::string& name);
 
 // The whole content of a file.
 std::string read_file(const std::string& name);
+// Opens the input file of a run whose output goes to outputPath. A regular file other than the
+// output is read where it lies; anything else (a pipe, a device, a file that tells no size, or
+// the very file that opening the output will empty) is read whole at once. Throws AdbException
+// naming the path as given when the file cannot be opened or read.
+std::unique_ptr<InputSource> openInput(const std::string& path, const std::string& outputPath);
 
-// Writes every line of text followed by a line feed, then one empty line. A carriage return
-// ending a line is dropped with its line feed.
+// Writes every line of the source followed by a line feed, then one empty line. A carriage
+// return ending a line is dropped with its line feed. The source is read a window at a time.
+void copy_content(const InputSource& source, std::ostream& destination);
 void copy_content(std::string_view text, std::ostream& destination);
 
 #endif  // RELALG_FILES_FILETOOLS_H

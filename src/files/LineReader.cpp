@@ -21,15 +21,3 @@ bool LineReader::next(std::string_view& line) {
   }
   return true;
 }
-
-LineReader::Extent LineReader::blockExtent() const {
-  LineReader ahead(rest_);
-  Extent extent{0, 0, 0};
-  std::string_view line;
-  while (ahead.next(line) && !line.empty()) {
-    ++extent.lines;
-    extent.bytes += line.size();
-    extent.span = rest_.size() - ahead.rest_.size();
-  }
-  return extent;
-}

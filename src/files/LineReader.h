@@ -15,15 +15,12 @@ class LineReader {
   bool next(std::string_view& line);
   // The text not yet read.
   std::string_view rest() const { return rest_; }
+  // A run of lines: how many, their bytes without their ends, and the text that holds them.
   struct Extent {
     size_t lines;
-    size_t bytes;  // the bytes of the lines, without their ends
-    size_t span;   // the text that holds them, with their ends
+    size_t bytes;
+    size_t span;
   };
-  // The lines from here up to the next empty line or the end of the text, and their bytes.
-  Extent blockExtent() const;
-  // Steps over the first bytes of the text not yet read (a span of whole lines).
-  void skip(size_t bytes) { rest_.remove_prefix(bytes); }
 
  private:
   std::string_view rest_;

@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
   RunOutcome outcome;
   {
     FileTarget output(argv[2]);
-    outcome = runSequence([&] { return read_file(argv[1]); }, &output);
+    outcome = runSequence([&] { return openInput(argv[1], argv[2]); }, &output);
   }
   std::cerr << outcome.errorText() << std::flush;
   return outcome.status;

@@ -7,37 +7,36 @@
 #include "base/Messages.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
-#include "files/LineReader.h"
+#include "files/InputSource.h"
+#include "files/SourceLines.h"
 #include "files/OutputTarget.h"
 
 namespace {
 
-// The text after a UTF-8 byte order mark at its very start; such a mark is no part of the
-// expression (the copy of the input keeps it).
-std::string_view withoutByteOrderMark(std::string_view input) {
+// Where the text begins after a UTF-8 byte order mark at the very start of the input; such a
+// mark is no part of the expression (the copy of the input keeps it).
+size_t afterByteOrderMark(const InputSource& input) {
   constexpr std::string_view kMark = "\xEF\xBB\xBF";
-  if (input.starts_with(kMark)) input.remove_prefix(kMark.size());
-  return input;
+  std::string buffer;
+  return input.read(0, kMark.size(), buffer) == kMark ? kMark.size() : 0;
 }
 
-void runSteps(const std::function<std::string()>& readInput, OutputTarget* output,
-              EvalObserver* observer) {
-  std::string input = readInput();
-  LineReader lines(withoutByteOrderMark(input));
+void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObserver* observer) {
+  SourceLines lines(*input, afterByteOrderMark(*input));
   std::string_view firstLine;
-  lines.next(firstLine);
-  std::string expression(firstLine);
-  TableSet catalogue(lines.rest());
+  std::string expression;
+  if (lines.next(firstLine)) expression = firstLine;
+  TableSet catalogue(*input, lines.position());
   catalogue.setObserver(observer);
   catalogue.releaseTablesAsUsed();
 
   std::ostream* stream = nullptr;
   if (output != nullptr) {
     stream = &output->open();
-    copy_content(input, *stream);
+    copy_content(*input, *stream);
     output->flush();
   }
-  std::string().swap(input);  // the tables hold copies of their values
+  input.reset();  // the tables hold copies of their values
   catalogue.evaluate(std::move(expression));
   if (output != nullptr) {
     catalogue.write_result(stream);
@@ -60,8 +59,13 @@ std::string RunOutcome::errorText() const {
 
 RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
                        EvalObserver* observer) {
+  return runSequence([&] { return TextInput::holding(readInput()); }, output, observer);
+}
+
+RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& openInput,
+                       OutputTarget* output, EvalObserver* observer) {
   try {
-    runSteps(readInput, output, observer);
+    runSteps(openInput(), output, observer);
   } catch (const AdbException& error) {
     return {RunOutcome::kFailure, error.getMessage()};
   } catch (...) {

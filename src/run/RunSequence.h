@@ -1,6 +1,6 @@
 // The run sequence: one whole run of relalgrun, shared by every front end (relalgrun, relalgtrace,
 // the fuzzer, the browser). In order:
-//   1. read the input bytes;
+//   1. open the input;
 //   2. take the first line as the expression and read every table block below it;
 //   3. open the output, write the copy of the input and one empty line, and flush it;
 //   4. evaluate the expression;
@@ -12,9 +12,11 @@
 #define RELALG_RUN_RUNSEQUENCE_H
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class EvalObserver;
+class InputSource;
 class OutputTarget;
 
 struct RunOutcome {
@@ -30,9 +32,12 @@ struct RunOutcome {
   std::string errorText() const;
 };
 
-// Reads the input with readInput (whose AdbException is the run's failure, as for a file that
+// Opens the input with openInput (whose AdbException is the run's failure, as for a file that
 // cannot be opened) and runs it. output may be null: then nothing is copied or written, as for a
 // trace. observer, when given, follows the evaluation.
+RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& openInput,
+                       OutputTarget* output, EvalObserver* observer = nullptr);
+// The same for an input that readInput reads whole.
 RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
                        EvalObserver* observer = nullptr);
 
