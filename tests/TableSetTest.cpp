@@ -103,9 +103,9 @@ TEST(TableSet, RenameOfANewTableBecomesTheResult) {
   EXPECT_EQ(resultOf(tables, "rename(project(emp, age), r(years))"), "r(years int)\n7\n42\n");
 }
 
-// A catalogue that may release its tables takes those the expression names once (a selection
-// then keeps their records in place) and still lends those it names more than once, counting
-// names that blanks split and names inside longer ones as further uses.
+// A catalogue that may release its tables takes those that the evaluation reaches once (a
+// selection then keeps their records in place) and still lends those it reaches more than once,
+// however their names are written.
 TEST(TableSet, ReleasesOnlyTablesNamedOnce) {
   const std::string text = "\nw(a int)\n1\n2\n3\n\nw2(a int)\n2\n5\n\nk(a int)\n4\n";
   const std::string expressions[] = {
@@ -113,6 +113,8 @@ TEST(TableSet, ReleasesOnlyTablesNamedOnce) {
       "union(select(w, GT(a, 1)), w)",
       "union(select(k, EQ(a, 4)), select(w, LT(a, 3)))",
       "minus(select( w, GT(a, 1)), select(w 2, GT(a, 2)))",
+      "union(select(w, GT(a, 1)), select(((w)), LT(a, 2)))",
+      "union(select(w, GT(a, 1)), select(w (x, y), LT(a, 2)))",
       "product(select(w, GT(a, 2)), rename(w, u(b)))",
       "product(select(rename(k, v(c)), GT(c, 2)), select(w, GT(a, 2)))"};
   for (const std::string& expression : expressions) {
@@ -128,7 +130,7 @@ TEST(TableSet, ReleasesOnlyTablesNamedOnce) {
             "result(a int)\n4\n5\n");
   EXPECT_EQ(tables.getTableByName("k"), nullptr);
   EXPECT_EQ(tables.getTableByName("w2"), nullptr);
-  EXPECT_NE(tables.getTableByName("w"), nullptr);  // a part of the name w2
+  EXPECT_NE(tables.getTableByName("w"), nullptr);
   EXPECT_EQ(resultOf(tables, "select(w, LT(a, 2))"), "w(a int)\n1\n");
   EXPECT_EQ(tables.getTableByName("w"), nullptr);
 }

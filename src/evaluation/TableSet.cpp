@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <exception>
 #include <future>
-#include <iterator>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -189,24 +188,43 @@ TableHandle TableSet::useTable(std::string_view name) {
   return TableHandle::owned(std::move(found->second));
 }
 
-// A table node's name is a stretch of the expression with the blanks outside apostrophes left
-// out, and the stretches of two table nodes never overlap. So a name without blanks that occurs
-// once in the expression with every blank left out is the name of one table node at most.
-// Catalogues and expressions too large to compare in a moment take nothing.
-void TableSet::findTablesNamedOnce(std::string_view expression) {
-  constexpr size_t kMostComparedBytes = size_t{1} << 24;
+namespace {
+
+// How often an evaluation of expression reaches each table name: the nodes are parsed as the
+// evaluation parses them (the operands of union, minus and product, the first operand of the
+// others), without evaluating anything. Empty when a node does not parse, as the evaluation
+// then fails as well.
+std::map<std::string, int, std::less<>> tableUses(const std::string& expression) {
+  std::map<std::string, int, std::less<>> uses;
+  try {
+    std::vector<ExprSource> pending{ExprSource(expression)};
+    while (!pending.empty()) {
+      const RelAlgExpr node(pending.back());
+      pending.pop_back();
+      const int type = node.getType();
+      if (type == kTable) {
+        ++uses[std::string(node.command())];
+        continue;
+      }
+      if (type == kUnion || type == kMinus || type == kProduct) {
+        pending.push_back(node.rightSource());
+      }
+      pending.push_back(node.leftSource());
+    }
+  } catch (...) {
+    return {};
+  }
+  return uses;
+}
+
+}  // namespace
+
+void TableSet::findTablesNamedOnce(const std::string& expression) {
   namedOnce_.clear();
   if (!releaseTablesAsUsed_ || observer_ != nullptr) return;
-  std::string text;
-  std::copy_if(expression.begin(), expression.end(), std::back_inserter(text),
-               [](char c) { return c != ' '; });
-  if (tables_.size() > kMostComparedBytes / (text.size() + 1)) return;
-  for (const auto& [name, table] : tables_) {
-    if (name.empty() || name.find(' ') != std::string::npos || table == nullptr) continue;
-    const size_t first = text.find(name);
-    if (first != std::string::npos && text.find(name, first + 1) == std::string::npos) {
-      namedOnce_.insert(name);
-    }
+  for (const auto& [name, count] : tableUses(expression)) {
+    auto found = tables_.find(name);
+    if (count == 1 && found != tables_.end() && found->second != nullptr) namedOnce_.insert(name);
   }
 }
 

@@ -35,11 +35,11 @@ class TableSet {
   // Returns the catalogued table of exactly that name; throws AdbException when there is none.
   Table* getTableByName(std::string_view name) const;
   // The catalogued table of that name for an evaluation: taken out of the catalogue when the
-  // expression names it only once and tables may be released (see releaseTablesAsUsed), else
+  // evaluation reaches it only once and tables may be released (see releaseTablesAsUsed), else
   // borrowed. Throws as getTableByName does.
   TableHandle useTable(std::string_view name);
-  // Lets the following evaluations without an observer take the tables that their expression
-  // names only once, so that operators may change them in place or release them early. Such a
+  // Lets the following evaluations without an observer take the tables that they reach only
+  // once, so that operators may change them in place or release them as soon as they are used. Such a
   // table is gone from the catalogue once evaluated (its name stays, with no table): for a run
   // that evaluates one expression and then only writes the result.
   void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
@@ -64,7 +64,7 @@ class TableSet {
  private:
   void readBlock(const InputSource& source, const BlockPlan& block);
   // Chooses the tables that an evaluation of expression may take.
-  void findTablesNamedOnce(std::string_view expression);
+  void findTablesNamedOnce(const std::string& expression);
 
   EvalObserver* observer_ = nullptr;
   bool releaseTablesAsUsed_ = false;
