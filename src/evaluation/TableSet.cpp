@@ -32,7 +32,7 @@ struct BlockPlan {
 namespace {
 
 constexpr size_t kMinBytesPerThread = size_t{1} << 18;
-constexpr size_t kStretchBytes = size_t{1} << 20;
+constexpr size_t kStretchBytes = size_t{1} << 19;
 
 // The blocks of the input from offset begin on, in input order. A record line before any header
 // line ends the plan; it is kept in strayLine, to be reported once the blocks above it are read.

@@ -94,7 +94,7 @@ void writeWithoutLineEndReturns(std::string_view text, std::ostream& destination
 // line feed, or at the very end, is left out, and a last line without a line feed gets one. A
 // window that ends in a carriage return leaves it to the next window, beside what follows it.
 void copy_content(const InputSource& source, std::ostream& destination) {
-  constexpr size_t kWindowBytes = size_t{1} << 20;
+  constexpr size_t kWindowBytes = size_t{1} << 19;
   std::string buffer;
   bool lastLineEnded = true;
   for (size_t position = 0;;) {
