@@ -38,13 +38,17 @@ TEST(ColumnRanks, StringsOfManyDistinctValuesSharingLongBeginnings) {
   expectRanksAgreeWithComparison(values);
 }
 
+// Up to 256 distinct values a column keeps codes, which rank by its distinct values alone; with
+// more, a few hundred are still numbered through a hash table first.
 TEST(ColumnRanks, StringsOfFewDistinctValues) {
   std::mt19937 random(5);
-  std::vector<std::string> pool;
-  for (int k = 0; k < 30; ++k) pool.push_back(randomValue(random, 20));
-  std::vector<std::string> values;
-  for (int k = 0; k < 6000; ++k) values.push_back(pool[random() % pool.size()]);
-  expectRanksAgreeWithComparison(values);
+  for (size_t distinct : {1, 30, 256, 257, 1000}) {
+    std::vector<std::string> pool;
+    for (size_t k = 0; k < distinct; ++k) pool.push_back(std::to_string(k) + randomValue(random, 20));
+    std::vector<std::string> values = pool;
+    for (int k = 0; k < 6000; ++k) values.push_back(pool[random() % pool.size()]);
+    expectRanksAgreeWithComparison(values);
+  }
 }
 
 // Names of a few surnames and many numbers, as a table of people holds them: long shared

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "TestSupport.h"
 #include "storage/Column.h"
 
@@ -86,6 +90,73 @@ TEST(Column, KeepsChosenRowsInPlaceAsAGatherWould) {
     EXPECT_EQ(strings.valueBytes(), strCopy->valueBytes());
     strings.addVal("new");  // the column goes on growing after what it kept
     EXPECT_EQ(strings.getVal(static_cast<int>(rows.size())), "new");
+  }
+}
+
+// A string column keeps codes while it has at most 256 distinct values and the values' bytes
+// beyond: appends, gathers between columns kept either way (whose codes number the values
+// differently), keeping rows and truncating must leave what a plain list of strings holds.
+TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
+  std::mt19937 random(7);
+  for (size_t distinct : {2, 150, 256, 257, 600}) {
+    std::vector<std::string> pool;
+    for (size_t k = 0; k < 2 * distinct; ++k) {
+      pool.push_back(std::string(k % 13, k % 2 ? '\xE9' : 'v') + std::to_string(k));
+    }
+    StrColumn column("s", "9");
+    StrColumn other("o", "");
+    std::vector<std::string> model;
+    std::vector<std::string> otherModel;
+    column.reserve(2000, 20000);
+    for (int step = 0; step < 600; ++step) {
+      const size_t size = model.size();
+      switch (random() % 6) {
+        case 0:
+        case 1:
+          model.push_back(pool[random() % distinct]);
+          column.append(model.back());
+          break;
+        case 2:  // other's values are numbered from the other end of the pool
+          otherModel.push_back(pool[distinct / 2 + random() % distinct]);
+          other.append(otherModel.back());
+          break;
+        case 3: {
+          std::vector<uint32_t> rows;
+          for (size_t k = 0; k < otherModel.size(); k += 1 + random() % 3) {
+            rows.push_back(static_cast<uint32_t>(k));
+            model.push_back(otherModel[k]);
+          }
+          column.gather(other, rows);
+          break;
+        }
+        case 4: {
+          std::vector<uint32_t> rows;
+          std::vector<std::string> kept;
+          for (size_t k = 0; k < size; ++k) {
+            if (random() % 4 != 0) {
+              rows.push_back(static_cast<uint32_t>(k));
+              kept.push_back(model[k]);
+            }
+          }
+          column.keepRows(rows);
+          model = kept;
+          break;
+        }
+        default:
+          model.resize(size - size / 8);
+          column.truncate(model.size());
+      }
+      ASSERT_EQ(column.getSize(), static_cast<int>(model.size())) << distinct << " " << step;
+      size_t bytes = 0;
+      for (size_t k = 0; k < model.size(); ++k) {
+        ASSERT_EQ(column.view(k), model[k]) << distinct << " " << step << " " << k;
+        bytes += model[k].size();
+      }
+      ASSERT_EQ(column.valueBytes(), bytes);
+    }
+    if (distinct == 2 || distinct == 600) {
+      EXPECT_EQ(column.coded(), distinct == 2);
+    }
   }
 }
 

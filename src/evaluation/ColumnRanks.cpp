@@ -199,7 +199,22 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
   return ranks;
 }
 
+// A coded column's values rank as its distinct values do, which are few and sorted directly.
+Ranks codedRanks(const StrColumn& column, size_t count) {
+  const ValueCodes& values = column.distinctValues();
+  std::vector<uint32_t> order(values.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return values.value(a) < values.value(b); });
+  uint32_t rankOfCode[ValueCodes::kMostValues];
+  for (uint32_t rank = 0; rank < order.size(); ++rank) rankOfCode[order[rank]] = rank;
+  Ranks ranks(count);
+  for (size_t row = 0; row < count; ++row) ranks[row] = rankOfCode[column.code(row)];
+  return ranks;
+}
+
 Ranks stringRanks(const StrColumn& column, size_t count) {
+  if (column.coded()) return codedRanks(column, count);
   if (!fewDistinct(column, count)) {
     std::vector<uint32_t> rows(count);
     std::iota(rows.begin(), rows.end(), 0u);

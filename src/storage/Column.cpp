@@ -44,8 +44,59 @@ void Column::throwIndexError(attr_type type) {
       message(type == STRING ? MessageId::kStrColumnIndex : MessageId::kIntColumnIndex));
 }
 
+namespace {
+
+// A hash of a value from its length and its first and last eight bytes: enough to tell apart
+// the few values of a coded column.
+size_t quickHash(std::string_view value) {
+  uint64_t head = 0;
+  uint64_t tail = 0;
+  std::memcpy(&head, value.data(), std::min<size_t>(value.size(), 8));
+  if (value.size() > 8) std::memcpy(&tail, value.data() + value.size() - 8, 8);
+  uint64_t hash = (head ^ value.size()) * 0x9E3779B97F4A7C15u;
+  hash = (hash ^ tail) * 0xC2B2AE3D27D4EB4Fu;
+  return static_cast<size_t>(hash ^ (hash >> 31));
+}
+
+}  // namespace
+
+int ValueCodes::codeOf(std::string_view value) {
+  size_t slot = quickHash(value) & (kSlots - 1);
+  for (; slots_[slot] != 0; slot = (slot + 1) & (kSlots - 1)) {
+    const size_t code = slots_[slot] - 1u;
+    if (this->value(code) == value) return static_cast<int>(code);
+  }
+  if (size() == kMostValues || value.size() > UINT32_MAX - bytes_.size()) return -1;
+  bytes_.append(value);
+  starts_.push_back(static_cast<uint32_t>(bytes_.size()));
+  slots_[slot] = static_cast<uint16_t>(size());  // 1 + the new code
+  return static_cast<int>(size() - 1);
+}
+
 StrColumn::StrColumn(std::string name, std::string maxWidth)
     : Column(std::move(name), STRING), offsets_{0}, maxWidth_(std::move(maxWidth)) {}
+
+void StrColumn::becomePlain() {
+  assert(coded_);
+  const std::vector<uint8_t> codes = std::move(codes_);
+  const ValueCodes values = std::move(values_);
+  codes_ = {};
+  values_ = ValueCodes();
+  coded_ = false;
+  size_t bytes = 0;
+  for (uint8_t code : codes) bytes += values.value(code).size();
+  reserve(std::max(reservedRecords_, codes.size()), std::max(reservedBytes_, bytes));
+  for (uint8_t code : codes) append(values.value(code));
+}
+
+size_t StrColumn::valueBytes() const {
+  if (!coded_) return bytes_.size();
+  size_t sizes[ValueCodes::kMostValues];
+  for (size_t code = 0; code < values_.size(); ++code) sizes[code] = values_.value(code).size();
+  size_t bytes = 0;
+  for (uint8_t code : codes_) bytes += sizes[code];
+  return bytes;
+}
 
 std::string StrColumn::getVal(int index) const {
   if (!validIndex(index, getSize())) throwIndexError(STRING);
@@ -63,8 +114,29 @@ std::unique_ptr<Column> StrColumn::cloneEmpty() const {
   return std::make_unique<StrColumn>(getName(), maxWidth_);
 }
 
+// Codes are gathered as codes while every value of the source's codes finds a code here.
 void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   const StrColumn& from = asStrings(source);
+  if (coded_ && from.coded_) {
+    uint8_t codeHere[ValueCodes::kMostValues];
+    bool fits = true;
+    for (size_t code = 0; fits && code < from.values_.size(); ++code) {
+      const int here = values_.codeOf(from.values_.value(code));
+      fits = here >= 0;
+      codeHere[code] = static_cast<uint8_t>(here);
+    }
+    if (fits) {
+      reserveMore(codes_, rows.size());
+      for (uint32_t row : rows) codes_.push_back(codeHere[from.codes_[row]]);
+      return;
+    }
+  }
+  if (coded_) becomePlain();
+  gatherPlain(from, rows);
+}
+
+void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> rows) {
+  assert(!coded_);
   // Summed in 64 bits: where size_t has 32 (WebAssembly), a large gather could wrap to a small
   // size, and the copy below would then run past the bytes. Too many bytes fail as an allocation.
   uint64_t sum = 0;
@@ -89,7 +161,11 @@ void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
 }
 
 void StrColumn::reserve(size_t records, size_t bytes) {
-  if (wideOffsets_.empty()) {
+  reservedRecords_ = static_cast<size_t>(getSize()) + records;
+  reservedBytes_ = (coded_ ? 0 : bytes_.size()) + bytes;
+  if (coded_) {
+    reserveMore(codes_, records);
+  } else if (wideOffsets_.empty()) {
     reserveMore(offsets_, records);
   } else {
     reserveMore(wideOffsets_, records);
@@ -99,7 +175,9 @@ void StrColumn::reserve(size_t records, size_t bytes) {
 
 void StrColumn::truncate(size_t records) {
   assert(records <= static_cast<size_t>(getSize()));
-  if (wideOffsets_.empty()) {
+  if (coded_) {
+    codes_.resize(records);  // a value numbered for the records dropped keeps its code
+  } else if (wideOffsets_.empty()) {
     offsets_.resize(records + 1);
     bytes_.resize(offsets_.back());
   } else {
@@ -109,7 +187,11 @@ void StrColumn::truncate(size_t records) {
 }
 
 void StrColumn::keepRows(std::span<const uint32_t> rows) {
-  if (wideOffsets_.empty()) {
+  if (coded_) {
+    assert(rows.size() <= codes_.size());
+    for (size_t k = 0; k < rows.size(); ++k) codes_[k] = codes_[rows[k]];
+    codes_.resize(rows.size());
+  } else if (wideOffsets_.empty()) {
     keepRowsOf(offsets_, rows);
   } else {
     keepRowsOf(wideOffsets_, rows);

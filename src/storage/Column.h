@@ -53,8 +53,33 @@ class Column {
   attr_type type_;
 };
 
-// String values are kept end to end in one byte block with the offset where each ends, so that
-// appending, comparing and gathering values never allocates per value. Offsets take 32 bits
+// The distinct values of a string column that holds few of them, numbered in the order they
+// came: a column keeps a one-byte code per value instead of the value's bytes while it has at
+// most kMostValues distinct values.
+class ValueCodes {
+ public:
+  static constexpr size_t kMostValues = 256;
+
+  size_t size() const { return starts_.size() - 1; }
+  std::string_view value(size_t code) const {
+    return {bytes_.data() + starts_[code], starts_[code + 1] - starts_[code]};
+  }
+  // The code of value, numbered anew when it is not there yet; -1 when it is not there and
+  // kMostValues values are.
+  int codeOf(std::string_view value);
+
+ private:
+  static constexpr size_t kSlots = 2 * kMostValues;
+
+  std::string bytes_;
+  std::vector<uint32_t> starts_{0};  // value c spans [starts_[c], starts_[c + 1])
+  uint16_t slots_[kSlots] = {};      // open addressing by a hash of the value: 1 + code, 0 free
+};
+
+// String values are kept in one of two ways, so that appending, comparing and gathering values
+// never allocates per value. While the column has few distinct values, each value is a one-byte
+// code into ValueCodes (coded). From the first value beyond those, for good, the values are kept
+// end to end in one byte block with the offset where each ends (plain); offsets take 32 bits
 // each until the block outgrows that, and 64 bits from then on.
 class StrColumn : public Column {
  public:
@@ -67,17 +92,27 @@ class StrColumn : public Column {
   std::string getMaxWidth() const { return maxWidth_; }
   const std::string& maxWidth() const { return maxWidth_; }
   int getSize() const override {
+    if (coded_) return static_cast<int>(codes_.size());
     return static_cast<int>((wideOffsets_.empty() ? offsets_.size() : wideOffsets_.size()) - 1);
   }
 
   // The value at a valid index, as a view that lasts until the next append.
   std::string_view view(size_t index) const {
+    if (coded_) return values_.value(codes_[index]);
     if (wideOffsets_.empty()) {
       return {bytes_.data() + offsets_[index], offsets_[index + 1] - offsets_[index]};
     }
     return {bytes_.data() + wideOffsets_[index], wideOffsets_[index + 1] - wideOffsets_[index]};
   }
   void append(std::string_view value) {
+    if (coded_) {
+      const int code = values_.codeOf(value);
+      if (code >= 0) {
+        codes_.push_back(static_cast<uint8_t>(code));
+        return;
+      }
+      becomePlain();
+    }
     bytes_.append(value);
     if (wideOffsets_.empty() && bytes_.size() <= kNarrowLimit) {
       offsets_.push_back(static_cast<uint32_t>(bytes_.size()));
@@ -86,21 +121,34 @@ class StrColumn : public Column {
     }
   }
 
+  // Whether the values are codes into distinctValues(); code(i) is value i's.
+  bool coded() const { return coded_; }
+  uint8_t code(size_t index) const { return codes_[index]; }
+  const ValueCodes& distinctValues() const { return values_; }
+
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
   void reserve(size_t records, size_t bytes) override;
-  size_t valueBytes() const override { return bytes_.size(); }
+  size_t valueBytes() const override;
   void truncate(size_t records) override;
   void keepRows(std::span<const uint32_t> rows) override;
 
  private:
   static constexpr size_t kNarrowLimit = UINT32_MAX;
 
+  // Turns the codes into plain values, with the room that the last reserve asked for.
+  void becomePlain();
   void appendWide();
+  void gatherPlain(const StrColumn& from, std::span<const uint32_t> rows);
   template <class Offset>
   void keepRowsOf(std::vector<Offset>& offsets, std::span<const uint32_t> rows);
 
+  bool coded_ = true;
+  std::vector<uint8_t> codes_;
+  ValueCodes values_;
+  size_t reservedRecords_ = 0;  // what the last reserve asked for, kept for becomePlain
+  size_t reservedBytes_ = 0;
   std::string bytes_;
   std::vector<uint32_t> offsets_;    // value i spans [offsets_[i], offsets_[i + 1])
   std::vector<size_t> wideOffsets_;  // replaces offsets_ once the bytes outgrow 32 bits
