@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "evaluation/Condition.h"
@@ -102,6 +104,41 @@ TEST(Select, ComparesStringsAsWholeByteStrings) {
   static_cast<StrColumn*>(table->getColumnByName("s"))->addVal("a");
   EXPECT_EQ(table->make_select("GT(s, a)")->recordCount(), 1);
   EXPECT_EQ(table->make_select("EQ(s, a)")->recordCount(), 1);
+}
+
+// A string column of few distinct values is compared with a constant once per value, one of
+// many value by value: both must choose the records that byte-wise comparison chooses.
+TEST(Select, ComparesStringColumnsOfFewOrManyValuesWithConstants) {
+  for (size_t distinct : {5, 300}) {
+    auto table = makeTable("t(s char(9), n int)");
+    auto& strings = static_cast<StrColumn&>(*table->getColumnByName("s"));
+    auto& numbers = static_cast<IntColumn&>(*table->getColumnByName("n"));
+    std::vector<std::string> values;
+    for (size_t k = 0; k < 2000; ++k) {
+      values.push_back(std::string(k % 3, '\xE1') + std::to_string(k * 7 % distinct));
+      strings.addVal(values.back());
+      numbers.addVal(static_cast<int>(k));
+    }
+    ASSERT_EQ(strings.coded(), distinct == 5);
+    for (const char* word : {"EQ", "NEQ", "LT", "LTE", "GT", "GTE"}) {
+      for (const std::string constant : {"3", "\xE1\x31", "\xE1\xE1", "9"}) {
+        const auto chosen = table->make_select(std::string(word) + "(s, " + constant + ")");
+        size_t expected = 0;
+        for (const std::string& value : values) {
+          const std::string_view w = word;
+          const int order = value.compare(constant);
+          expected += w == "EQ"    ? order == 0
+                      : w == "NEQ" ? order != 0
+                      : w == "LT"  ? order < 0
+                      : w == "LTE" ? order <= 0
+                      : w == "GT"  ? order > 0
+                                   : order >= 0;
+        }
+        EXPECT_EQ(static_cast<size_t>(chosen->recordCount()), expected)
+            << distinct << " " << word << " " << constant;
+      }
+    }
+  }
 }
 
 TEST(Select, FollowsDeeplyNestedConditions) {

@@ -159,8 +159,22 @@ Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, L
     comparison.leftStrings = &asStrings(*columnA);
     comparison.rightStrings = columnB != nullptr ? &asStrings(*columnB) : nullptr;
     if (columnB == nullptr) comparison.text = b;
+    if (columnB == nullptr && comparison.leftStrings->coded()) {
+      // Every record of one value has the same outcome: it is worked out once per value.
+      const ValueCodes& values = comparison.leftStrings->distinctValues();
+      for (size_t code = 0; code < values.size(); ++code) {
+        comparison.outcomeOfCode.push_back(compareStrings(op, values.value(code), comparison.text));
+      }
+    }
   }
   return comparison;
+}
+
+bool Condition::compareStrings(LogType op, std::string_view a, std::string_view b) {
+  // Equality needs no ordering: values of different lengths differ.
+  if (op == kEq) return a == b;
+  if (op == kNeq) return a != b;
+  return holdsFor(op, threeWay(a, b));
 }
 
 bool Condition::apply(const Comparison& comparison, size_t row) {
@@ -170,13 +184,13 @@ bool Condition::apply(const Comparison& comparison, size_t row) {
         comparison.rightInts != nullptr ? comparison.rightInts->value(row) : comparison.number;
     return holdsFor(comparison.op, threeWay(a, b));
   }
+  if (!comparison.outcomeOfCode.empty()) {
+    return comparison.outcomeOfCode[comparison.leftStrings->code(row)] != 0;
+  }
   const std::string_view a = comparison.leftStrings->view(row);
   const std::string_view b =
       comparison.rightStrings != nullptr ? comparison.rightStrings->view(row) : comparison.text;
-  // Equality needs no ordering: values of different lengths differ.
-  if (comparison.op == kEq) return a == b;
-  if (comparison.op == kNeq) return a != b;
-  return holdsFor(comparison.op, threeWay(a, b));
+  return compareStrings(comparison.op, a, b);
 }
 
 bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std::string_view b) {

@@ -42,6 +42,8 @@ class Condition {
     const StrColumn* rightStrings = nullptr;
     int64_t number = 0;  // the constant, for an integer column without a right column
     std::string text;    // the constant, for a string column without a right column
+    // For a coded string column without a right column: the outcome for each code.
+    std::vector<uint8_t> outcomeOfCode;
   };
 
   // A part of the condition; the whole condition is nodes_[0]. A pending node is prepared
@@ -63,6 +65,7 @@ class Condition {
   static Comparison prepareComparison(const ColumnIndex& columns, LogType op, std::string_view a,
                                       std::string_view b);
   static bool apply(const Comparison& comparison, size_t row);
+  static bool compareStrings(LogType op, std::string_view a, std::string_view b);
 
   const ColumnIndex columns_;
   size_t recordCount_;
