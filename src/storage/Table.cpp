@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr size_t kRowsPerPiece = size_t{1} << 16;
+// Records formatted per thread and round of writing: their text stays below the size of blocks
+// that take whole 2 MiB pages.
+constexpr size_t kRowsPerPiece = size_t{1} << 14;
 
 [[noreturn]] void throwTooManyRecords(const std::string& name) {
   throw AdbException(message(MessageId::kTooManyRecords, {name}));
