@@ -44,7 +44,9 @@ TEST(ColumnRanks, StringsOfFewDistinctValues) {
   std::mt19937 random(5);
   for (size_t distinct : {1, 30, 256, 257, 1000}) {
     std::vector<std::string> pool;
-    for (size_t k = 0; k < distinct; ++k) pool.push_back(std::to_string(k) + randomValue(random, 20));
+    for (size_t k = 0; k < distinct; ++k) {
+      pool.push_back(std::to_string(k) + randomValue(random, 20));
+    }
     std::vector<std::string> values = pool;
     for (int k = 0; k < 6000; ++k) values.push_back(pool[random() % pool.size()]);
     expectRanksAgreeWithComparison(values);

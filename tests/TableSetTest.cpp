@@ -106,7 +106,7 @@ TEST(TableSet, RenameOfANewTableBecomesTheResult) {
 // A catalogue that may release its tables takes those that the evaluation reaches once (a
 // selection then keeps their records in place) and still lends those it reaches more than once,
 // however their names are written.
-TEST(TableSet, ReleasesOnlyTablesNamedOnce) {
+TEST(TableSet, ReleasesOnlyTablesReachedOnce) {
   const std::string text = "\nw(a int)\n1\n2\n3\n\nw2(a int)\n2\n5\n\nk(a int)\n4\n";
   const std::string expressions[] = {
       "select(w, GT(a, 1))",

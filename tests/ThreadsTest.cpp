@@ -114,11 +114,11 @@ WholeRun runWithThreads(const char* threads, const std::string& input) {
   ThreadSetting setting(threads);
   const WholeRun inMemory = runOn([&input] { return TextInput::holding(input); });
   // Each test runs in a process of its own, at the same time as the others.
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("relalg-threads-" +
-                             std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-                             ".txt"))
-                               .string();
+  const std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("relalg-threads-" +
+        std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt"))
+          .string();
   std::ofstream(path, std::ios::binary) << input;
   const WholeRun fromFile = runOn([&path] { return openInput(path, path + ".out"); });
   std::remove(path.c_str());

@@ -104,9 +104,9 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
   std::atomic<size_t> nextStretch{0};
   std::mutex mutex;
   std::condition_variable turnChanged;
-  size_t appended = 0;           // stretches appended so far, under mutex
-  size_t failed = stretches;     // the first stretch that failed, under mutex
-  std::exception_ptr failure;    // its failure, under mutex
+  size_t appended = 0;         // stretches appended so far, under mutex
+  size_t failed = stretches;   // the first stretch that failed, under mutex
+  std::exception_ptr failure;  // its failure, under mutex
   // A stretch whose turn has come already is read straight into table.
   auto readAndAppend = [&](size_t k, Table& own, std::string& buffer) {
     bool direct;
@@ -167,7 +167,9 @@ void TableSet::readBlock(const InputSource& source, const BlockPlan& block) {
     readRecordsOnThreads(*table, source, block, threads);
   } else {
     std::string buffer;
-    for (size_t k = 0; k + 1 < block.cuts.size(); ++k) appendStretch(*table, source, block, k, buffer);
+    for (size_t k = 0; k + 1 < block.cuts.size(); ++k) {
+      appendStretch(*table, source, block, k, buffer);
+    }
   }
   std::string name = table->getName();
   tables_.try_emplace(std::move(name), std::move(table));
@@ -182,7 +184,7 @@ Table* TableSet::getTableByName(std::string_view name) const {
 TableHandle TableSet::useTable(std::string_view name) {
   auto found = tables_.find(name);
   if (found == tables_.end()) throw AdbException(message(MessageId::kNoSuchTable, {name}));
-  if (!namedOnce_.contains(name)) return TableHandle::borrowed(found->second.get());
+  if (!reachedOnce_.contains(name)) return TableHandle::borrowed(found->second.get());
   // Only this evaluation's one use of the name reads this entry, so no other thread touches it.
   assert(found->second != nullptr);
   return TableHandle::owned(std::move(found->second));
@@ -219,23 +221,23 @@ std::map<std::string, int, std::less<>> tableUses(const std::string& expression)
 
 }  // namespace
 
-void TableSet::findTablesNamedOnce(const std::string& expression) {
-  namedOnce_.clear();
+void TableSet::findTablesReachedOnce(const std::string& expression) {
+  reachedOnce_.clear();
   if (!releaseTablesAsUsed_ || observer_ != nullptr) return;
   for (const auto& [name, count] : tableUses(expression)) {
     auto found = tables_.find(name);
-    if (count == 1 && found != tables_.end() && found->second != nullptr) namedOnce_.insert(name);
+    if (count == 1 && found != tables_.end() && found->second != nullptr) reachedOnce_.insert(name);
   }
 }
 
 bool TableSet::evaluate(std::string expression) {
   resultTable_ = {};
   if (observer_ != nullptr) observer_->evaluationStarted(*this);
-  findTablesNamedOnce(expression);
+  findTablesReachedOnce(expression);
   struct Forget {
     std::set<std::string, std::less<>>& names;
     ~Forget() { names.clear(); }  // later calls of r_eval borrow every table
-  } forget{namedOnce_};
+  } forget{reachedOnce_};
   resultTable_ = r_eval(std::move(expression));
   return static_cast<bool>(resultTable_);
 }

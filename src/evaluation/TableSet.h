@@ -39,9 +39,9 @@ class TableSet {
   // borrowed. Throws as getTableByName does.
   TableHandle useTable(std::string_view name);
   // Lets the following evaluations without an observer take the tables that they reach only
-  // once, so that operators may change them in place or release them as soon as they are used. Such a
-  // table is gone from the catalogue once evaluated (its name stays, with no table): for a run
-  // that evaluates one expression and then only writes the result.
+  // once, so that operators may change them in place or release them as soon as they are used.
+  // Such a table is gone from the catalogue once evaluated (its name stays, with no table): for
+  // a run that evaluates one expression and then only writes the result.
   void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
 
   // Evaluates the expression and keeps its table as the result. A failed evaluation leaves no
@@ -64,12 +64,12 @@ class TableSet {
  private:
   void readBlock(const InputSource& source, const BlockPlan& block);
   // Chooses the tables that an evaluation of expression may take.
-  void findTablesNamedOnce(const std::string& expression);
+  void findTablesReachedOnce(const std::string& expression);
 
   EvalObserver* observer_ = nullptr;
   bool releaseTablesAsUsed_ = false;
   // The names of the tables that the evaluation at work may take; fixed while it runs.
-  std::set<std::string, std::less<>> namedOnce_;
+  std::set<std::string, std::less<>> reachedOnce_;
   TableHandle resultTable_;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
 };

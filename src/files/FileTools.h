@@ -1,5 +1,6 @@
-// File helpers of the driver: opening and closing files with a uniform failure report, reading
-// the input whole or where it lies, and writing the line-by-line copy of the input that heads the output.
+// File helpers of the driver: opening and closing files with a uniform failure report, opening
+// the input (read whole or where it lies), and writing the line-by-line copy of the input that
+// heads the output.
 // Every failure is an AdbException naming the path as it was given.
 #ifndef RELALG_FILES_FILETOOLS_H
 #define RELALG_FILES_FILETOOLS_H

@@ -16,8 +16,7 @@ TextInput::TextInput(std::string held, std::string_view viewed) : held_(std::mov
   text_ = held_.empty() ? viewed : std::string_view(held_);
 }
 
-TextInput::TextInput(TextInput&& other) noexcept
-    : TextInput(std::move(other.held_), other.text_) {}
+TextInput::TextInput(TextInput&& other) noexcept : TextInput(std::move(other.held_), other.text_) {}
 
 std::unique_ptr<TextInput> TextInput::holding(std::string text) {
   return std::unique_ptr<TextInput>(new TextInput(std::move(text), {}));

@@ -34,7 +34,6 @@ class TextInput : public InputSource {
 
   size_t size() const override { return text_.size(); }
   std::string_view read(size_t offset, size_t length, std::string& buffer) const override;
-  std::string_view text() const { return text_; }
 
  private:
   TextInput(std::string held, std::string_view viewed);

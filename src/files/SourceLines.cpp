@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 
-
 // A line is taken from the window once its line feed is in it, or once the window reaches the
 // end of the source; otherwise the window is read again from the line's start, twice as long
 // when the line fills it.

@@ -8,8 +8,8 @@
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
-#include "files/SourceLines.h"
 #include "files/OutputTarget.h"
+#include "files/SourceLines.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 // A column holds one typed value per record of its table: record i of a table is the value at
 // index i of every one of its columns. Columns grow at their end; only a table undoing a record
-// that failed half way shortens them. There are two kinds, StrColumn and IntColumn; code tells
-// them apart by getType() alone, and converts a Column to its kind with asStrings or asInts.
+// that failed half way, or keeping the records that a selection chose, shortens them. There are
+// two kinds, StrColumn and IntColumn; code tells them apart by getType() alone, and converts a
+// Column to its kind with asStrings or asInts.
 #ifndef RELALG_STORAGE_COLUMN_H
 #define RELALG_STORAGE_COLUMN_H
 
