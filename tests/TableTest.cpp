@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "TestSupport.h"
 #include "storage/Table.h"
@@ -135,6 +137,40 @@ TEST(Table, AddsColumnsOnlyWhileEmptyAndCopiesAreIndependent) {
   table->addRecord("2, y, 3");
   EXPECT_EQ(records(copy), (Records{"1,x,2"}));
   EXPECT_EQ(resultTableName(), "result");
+}
+
+// The lines of a run of records are written straight into room made for them: they must be the
+// record texts, whatever the lengths of the values (the short ones are copied in pieces) and the
+// integers, with string columns coded or not.
+TEST(Table, WritesRunsOfRecordsAsTheirRecordTexts) {
+  for (int distinct : {7, 400}) {
+    auto table = makeTable("t(s char(5), n int, e char(1), m int)");
+    auto& s = static_cast<StrColumn&>(*table->getColumnByName("s"));
+    auto& n = static_cast<IntColumn&>(*table->getColumnByName("n"));
+    auto& e = static_cast<StrColumn&>(*table->getColumnByName("e"));
+    auto& m = static_cast<IntColumn&>(*table->getColumnByName("m"));
+    const int extremes[] = {0, -1, 9, 10, -2147483647 - 1, 2147483647, 123456789};
+    for (int k = 0; k < 1000; ++k) {
+      const int length = k % distinct % 21;
+      s.addVal(
+          std::string(static_cast<size_t>(length), static_cast<char>('a' + k % distinct % 26)) +
+          std::to_string(k % distinct));
+      n.addVal(extremes[k % 7] - k % 3);
+      e.addVal(k % 5 == 0 ? "" : "'x y'");
+      m.addVal(-k);
+    }
+    ASSERT_EQ(s.coded(), distinct == 7);
+    for (const auto& [begin, end] : {std::pair{0, 1000}, std::pair{3, 4}, std::pair{500, 500}}) {
+      std::string expected = "head";
+      for (int row = begin; row < end; ++row) {
+        table->appendRecordText(expected, static_cast<size_t>(row));
+        expected += '\n';
+      }
+      std::string lines = "head";
+      table->appendRecordLines(lines, static_cast<size_t>(begin), static_cast<size_t>(end));
+      EXPECT_EQ(lines, expected) << distinct << " " << begin;
+    }
+  }
 }
 
 }  // namespace

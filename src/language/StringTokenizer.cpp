@@ -50,7 +50,7 @@ const char* StringTokenizer::skipQuoted(const char* pos, const char* end) const 
   return close != nullptr ? static_cast<const char*>(close) + 1 : end;
 }
 
-void appendDecimal(std::string& out, int value) {
+char* writeDecimal(char* out, int value) {
   char digits[16];
   char* end = digits + sizeof digits;
   char* begin = end;
@@ -61,7 +61,13 @@ void appendDecimal(std::string& out, int value) {
     magnitude /= 10;
   } while (magnitude != 0);
   if (value < 0) *--begin = '-';
-  out.append(begin, end);
+  std::memcpy(out, begin, static_cast<size_t>(end - begin));
+  return out + (end - begin);
+}
+
+void appendDecimal(std::string& out, int value) {
+  char digits[kMostDecimalChars];
+  out.append(digits, writeDecimal(digits, value));
 }
 
 std::string itos(int value) {

@@ -108,6 +108,9 @@ class StringTokenizer {
 std::string itos(int value);
 // Appends the decimal text of value to out.
 void appendDecimal(std::string& out, int value);
+// Writes the same digits at out, which has room for kMostDecimalChars, and returns their end.
+inline constexpr size_t kMostDecimalChars = 11;
+char* writeDecimal(char* out, int value);
 
 // Reads an integer field: blanks around it are ignored, an empty field is 0, an optional minus
 // sign, then decimal digits. Throws AdbException for any other character and for values outside

@@ -89,6 +89,19 @@ void StrColumn::becomePlain() {
   for (uint8_t code : codes) append(values.value(code));
 }
 
+size_t StrColumn::bytesAtMost(size_t begin, size_t end) const {
+  assert(begin <= end && end <= static_cast<size_t>(getSize()));
+  if (coded_) {
+    size_t longest = 0;
+    for (size_t code = 0; code < values_.size(); ++code) {
+      longest = std::max(longest, values_.value(code).size());
+    }
+    return longest * (end - begin);
+  }
+  if (wideOffsets_.empty()) return offsets_[end] - offsets_[begin];
+  return wideOffsets_[end] - wideOffsets_[begin];
+}
+
 size_t StrColumn::valueBytes() const {
   if (!coded_) return bytes_.size();
   size_t sizes[ValueCodes::kMostValues];

@@ -122,6 +122,8 @@ class StrColumn : public Column {
     }
   }
 
+  // At least the bytes that the values at indexes begin .. end-1 take.
+  size_t bytesAtMost(size_t begin, size_t end) const;
   // Whether the values are codes into distinctValues(); code(i) is value i's.
   bool coded() const { return coded_; }
   uint8_t code(size_t index) const { return codes_[index]; }

@@ -58,6 +58,8 @@ class Table {
   // The values of one record joined by commas.
   std::string getRecord(int index) const;
   void appendRecordText(std::string& out, size_t index) const;
+  // Appends the records begin .. end-1 to out, each as its record text and a line feed.
+  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
 
   // The schema text, such as (name char(20), age int); the table's name when it has no columns.
   std::string fingerPrint() const;
