@@ -155,7 +155,7 @@ TEST(Table, WritesRunsOfRecordsAsTheirRecordTexts) {
       s.addVal(
           std::string(static_cast<size_t>(length), static_cast<char>('a' + k % distinct % 26)) +
           std::to_string(k % distinct));
-      n.addVal(extremes[k % 7] - k % 3);
+      n.addVal(extremes[(k + k / 7) % 7]);
       e.addVal(k % 5 == 0 ? "" : "'x y'");
       m.addVal(-k);
     }
