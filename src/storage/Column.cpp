@@ -24,19 +24,6 @@ void reserveMore(Container& container, size_t more) {
   }
 }
 
-// Copies a few bytes without a library call for the short values that are most common.
-void copyBytes(char* to, const char* from, size_t size) {
-  if (size >= 8 && size <= 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + size - 8, from + size - 8, 8);
-  } else if (size >= 4 && size < 8) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + size - 4, from + size - 4, 4);
-  } else {
-    std::memcpy(to, from, size);
-  }
-}
-
 }  // namespace
 
 void Column::throwIndexError(attr_type type) {
@@ -167,7 +154,7 @@ void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> row
   }
   for (uint32_t row : rows) {
     const std::string_view value = from.view(row);
-    copyBytes(bytes_.data() + end, value.data(), value.size());
+    copyValueBytes(bytes_.data() + end, value.data(), value.size());
     end += value.size();
     offsets_.push_back(static_cast<uint32_t>(end));
   }

@@ -8,11 +8,26 @@
 
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Copies a value's bytes; the short values that are most common are copied without a library
+// call.
+inline void copyValueBytes(char* to, const char* from, size_t size) {
+  if (size >= 8 && size <= 16) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + size - 8, from + size - 8, 8);
+  } else if (size >= 4 && size < 8) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + size - 4, from + size - 4, 4);
+  } else {
+    std::memcpy(to, from, size);
+  }
+}
 
 class Column {
  public:

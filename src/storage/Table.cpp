@@ -17,20 +17,10 @@ namespace {
 // that take whole 2 MiB pages.
 constexpr size_t kRowsPerPiece = size_t{1} << 14;
 
-// Copies value to out and returns where it ends; the short values that are most common are
-// copied without a library call.
-char* writeBytes(char* out, std::string_view value) {
-  const size_t size = value.size();
-  if (size >= 8 && size <= 16) {
-    std::memcpy(out, value.data(), 8);
-    std::memcpy(out + size - 8, value.data() + size - 8, 8);
-  } else if (size >= 4 && size < 8) {
-    std::memcpy(out, value.data(), 4);
-    std::memcpy(out + size - 4, value.data() + size - 4, 4);
-  } else {
-    std::memcpy(out, value.data(), size);
-  }
-  return out + size;
+// Copies value to out and returns where it ends.
+char* writeValue(char* out, std::string_view value) {
+  copyValueBytes(out, value.data(), value.size());
+  return out + value.size();
 }
 
 [[noreturn]] void throwTooManyRecords(const std::string& name) {
@@ -191,7 +181,7 @@ void Table::appendRecordLines(std::string& out, size_t begin, size_t end) const 
   char* at = out.data() + start;
   for (size_t row = begin; row < end; ++row) {
     for (size_t k = 0; k < columns_.size(); ++k) {
-      at = strings[k] != nullptr ? writeBytes(at, strings[k]->view(row))
+      at = strings[k] != nullptr ? writeValue(at, strings[k]->view(row))
                                  : writeDecimal(at, asInts(*columns_[k]).value(row));
       *at++ = ',';
     }
