@@ -9,6 +9,8 @@
 
 #include "evaluation/TableSet.h"
 
+using namespace relalg;
+
 namespace {
 
 const char* kDepartments[] = {"Sales", "Research",  "Support", "Finance",

@@ -21,6 +21,8 @@
 #include "language/ExprText.h"
 #include "language/RelAlgExpr.h"
 
+using namespace relalg;
+
 namespace {
 
 // Bounds the walk on deeply nested inputs: each node is checked in time of its text's length, so

@@ -16,6 +16,8 @@
 #include "files/OutputTarget.h"
 #include "run/RunSequence.h"
 
+using namespace relalg;
+
 namespace {
 
 // A product's result has as many records as its operands together multiply to, so an input of a

@@ -19,6 +19,8 @@
 #include "base/AdbException.h"
 #include "language/StringTokenizer.h"
 
+using namespace relalg;
+
 namespace {
 
 void require(bool holds) {
@@ -49,10 +51,10 @@ std::string canonical(int64_t value) { return std::to_string(value); }
 void checkStoi(std::string_view text) {
   const std::optional<int64_t> expected = expectedValue(text);
   try {
-    const int value = ::stoi(text);
+    const int value = relalg::stoi(text);
     require(expected.has_value() && *expected == value);
     require(itos(value) == canonical(value));
-    require(::stoi(itos(value)) == value);
+    require(relalg::stoi(itos(value)) == value);
   } catch (const AdbException& error) {
     require(!expected.has_value());
     require(error.getMessage() == "Nem alakithato szamma: " + std::string(text));
@@ -93,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int value;
     __builtin_memcpy(&value, data, sizeof value);
     require(itos(value) == canonical(value));
-    require(::stoi(itos(value)) == value);
+    require(relalg::stoi(itos(value)) == value);
   }
   return 0;
 }

@@ -12,6 +12,8 @@
 #include "files/LineReader.h"
 #include "run/TraceJson.h"
 
+using namespace relalg;
+
 namespace {
 
 void require(bool holds) {

@@ -6,6 +6,8 @@
 
 #include "evaluation/ColumnRanks.h"
 
+using namespace relalg;
+
 namespace {
 
 // Checks that ranks order and group the values exactly as byte-wise comparison does.

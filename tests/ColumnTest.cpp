@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include "storage/Column.h"
 
+using namespace relalg;
+
 namespace {
 
 TEST(Column, IndexOutsideValuesFailsWithItsClassMessage) {

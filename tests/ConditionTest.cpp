@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include "evaluation/Condition.h"
 
+using namespace relalg;
+
 namespace {
 
 std::unique_ptr<Table> ages() {

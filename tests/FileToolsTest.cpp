@@ -8,6 +8,8 @@
 #include "TestSupport.h"
 #include "files/FileTools.h"
 
+using namespace relalg;
+
 namespace {
 
 std::string copyOf(std::string_view text) {

@@ -7,6 +7,8 @@
 #include "files/LineReader.h"
 #include "files/SourceLines.h"
 
+using namespace relalg;
+
 namespace {
 
 std::vector<std::string> lines(std::string_view text) {

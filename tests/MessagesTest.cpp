@@ -8,6 +8,8 @@
 #include "base/Messages.h"
 #include "base/Windows1250.h"
 
+using namespace relalg;
+
 namespace {
 
 TEST(AdbException, WhatAndGetMessageGiveTheMessage) {

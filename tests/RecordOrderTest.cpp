@@ -8,6 +8,8 @@
 #include "evaluation/RecordOrder.h"
 #include "language/StringTokenizer.h"
 
+using namespace relalg;
+
 namespace {
 
 TEST(RecordOrder, SortIsStableAndMatchesPairwiseComparison) {

@@ -6,6 +6,8 @@
 #include "base/AdbException.h"
 #include "language/RelAlgExpr.h"
 
+using namespace relalg;
+
 namespace {
 
 TEST(Clean, DropsLooseBlanksAndEnclosingBracketPairs) {

@@ -4,6 +4,8 @@
 
 #include "run/SqlScript.h"
 
+using namespace relalg;
+
 namespace {
 
 // The tables below every expression of these tests: emp in input order (not sorted), dept

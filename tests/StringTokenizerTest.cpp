@@ -9,6 +9,8 @@
 #include "base/AdbException.h"
 #include "language/StringTokenizer.h"
 
+using namespace relalg;
+
 namespace {
 
 std::vector<std::string> tokens(const std::string& text) {
@@ -102,7 +104,7 @@ TEST(Stoi, ReadsIntegerFields) {
       {"-2147483648", INT_MIN},
       {"00000000000000000000001", 1},
   };
-  for (const auto& c : cases) EXPECT_EQ(::stoi(std::string_view(c.text)), c.expected) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(relalg::stoi(std::string_view(c.text)), c.expected) << c.text;
 }
 
 TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
@@ -111,7 +113,7 @@ TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
                          "2147483648", "-2147483649", "4294967296", "99999999999999999999999"};
   for (const char* text : cases) {
     try {
-      ::stoi(std::string_view(text));
+      relalg::stoi(std::string_view(text));
       ADD_FAILURE() << "accepted " << text;
     } catch (const AdbException& error) {
       EXPECT_EQ(error.getMessage(), std::string("Nem alakithato szamma: ") + text);
@@ -121,8 +123,8 @@ TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {
 
 TEST(Stoi, ItosRoundTripsCanonicalTexts) {
   for (int value : {0, 1, -1, 10, -10, 65535, INT_MAX, INT_MIN, INT_MIN + 1}) {
-    EXPECT_EQ(::stoi(std::string_view(itos(value))), value);
-    EXPECT_EQ(::stoi(itos(value)), value);
+    EXPECT_EQ(relalg::stoi(std::string_view(itos(value))), value);
+    EXPECT_EQ(relalg::stoi(itos(value)), value);
   }
 }
 
@@ -138,7 +140,7 @@ static_assert(UnqualifiedStoiCompiles<const char*>);
 
 TEST(Stoi, EveryOverloadIsTheSystemsOwn) {
   const std::string plus = "+5";
-  EXPECT_EQ(messageOf([&] { ::stoi(plus); }), "Nem alakithato szamma: +5");
+  EXPECT_EQ(messageOf([&] { relalg::stoi(plus); }), "Nem alakithato szamma: +5");
   EXPECT_EQ(messageOf([] { stoi("+5"); }), "Nem alakithato szamma: +5");
   EXPECT_EQ(messageOf([&] { stoi(std::string_view(plus)); }), "Nem alakithato szamma: +5");
 }

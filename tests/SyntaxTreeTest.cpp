@@ -8,6 +8,8 @@
 #include "language/RelAlgExpr.h"
 #include "language/SyntaxTree.h"
 
+using namespace relalg;
+
 namespace {
 
 // The cleaned texts of the expression nodes in the order the evaluator starts them, as the

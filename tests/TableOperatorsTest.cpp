@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 #include "storage/Table.h"
 
+using namespace relalg;
+
 namespace {
 
 const char* kCompareMismatch = "Nem azonos semaju tablak osszehasonlitasa: ";

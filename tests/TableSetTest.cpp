@@ -6,6 +6,8 @@
 #include "TestSupport.h"
 #include "evaluation/TableSet.h"
 
+using namespace relalg;
+
 namespace {
 
 const char* kTables =

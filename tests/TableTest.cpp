@@ -7,6 +7,8 @@
 #include "TestSupport.h"
 #include "storage/Table.h"
 
+using namespace relalg;
+
 namespace {
 
 TEST(Table, ReadsHeaderLines) {

@@ -9,6 +9,8 @@
 #include "base/AdbException.h"
 #include "storage/Table.h"
 
+using namespace relalg;
+
 // The message of the AdbException that action throws, or a note that it threw none.
 template <class Action>
 std::string messageOf(Action&& action) {

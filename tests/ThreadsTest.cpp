@@ -17,6 +17,8 @@
 #include "files/OutputTarget.h"
 #include "run/RunSequence.h"
 
+using namespace relalg;
+
 namespace {
 
 // Sets RELALG_THREADS for the life of the object, and restores what was there.

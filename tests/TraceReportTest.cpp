@@ -9,6 +9,8 @@
 #include "files/FileTools.h"
 #include "run/TraceReport.h"
 
+using namespace relalg;
+
 namespace {
 
 const char* kTables =

@@ -13,6 +13,8 @@
 #include "base/Messages.h"
 #include "base/Windows1250.h"
 
+using namespace relalg;
+
 namespace {
 
 std::string trimmed(const std::string& text) {

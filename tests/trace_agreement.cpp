@@ -24,6 +24,8 @@
 #include "ProcessSupport.h"
 #include "files/FileTools.h"
 
+using namespace relalg;
+
 namespace fs = std::filesystem;
 
 namespace {

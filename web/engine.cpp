@@ -13,6 +13,8 @@
 #include "run/RunSequence.h"
 #include "run/TraceJson.h"
 
+using namespace relalg;
+
 namespace {
 
 struct RunAnswer {

@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+namespace relalg {
+
 class AdbException : public std::exception {
  public:
   explicit AdbException(std::string message) : message_(std::move(message)) {}
@@ -20,5 +22,7 @@ class AdbException : public std::exception {
  private:
   std::string message_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_BASE_ADBEXCEPTION_H

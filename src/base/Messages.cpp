@@ -3,6 +3,8 @@
 #include <cassert>
 #include <vector>
 
+namespace relalg {
+
 namespace {
 
 using enum MessageId;
@@ -230,3 +232,5 @@ std::string shownPattern(const MessageInfo& info) {
       [&](std::string_view word) { shown += word; });
   return shown;
 }
+
+}  // namespace relalg

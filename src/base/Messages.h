@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace relalg {
+
 enum class MessageId {
   // The command line and the run as a whole.
   kUsage,
@@ -101,5 +103,7 @@ const MessageInfo* findMessage(std::string_view printed);
 
 // The pattern as the user guide shows it: placeholders without their braces.
 std::string shownPattern(const MessageInfo& info);
+
+}  // namespace relalg
 
 #endif  // RELALG_BASE_MESSAGES_H

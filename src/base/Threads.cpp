@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+namespace relalg {
+
 unsigned threadCount() {
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
   return 1;  // WebAssembly without shared memory has one thread
@@ -56,3 +58,5 @@ void runPieces(size_t pieces, const std::function<void(size_t)>& work) {
     if (failure) std::rethrow_exception(failure);
   }
 }
+
+}  // namespace relalg

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <functional>
 
+namespace relalg {
+
 // The environment variable RELALG_THREADS when it holds a positive number (at most
 // kMaxThreads), else the number of processors; at least 1.
 unsigned threadCount();
@@ -29,5 +31,7 @@ struct EvenCut {
     return count / pieces * piece + std::min(piece, count % pieces);
   }
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_BASE_THREADS_H

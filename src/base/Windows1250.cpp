@@ -1,5 +1,7 @@
 #include "base/Windows1250.h"
 
+namespace relalg {
+
 namespace {
 
 // The code points of the bytes 0x80 to 0xFF.
@@ -83,3 +85,5 @@ bool isUtf8(std::string_view bytes) {
   }
   return true;
 }
+
+}  // namespace relalg

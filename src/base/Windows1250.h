@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace relalg {
+
 // The UTF-8 text of Windows-1250 bytes. ASCII stays as it is; the five bytes that the code page
 // leaves unassigned become the control characters U+0081 and so on of the same number.
 std::string windows1250ToUtf8(std::string_view bytes);
@@ -17,5 +19,7 @@ bool isUtf8(std::string_view bytes);
 
 // Appends the UTF-8 encoding of one code point.
 void appendUtf8(std::string& out, char32_t codePoint);
+
+}  // namespace relalg
 
 #endif  // RELALG_BASE_WINDOWS1250_H

@@ -8,6 +8,8 @@
 #include <span>
 #include <string_view>
 
+namespace relalg {
+
 namespace {
 
 // Distances from the smallest value: a narrow range of values stays within 16 bits.
@@ -235,3 +237,5 @@ Ranks columnRanks(const Column& column, size_t count) {
   }
   return stringRanks(asStrings(column), count);
 }
+
+}  // namespace relalg

@@ -9,9 +9,13 @@
 
 #include "storage/Column.h"
 
+namespace relalg {
+
 using Ranks = std::vector<uint32_t>;
 
 // The ranks of the first count values of column.
 Ranks columnRanks(const Column& column, size_t count);
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_COLUMNRANKS_H

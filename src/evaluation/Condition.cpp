@@ -7,6 +7,8 @@
 #include "base/Messages.h"
 #include "language/StringTokenizer.h"
 
+namespace relalg {
+
 namespace {
 
 int threeWay(int64_t a, int64_t b) { return (a > b) - (a < b); }
@@ -198,3 +200,5 @@ bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std
   if (row >= static_cast<size_t>(table.recordCount())) Column::throwIndexError(comparison.type);
   return apply(comparison, row);
 }
+
+}  // namespace relalg

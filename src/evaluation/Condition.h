@@ -18,6 +18,8 @@
 #include "storage/ColumnIndex.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 class Condition {
  public:
   Condition(const Table& table, const ExprSource& text);
@@ -72,5 +74,7 @@ class Condition {
   std::vector<Node> nodes_;
   std::vector<Comparison> comparisons_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_CONDITION_H

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+namespace relalg {
+
 class Table;
 class TableSet;
 
@@ -22,5 +24,7 @@ class EvalObserver {
   // The node failed; the exception travels on once this returns.
   virtual void nodeFailed(std::string_view text, int depth) = 0;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_EVALOBSERVER_H

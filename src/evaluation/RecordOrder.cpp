@@ -5,6 +5,8 @@
 
 #include "evaluation/ColumnRanks.h"
 
+namespace relalg {
+
 namespace {
 
 // Reorders rows stably by their ranks: a counting sort on each 16-bit half that is not zero
@@ -118,3 +120,5 @@ std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sor
   }
   return kept;
 }
+
+}  // namespace relalg

@@ -9,6 +9,8 @@
 
 #include "storage/Column.h"
 
+namespace relalg {
+
 class RecordOrder {
  public:
   RecordOrder(const std::vector<const Column*>& left, const std::vector<const Column*>& right);
@@ -56,5 +58,7 @@ std::vector<const Column*> columnHandles(const Columns& columns) {
   for (const auto& column : columns) handles.push_back(&*column);
   return handles;
 }
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_RECORDORDER_H

@@ -10,6 +10,8 @@
 
 #include "storage/Table.h"
 
+namespace relalg {
+
 class TableHandle {
  public:
   TableHandle() = default;
@@ -41,5 +43,7 @@ class TableHandle {
   Table* table_ = nullptr;
   std::unique_ptr<Table> owned_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_TABLEHANDLE_H

@@ -10,6 +10,8 @@
 #include "storage/ColumnIndex.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 // Walks both tables once, in step. Records that the walk meets as an equal pair are taken once,
 // from the left; every other record of either table is taken. Nothing is sorted.
 std::unique_ptr<Table> Table::make_union(const Table* right) const {
@@ -163,3 +165,5 @@ Table* Table::make_rename(std::string list) {
   }
   return this;
 }
+
+}  // namespace relalg

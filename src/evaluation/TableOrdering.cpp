@@ -5,6 +5,8 @@
 #include "evaluation/RecordOrder.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 void Table::checkComparable(const Table& right) const {
   if (!sameSchema(right)) {
     throw AdbException(message(MessageId::kCompareSchemaMismatch, {name_, right.name_}));
@@ -42,3 +44,5 @@ std::unique_ptr<Table> Table::deleteDuplicates() const {
                      RecordOrder(columnHandles(columns_)).distinctRows(allRows(recordCount())));
   return result;
 }
+
+}  // namespace relalg

@@ -9,6 +9,8 @@
 #include "language/ExprText.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 std::unique_ptr<Table> Table::make_select(std::string condition) const {
   return make_select(ExprSource(std::move(condition)));
 }
@@ -57,3 +59,5 @@ bool Table::l_eval(int i, std::string condition) const {
 bool Table::lt(int i, std::string a, std::string b) const {
   return Condition::lessThan(*this, static_cast<size_t>(i), a, b);
 }
+
+}  // namespace relalg

@@ -21,6 +21,8 @@
 #include "files/SourceLines.h"
 #include "language/RelAlgExpr.h"
 
+namespace relalg {
+
 // One table block of the input, as found in a pass over its lines: the header line, and the
 // record lines below it cut into stretches of whole lines of about a megabyte each.
 struct BlockPlan {
@@ -465,3 +467,5 @@ void TableSet::write_result(std::ostream* out) const {
   if (!resultTable_) throw AdbException(message(MessageId::kNoResultYet));
   resultTable_->writeText(*out);
 }
+
+}  // namespace relalg

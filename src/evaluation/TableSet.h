@@ -18,6 +18,8 @@
 #include "language/ExprText.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 class InputSource;
 struct BlockPlan;
 
@@ -73,5 +75,7 @@ class TableSet {
   TableHandle resultTable_;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_EVALUATION_TABLESET_H

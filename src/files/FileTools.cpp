@@ -13,6 +13,8 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
+namespace relalg {
+
 namespace {
 
 [[noreturn]] void throwOpenError(const std::string& name) {
@@ -142,3 +144,5 @@ std::unique_ptr<InputSource> openInput(const std::string& path, const std::strin
 void copy_content(std::string_view text, std::ostream& destination) {
   copy_content(TextInput::viewing(text), destination);
 }
+
+}  // namespace relalg

@@ -13,6 +13,8 @@
 
 #include "files/InputSource.h"
 
+namespace relalg {
+
 std::unique_ptr<std::ifstream> safe_iopen(std::string name);
 // Creates the file, or empties an existing one.
 std::unique_ptr<std::ofstream> safe_oopen(std::string name);
@@ -34,5 +36,7 @@ std::unique_ptr<InputSource> openInput(const std::string& path, const std::strin
 // return ending a line is dropped with its line feed. The source is read a window at a time.
 void copy_content(const InputSource& source, std::ostream& destination);
 void copy_content(std::string_view text, std::ostream& destination);
+
+}  // namespace relalg
 
 #endif  // RELALG_FILES_FILETOOLS_H

@@ -9,6 +9,8 @@
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
+
+namespace relalg {
 #define RELALG_HAVE_PREAD 1
 #endif
 
@@ -52,3 +54,5 @@ FileInput::~FileInput() = default;
 std::string_view FileInput::read(size_t, size_t, std::string&) const { return {}; }
 
 #endif
+
+}  // namespace relalg

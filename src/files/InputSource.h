@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+namespace relalg {
+
 class InputSource {
  public:
   virtual ~InputSource() = default;
@@ -60,5 +62,7 @@ class FileInput : public InputSource {
   size_t size_;
   std::string path_;  // as given, for the failure message
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_FILES_INPUTSOURCE_H

@@ -1,5 +1,7 @@
 #include "files/LineReader.h"
 
+namespace relalg {
+
 namespace {
 
 std::string_view withoutCarriageReturn(std::string_view line) {
@@ -21,3 +23,5 @@ bool LineReader::next(std::string_view& line) {
   }
   return true;
 }
+
+}  // namespace relalg

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace relalg {
+
 class LineReader {
  public:
   explicit LineReader(std::string_view text) : rest_(text) {}
@@ -25,5 +27,7 @@ class LineReader {
  private:
   std::string_view rest_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_FILES_LINEREADER_H

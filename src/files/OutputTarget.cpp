@@ -4,6 +4,8 @@
 
 #include "files/FileTools.h"
 
+namespace relalg {
+
 std::ostream& FileTarget::open() {
   assert(stream_ == nullptr);
   stream_ = safe_oopen(path_);
@@ -21,3 +23,5 @@ std::ostream& MemoryTarget::open() {
 }
 
 void MemoryTarget::flush() { check_written(stream_, "output"); }
+
+}  // namespace relalg

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+namespace relalg {
+
 class OutputTarget {
  public:
   virtual ~OutputTarget() = default;
@@ -53,5 +55,7 @@ class MemoryTarget : public OutputTarget {
   bool opened_ = false;
   std::ostringstream stream_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_FILES_OUTPUTTARGET_H

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+namespace relalg {
+
 // A line is taken from the window once its line feed is in it, or once the window reaches the
 // end of the source; otherwise the window is read again from the line's start, twice as long
 // when the line fills it.
@@ -25,3 +27,5 @@ bool SourceLines::next(std::string_view& line) {
     windowReachesEnd_ = window_.size() < length;
   }
 }
+
+}  // namespace relalg

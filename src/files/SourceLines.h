@@ -11,6 +11,8 @@
 
 #include "files/InputSource.h"
 
+namespace relalg {
+
 class SourceLines {
  public:
   // Windows of this many bytes, or more for a longer line.
@@ -35,5 +37,7 @@ class SourceLines {
   size_t position_;
   bool windowReachesEnd_ = false;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_FILES_SOURCELINES_H

@@ -6,6 +6,8 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
+namespace relalg {
+
 namespace {
 
 constexpr uint32_t kUnmatched = std::numeric_limits<uint32_t>::max();
@@ -57,3 +59,5 @@ ExprSource::ExprSource(std::string text)
     : ExprSource(std::make_shared<const ExprText>(std::move(text), false), 0, 0) {
   end_ = text_->text().size();
 }
+
+}  // namespace relalg

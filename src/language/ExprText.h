@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace relalg {
+
 class ExprText {
  public:
   static constexpr size_t npos = std::string_view::npos;
@@ -58,5 +60,7 @@ class ExprSource {
   size_t begin_;
   size_t end_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_LANGUAGE_EXPRTEXT_H

@@ -6,6 +6,8 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
+namespace relalg {
+
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
@@ -113,3 +115,5 @@ ExprSource RelAlgExpr::rightSource() const {
   size_t begin = commaPos_ != npos ? node_.begin() + commaPos_ + 1 : node_.begin();
   return ExprSource(node_.text(), begin, std::max(begin, end));
 }
+
+}  // namespace relalg

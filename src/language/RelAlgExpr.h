@@ -12,6 +12,8 @@
 
 #include "language/ExprText.h"
 
+namespace relalg {
+
 // Operator codes of getType(): kTable for a command word that is no operator keyword.
 enum ExprType { kTable = 0, kUnion, kMinus, kProduct, kProject, kRename, kSelect };
 // Condition codes of getLogType(): kUnknownCondition for a word that is no condition keyword.
@@ -88,5 +90,7 @@ class RelAlgExpr {
   size_t bracketPos_;
   size_t commaPos_ = std::string_view::npos;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_LANGUAGE_RELALGEXPR_H

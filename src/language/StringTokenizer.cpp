@@ -8,6 +8,8 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
+namespace relalg {
+
 namespace {
 
 constexpr std::array<uint8_t, 256> defaultClasses() {
@@ -111,3 +113,5 @@ int64_t atoiValue(std::string_view text) {
   }
   return negative ? -value : value;
 }
+
+}  // namespace relalg

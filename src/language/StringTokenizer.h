@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace relalg {
+
 // The separators and quote character that every line and list of the system is read with.
 inline constexpr std::string_view kSeparators = " ,()";
 inline constexpr char kQuote = '\'';
@@ -118,7 +120,7 @@ char* writeDecimal(char* out, int value);
 int stoi(std::string_view text);
 // Without this overload, an unqualified stoi(s) with a std::string s would find std::stoi through
 // argument-dependent lookup and prefer it, silently accepting "+5" or "12abc". With it, such a
-// call is ambiguous and does not compile: write ::stoi(s).
+// call is ambiguous and does not compile: write relalg::stoi(s).
 int stoi(const std::string& text);
 int stoi(const char* text);
 
@@ -126,5 +128,7 @@ int stoi(const char* text);
 // up to the first other character, 0 without digits. Exact for every text that names a 32-bit
 // value; far beyond that range it saturates instead of wrapping.
 int64_t atoiValue(std::string_view text);
+
+}  // namespace relalg
 
 #endif  // RELALG_LANGUAGE_STRINGTOKENIZER_H

@@ -6,6 +6,8 @@
 
 #include "language/RelAlgExpr.h"
 
+namespace relalg {
+
 namespace {
 
 constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
@@ -277,3 +279,5 @@ void SyntaxTree::checkTabs() {
     }
   }
 }
+
+}  // namespace relalg

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+namespace relalg {
+
 class SyntaxTree {
  public:
   enum class Role { kExpression, kCondition, kComparand, kList };
@@ -83,5 +85,7 @@ class SyntaxTree {
   std::vector<Finding> findings_;
   bool missingClose_ = false;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_LANGUAGE_SYNTAXTREE_H

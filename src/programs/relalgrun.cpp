@@ -8,6 +8,8 @@
 #include "files/OutputTarget.h"
 #include "run/RunSequence.h"
 
+using namespace relalg;
+
 int main(int argc, char* argv[]) {
   if (argc < 3) {
     std::cerr << usageText() << std::flush;

@@ -18,6 +18,8 @@
 #include "run/TraceAnalysis.h"
 #include "run/TraceReport.h"
 
+using namespace relalg;
+
 namespace {
 
 constexpr size_t kDefaultLimit = 10;

@@ -5,6 +5,8 @@
 
 #include "base/Windows1250.h"
 
+namespace relalg {
+
 namespace {
 
 void appendEscape(std::string& out, unsigned code) {
@@ -95,3 +97,5 @@ void JsonWriter::appendString(std::string_view bytes) {
   }
   out_.push_back('"');
 }
+
+}  // namespace relalg

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace relalg {
+
 class JsonWriter {
  public:
   enum Encoding { kUtf8Bytes, kWindows1250 };
@@ -40,5 +42,7 @@ class JsonWriter {
   std::vector<bool> first_;  // per open object or array: whether nothing is in it yet
   bool afterKey_ = false;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_JSONWRITER_H

@@ -11,6 +11,8 @@
 #include "files/OutputTarget.h"
 #include "files/SourceLines.h"
 
+namespace relalg {
+
 namespace {
 
 // Where the text begins after a UTF-8 byte order mark at the very start of the input; such a
@@ -75,3 +77,5 @@ RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& open
 }
 
 std::string usageText() { return message(MessageId::kUsage) + "\n"; }
+
+}  // namespace relalg

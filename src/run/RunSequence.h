@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+namespace relalg {
+
 class EvalObserver;
 class InputSource;
 class OutputTarget;
@@ -43,5 +45,7 @@ RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarg
 
 // The usage line of relalgrun, with its line feed.
 std::string usageText();
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_RUNSEQUENCE_H

@@ -15,6 +15,8 @@
 #include "language/StringTokenizer.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 namespace {
 
 // Node texts longer than this are shortened in the script's comments.
@@ -500,3 +502,5 @@ SqlScript sqlScript(const std::function<std::string()>& readInput) {
   result.script += query;
   return result;
 }
+
+}  // namespace relalg

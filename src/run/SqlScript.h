@@ -21,6 +21,8 @@
 
 #include "run/RunSequence.h"
 
+namespace relalg {
+
 struct SqlScript {
   // The run's outcome, as relalgrun reports it; a failed run has no script.
   RunOutcome outcome;
@@ -31,5 +33,7 @@ struct SqlScript {
 
 // Runs the input as relalgrun does, without an output file, and translates it.
 SqlScript sqlScript(const std::function<std::string()>& readInput);
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_SQLSCRIPT_H

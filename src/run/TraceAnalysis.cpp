@@ -14,6 +14,8 @@
 #include "run/TraceReport.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -126,7 +128,7 @@ void TraceAnalysis::nodeFinished(std::string_view text, int depth, int kind, con
   result.finished = true;
   result.name = table.getName();
   for (const auto& column : table.columns()) {
-    result.columns.push_back({column->name(), column->getType() == ::Column::INTEGER
+    result.columns.push_back({column->name(), column->getType() == relalg::Column::INTEGER
                                                   ? "int"
                                                   : "char(" + asStrings(*column).maxWidth() + ")"});
   }
@@ -266,7 +268,7 @@ void TraceAnalysis::checkTables() {
       const std::string_view token = tokens.nextView();
       if (!integer) continue;
       try {
-        ::stoi(token);
+        relalg::stoi(token);
       } catch (const std::exception&) {
         fail(offsetIn(line, token) + 1, token.size(), MessageId::kNotANumber);
         break;
@@ -648,3 +650,5 @@ std::string TraceAnalysis::dot() const {
   }
   return out + "}\n";
 }
+
+}  // namespace relalg

@@ -21,6 +21,8 @@
 #include "language/SyntaxTree.h"
 #include "run/RunSequence.h"
 
+namespace relalg {
+
 struct Diagnostic {
   enum Severity { kError, kWarning, kNote };
   Severity severity;
@@ -102,5 +104,7 @@ class TraceAnalysis : public EvalObserver {
   std::optional<RunOutcome> outcome_;
   std::vector<Diagnostic> diagnostics_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_TRACEANALYSIS_H

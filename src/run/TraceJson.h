@@ -19,8 +19,12 @@
 #include <functional>
 #include <string>
 
+namespace relalg {
+
 // Runs the input read by readInput as relalgrun does, without an output file, and returns the
 // trace, showing at most limit records of each table.
 std::string traceJson(const std::function<std::string()>& readInput, size_t limit);
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_TRACEJSON_H

@@ -9,6 +9,8 @@
 #include "run/RunSequence.h"
 #include "storage/Table.h"
 
+namespace relalg {
+
 namespace {
 
 // Deeper nodes are indented as deep as this, with their depth written out, and longer node texts
@@ -123,3 +125,5 @@ void TraceReport::writeRecords(const Table& table, const std::string& indent) {
     out_ << indent << "  | ... and " << countText(count - shown, "more record") << '\n';
   }
 }
+
+}  // namespace relalg

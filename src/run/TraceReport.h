@@ -27,6 +27,8 @@
 
 #include "evaluation/EvalObserver.h"
 
+namespace relalg {
+
 struct RunOutcome;
 class Table;
 class TableSet;
@@ -66,5 +68,7 @@ class TraceReport : public EvalObserver {
   std::string failedText_;  // the failing node's text as the heading shows it
   int failedDepth_ = 0;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_RUN_TRACEREPORT_H

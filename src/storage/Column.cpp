@@ -8,6 +8,8 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 
+namespace relalg {
+
 namespace {
 
 // A negative index, taken as unsigned, is as out of range as one past the end.
@@ -260,3 +262,5 @@ void IntColumn::keepRows(std::span<const uint32_t> rows) {
   }
   values_.resize(rows.size());
 }
+
+}  // namespace relalg

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+namespace relalg {
+
 // Copies a value's bytes; the short values that are most common are copied without a library
 // call.
 inline void copyValueBytes(char* to, const char* from, size_t size) {
@@ -218,5 +220,7 @@ inline IntColumn& asInts(Column& column) {
   assert(column.getType() == Column::INTEGER);
   return static_cast<IntColumn&>(column);
 }
+
+}  // namespace relalg
 
 #endif  // RELALG_STORAGE_COLUMN_H

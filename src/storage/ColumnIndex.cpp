@@ -1,5 +1,7 @@
 #include "storage/ColumnIndex.h"
 
+namespace relalg {
+
 ColumnIndex::ColumnIndex(const Table& table) : table_(table) {
   constexpr size_t kNarrow = 16;
   if (table.columns().size() <= kNarrow) return;
@@ -11,3 +13,5 @@ const Column* ColumnIndex::find(std::string_view name) const {
   auto found = firstByName_.find(name);
   return found == firstByName_.end() ? nullptr : found->second;
 }
+
+}  // namespace relalg

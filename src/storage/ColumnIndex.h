@@ -9,6 +9,8 @@
 
 #include "storage/Table.h"
 
+namespace relalg {
+
 class ColumnIndex {
  public:
   explicit ColumnIndex(const Table& table);
@@ -19,5 +21,7 @@ class ColumnIndex {
   const Table& table_;
   std::unordered_map<std::string_view, const Column*> firstByName_;  // for wide tables only
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_STORAGE_COLUMNINDEX_H

@@ -11,6 +11,8 @@
 #include "base/Threads.h"
 #include "language/StringTokenizer.h"
 
+namespace relalg {
+
 namespace {
 
 // Records formatted per thread and round of writing: their text stays below the size of blocks
@@ -106,7 +108,7 @@ int Table::appendRecord(std::string_view line) {
       if (column->getType() == Column::STRING) {
         asStrings(*column).append(token);
       } else {
-        asInts(*column).addVal(::stoi(token));
+        asInts(*column).addVal(relalg::stoi(token));
       }
     }
     if (tokens.hasMoreTokens()) throw AdbException(message(MessageId::kTooManyValues));
@@ -278,3 +280,5 @@ void Table::keepRows(std::span<const uint32_t> rows) {
 void Table::clearRecords() {
   for (const auto& column : columns_) column->truncate(0);
 }
+
+}  // namespace relalg

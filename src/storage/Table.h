@@ -20,6 +20,8 @@
 
 #include "storage/Column.h"
 
+namespace relalg {
+
 class ExprSource;
 
 // The name of every table that union, minus, product, project and sorting produce.
@@ -121,5 +123,7 @@ class Table {
   std::string name_;
   std::vector<std::unique_ptr<Column>> columns_;
 };
+
+}  // namespace relalg
 
 #endif  // RELALG_STORAGE_TABLE_H
