@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "files/LineReader.h"
-#include "run/TraceJson.h"
+#include "trace/TraceJson.h"
 
 using namespace relalg;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "run/SqlScript.h"
+#include "trace/SqlScript.h"
 
 using namespace relalg;
 

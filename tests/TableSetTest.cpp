@@ -158,15 +158,15 @@ namespace {
 // Writes each step as one line: "+depth text", "=depth text kind name", "!depth text".
 class RecordingObserver : public EvalObserver {
  public:
-  void nodeStarted(std::string_view text, int depth) override {
-    log += "+" + std::to_string(depth) + " " + std::string(text) + "\n";
+  void nodeStarted(const SyntaxTree& tree, int node) override {
+    log += "+" + std::to_string(tree.depth(node)) + " " + std::string(tree.rawText(node)) + "\n";
   }
-  void nodeFinished(std::string_view text, int depth, int kind, const Table& table) override {
-    log += "=" + std::to_string(depth) + " " + std::string(text) + " " + std::to_string(kind) +
-           " " + table.getName() + "\n";
+  void nodeFinished(const SyntaxTree& tree, int node, const Table& table) override {
+    log += "=" + std::to_string(tree.depth(node)) + " " + std::string(tree.rawText(node)) + " " +
+           std::to_string(static_cast<int>(tree.exprType(node))) + " " + table.getName() + "\n";
   }
-  void nodeFailed(std::string_view text, int depth) override {
-    log += "!" + std::to_string(depth) + " " + std::string(text) + "\n";
+  void nodeFailed(const SyntaxTree& tree, int node) override {
+    log += "!" + std::to_string(tree.depth(node)) + " " + std::string(tree.rawText(node)) + "\n";
   }
   std::string log;
 };

@@ -7,7 +7,7 @@
 #include "base/Messages.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
-#include "run/TraceReport.h"
+#include "trace/TraceReport.h"
 
 using namespace relalg;
 

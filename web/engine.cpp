@@ -9,9 +9,9 @@
 
 #include "base/Messages.h"
 #include "files/OutputTarget.h"
-#include "run/JsonWriter.h"
+#include "trace/JsonWriter.h"
 #include "run/RunSequence.h"
-#include "run/TraceJson.h"
+#include "trace/TraceJson.h"
 
 using namespace relalg;
 

@@ -8,6 +8,20 @@
 
 namespace relalg {
 
+namespace {
+
+thread_local const CancelToken* cancelToken = nullptr;
+
+}  // namespace
+
+const CancelToken* currentCancelToken() { return cancelToken; }
+
+CancelScope::CancelScope(const CancelToken* token) : previous_(cancelToken) {
+  cancelToken = token;
+}
+
+CancelScope::~CancelScope() { cancelToken = previous_; }
+
 unsigned threadCount() {
 #if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
   return 1;  // WebAssembly without shared memory has one thread
@@ -26,7 +40,9 @@ unsigned threadCount() {
 
 void runPieces(size_t pieces, const std::function<void(size_t)>& work) {
   std::vector<std::exception_ptr> failures(pieces);
-  auto runPiece = [&work, &failures](size_t piece) {
+  const CancelToken* const token = cancelToken;
+  auto runPiece = [&work, &failures, token](size_t piece) {
+    const CancelScope scope(token);
     try {
       work(piece);
     } catch (...) {

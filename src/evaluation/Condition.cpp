@@ -1,6 +1,7 @@
 #include "evaluation/Condition.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
 #include "base/AdbException.h"
@@ -21,14 +22,14 @@ int threeWay(std::string_view a, std::string_view b) {
 // The comparison that holds for (b, a) exactly when op holds for (a, b).
 constexpr LogType mirrored(LogType op) {
   switch (op) {
-    case kLt:
-      return kGt;
-    case kLte:
-      return kGte;
-    case kGt:
-      return kLt;
-    case kGte:
-      return kLte;
+    case LogType::kLt:
+      return LogType::kGt;
+    case LogType::kLte:
+      return LogType::kGte;
+    case LogType::kGt:
+      return LogType::kLt;
+    case LogType::kGte:
+      return LogType::kLte;
     default:
       return op;
   }
@@ -36,15 +37,15 @@ constexpr LogType mirrored(LogType op) {
 
 bool holdsFor(LogType op, int order) {
   switch (op) {
-    case kEq:
+    case LogType::kEq:
       return order == 0;
-    case kNeq:
+    case LogType::kNeq:
       return order != 0;
-    case kLt:
+    case LogType::kLt:
       return order < 0;
-    case kLte:
+    case LogType::kLte:
       return order <= 0;
-    case kGt:
+    case LogType::kGt:
       return order > 0;
     default:
       return order >= 0;
@@ -53,28 +54,28 @@ bool holdsFor(LogType op, int order) {
 
 }  // namespace
 
-Condition::Condition(const Table& table, const ExprSource& text)
-    : columns_(table), recordCount_(static_cast<size_t>(table.recordCount())) {
-  addPending(-1, text);
+Condition::Condition(const Table& table, const SyntaxTree& tree, int condition)
+    : columns_(table),
+      recordCount_(static_cast<size_t>(table.recordCount())),
+      tree_(tree),
+      root_(condition),
+      kinds_(static_cast<size_t>(tree.subtreeEnd(condition) - condition), Kind::kPending),
+      comparisonOf_(kinds_.size(), -1) {
+  assert(tree.isCondition(condition));
 }
 
-int Condition::addPending(int parent, const ExprSource& source) {
-  nodes_.push_back(Node{Kind::kPending, parent, source});
-  return static_cast<int>(nodes_.size() - 1);
-}
-
-// Evaluates the first comparison down the left operands, then climbs towards the whole
-// condition, turning into a right operand only where AND or OR needs it.
+// Evaluates the first comparison down the first operands, then climbs towards the whole
+// condition, turning into a second operand only where AND or OR needs it.
 bool Condition::holds(size_t row) {
-  int node = descend(0);
+  int node = descend(root_);
   bool value = compare(node, row);
-  for (int parent = nodes_[node].parent; parent >= 0; parent = nodes_[node].parent) {
-    const Node& above = nodes_[parent];
-    if (above.kind == Kind::kNot) {
+  while (node != root_) {
+    const int parent = tree_.parent(node);
+    const Kind kind = kindOf(parent);
+    if (kind == Kind::kNot) {
       value = !value;
-    } else if (node == above.left && value == (above.kind == Kind::kAnd)) {
-      const int right = above.right;  // descending may move the nodes
-      node = descend(right);
+    } else if (node == tree_.operand(parent, 0) && value == (kind == Kind::kAnd)) {
+      node = descend(tree_.operand(parent, 1));
       value = compare(node, row);
       continue;
     }
@@ -83,50 +84,42 @@ bool Condition::holds(size_t row) {
   return value;
 }
 
-int Condition::descend(int index) {
+int Condition::descend(int node) {
   for (;;) {
-    if (nodes_[index].kind == Kind::kPending) prepare(index);
-    if (nodes_[index].kind == Kind::kCompare) return index;
-    index = nodes_[index].left;
+    if (kindOf(node) == Kind::kPending) prepare(node);
+    if (kindOf(node) == Kind::kCompare) return node;
+    node = tree_.operand(node, 0);
   }
 }
 
-void Condition::prepare(int index) {
-  const ExprSource source = nodes_[index].source;
-  RelAlgExpr expr(source);
-  const ExprSource left = expr.leftSource();
-  const ExprSource right = expr.rightSource();
-  const int code = expr.getLogType();
-  if (isComparison(code)) {
-    comparisons_.push_back(
-        prepareComparison(columns_, static_cast<LogType>(code), left.view(), right.view()));
-    nodes_[index].kind = Kind::kCompare;
-    nodes_[index].comparison = static_cast<int>(comparisons_.size() - 1);
+void Condition::prepare(int node) {
+  if (tree_.fault(node) != SyntaxTree::Fault::kNone) tree_.raiseFault(node);
+  const LogType type = tree_.logType(node);
+  if (isComparison(type)) {
+    comparisons_.push_back(prepareComparison(columns_, type, tree_.text(tree_.operand(node, 0)),
+                                             tree_.text(tree_.operand(node, 1))));
+    comparisonOf_[static_cast<size_t>(node - root_)] = static_cast<int32_t>(comparisons_.size() - 1);
+    kindOf(node) = Kind::kCompare;
     return;
   }
-  switch (code) {
-    case kAnd:
-    case kOr: {
-      const int leftNode = addPending(index, left);
-      const int rightNode = addPending(index, right);
-      nodes_[index].kind = code == kAnd ? Kind::kAnd : Kind::kOr;
-      nodes_[index].left = leftNode;
-      nodes_[index].right = rightNode;
+  switch (type) {
+    case LogType::kAnd:
+      kindOf(node) = Kind::kAnd;
       return;
-    }
-    case kNot: {
-      const int leftNode = addPending(index, left);
-      nodes_[index].kind = Kind::kNot;
-      nodes_[index].left = leftNode;
+    case LogType::kOr:
+      kindOf(node) = Kind::kOr;
       return;
-    }
+    case LogType::kNot:
+      kindOf(node) = Kind::kNot;
+      return;
     default:
-      throw AdbException(message(MessageId::kNotACondition, {source.view()}));
+      throw AdbException(message(MessageId::kNotACondition, {tree_.rawText(node)}));
   }
 }
 
-bool Condition::compare(int index, size_t row) const {
-  const Comparison& comparison = comparisons_[nodes_[index].comparison];
+bool Condition::compare(int node, size_t row) const {
+  const Comparison& comparison =
+      comparisons_[static_cast<size_t>(comparisonOf_[static_cast<size_t>(node - root_)])];
   if (row >= recordCount_) Column::throwIndexError(comparison.type);
   return apply(comparison, row);
 }
@@ -136,7 +129,7 @@ Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, L
                                                    std::string_view a, std::string_view b) {
   const Column* columnA = columns.find(a);
   const Column* columnB = columns.find(b);
-  const bool swapped = op == kLte || op == kGt;
+  const bool swapped = op == LogType::kLte || op == LogType::kGt;
   const std::string_view first = swapped ? b : a;
   const std::string_view second = swapped ? a : b;
   if (columnA == nullptr && columnB == nullptr) {
@@ -174,8 +167,8 @@ Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, L
 
 bool Condition::compareStrings(LogType op, std::string_view a, std::string_view b) {
   // Equality needs no ordering: values of different lengths differ.
-  if (op == kEq) return a == b;
-  if (op == kNeq) return a != b;
+  if (op == LogType::kEq) return a == b;
+  if (op == LogType::kNeq) return a != b;
   return holdsFor(op, threeWay(a, b));
 }
 
@@ -196,7 +189,7 @@ bool Condition::apply(const Comparison& comparison, size_t row) {
 }
 
 bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std::string_view b) {
-  const Comparison comparison = prepareComparison(ColumnIndex(table), kLt, a, b);
+  const Comparison comparison = prepareComparison(ColumnIndex(table), LogType::kLt, a, b);
   if (row >= static_cast<size_t>(table.recordCount())) Column::throwIndexError(comparison.type);
   return apply(comparison, row);
 }

@@ -1,9 +1,9 @@
 // Condition is a selection condition, such as AND(GTE(age,30),NEQ(dept,Sales)), prepared for
-// evaluation over the records of one table, which it borrows. Each part of the condition is
-// parsed, and its column names looked up, when the evaluation of a record first reaches it;
-// after that every record reuses the prepared part. So a part that no record reaches raises
-// nothing, and a faulty part fails at the first record that reaches it, as if the text were read
-// anew for every record.
+// evaluation over the records of one table, which it borrows, from the condition's nodes in a
+// SyntaxTree. Each part of the condition is checked, and its column names looked up, when the
+// evaluation of a record first reaches it; after that every record reuses the prepared part. So
+// a part that no record reaches raises nothing, and a faulty part fails at the first record
+// that reaches it, as if the text were read anew for every record.
 #ifndef RELALG_EVALUATION_CONDITION_H
 #define RELALG_EVALUATION_CONDITION_H
 
@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "language/ExprText.h"
-#include "language/RelAlgExpr.h"
+#include "language/Keywords.h"
+#include "language/SyntaxTree.h"
 #include "storage/Column.h"
 #include "storage/ColumnIndex.h"
 #include "storage/Table.h"
@@ -22,7 +22,8 @@ namespace relalg {
 
 class Condition {
  public:
-  Condition(const Table& table, const ExprSource& text);
+  // The condition at node condition of tree, over table; both outlive the condition.
+  Condition(const Table& table, const SyntaxTree& tree, int condition);
 
   // Whether the condition holds for record row. Throws what the condition's parts raise.
   bool holds(size_t row);
@@ -31,12 +32,12 @@ class Condition {
   static bool lessThan(const Table& table, size_t row, std::string_view a, std::string_view b);
 
  private:
-  enum class Kind { kPending, kAnd, kOr, kNot, kCompare };
+  enum class Kind : uint8_t { kPending, kAnd, kOr, kNot, kCompare };
 
   // A comparison of a column with a column of the same kind or with a constant. The column
   // operand comes first: a constant on the left is moved right and the comparison mirrored.
   struct Comparison {
-    LogType op = kEq;  // EQ to GTE
+    LogType op = LogType::kEq;  // EQ to GTE
     Column::attr_type type = Column::STRING;
     const IntColumn* leftInts = nullptr;  // the columns, for an integer comparison
     const IntColumn* rightInts = nullptr;
@@ -48,22 +49,11 @@ class Condition {
     std::vector<uint8_t> outcomeOfCode;
   };
 
-  // A part of the condition; the whole condition is nodes_[0]. A pending node is prepared
-  // (parsed, its operands added as pending nodes) when an evaluation first reaches it.
-  struct Node {
-    Kind kind;
-    int parent;  // -1 for the whole condition
-    ExprSource source;
-    int left = -1;
-    int right = -1;
-    int comparison = -1;
-  };
-
-  // Prepares the nodes from index down the left operands to a comparison, and returns it.
-  int descend(int index);
-  void prepare(int index);
-  int addPending(int parent, const ExprSource& source);
-  bool compare(int index, size_t row) const;
+  Kind& kindOf(int node) { return kinds_[static_cast<size_t>(node - root_)]; }
+  // Prepares the nodes from node down the first operands to a comparison, and returns it.
+  int descend(int node);
+  void prepare(int node);
+  bool compare(int node, size_t row) const;
   static Comparison prepareComparison(const ColumnIndex& columns, LogType op, std::string_view a,
                                       std::string_view b);
   static bool apply(const Comparison& comparison, size_t row);
@@ -71,7 +61,12 @@ class Condition {
 
   const ColumnIndex columns_;
   size_t recordCount_;
-  std::vector<Node> nodes_;
+  const SyntaxTree& tree_;
+  const int root_;
+  // Per node of the condition, from root_ on: its kind once prepared, and for a comparison its
+  // place in comparisons_.
+  std::vector<Kind> kinds_;
+  std::vector<int32_t> comparisonOf_;
   std::vector<Comparison> comparisons_;
 };
 

@@ -1,9 +1,13 @@
-// EvalObserver follows an evaluation node by node, for tools that show each step. The evaluator
-// calls it only when one is attached, so that plain runs pay nothing for it.
+// EvalObserver follows a run node by node, for tools that show each step. The run calls it only
+// when one is attached, so that plain runs pay nothing for it; an evaluation with an observer
+// runs on one thread and borrows every stored table.
 #ifndef RELALG_EVALUATION_EVALOBSERVER_H
 #define RELALG_EVALUATION_EVALOBSERVER_H
 
-#include <string_view>
+#include <memory>
+
+#include "language/SyntaxTree.h"
+#include "storage/TableBlocks.h"
 
 namespace relalg {
 
@@ -14,15 +18,18 @@ class EvalObserver {
  public:
   virtual ~EvalObserver() = default;
 
+  // The expression line is parsed, before the tables are read; the observer may keep the tree.
+  virtual void expressionParsed(const std::shared_ptr<const SyntaxTree>& /*tree*/) {}
+  // The table blocks below the expression line are planned and about to be read.
+  virtual void tablesPlanned(const TablePlan& /*plan*/) {}
   // The catalogue is read and about to evaluate; it lives until the evaluation has ended.
   virtual void evaluationStarted(const TableSet& /*catalogue*/) {}
-  // A node is about to be evaluated: its text as its parent gave it, and its depth (0 for the
-  // whole expression).
-  virtual void nodeStarted(std::string_view text, int depth) = 0;
-  // The node yielded table. kind is the node's operator code, 0 for a stored table.
-  virtual void nodeFinished(std::string_view text, int depth, int kind, const Table& table) = 0;
+  // An expression node is about to be evaluated.
+  virtual void nodeStarted(const SyntaxTree& tree, int node) = 0;
+  // The node yielded table.
+  virtual void nodeFinished(const SyntaxTree& tree, int node, const Table& table) = 0;
   // The node failed; the exception travels on once this returns.
-  virtual void nodeFailed(std::string_view text, int depth) = 0;
+  virtual void nodeFailed(const SyntaxTree& tree, int node) = 0;
 };
 
 }  // namespace relalg

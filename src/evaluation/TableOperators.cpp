@@ -130,7 +130,7 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
   return std::make_unique<Table>(resultTableName(), std::move(columns));
 }
 
-std::unique_ptr<Table> Table::make_project(std::string list) const {
+std::unique_ptr<Table> Table::make_project(std::string_view list) const {
   std::vector<const Column*> chosen;
   const ColumnIndex index(*this);
   for (StringTokenizer tokens(list); tokens.hasMoreTokens();) {
@@ -148,7 +148,7 @@ std::unique_ptr<Table> Table::make_project(std::string list) const {
   return std::make_unique<Table>(resultTableName(), std::move(columns));
 }
 
-Table* Table::make_rename(std::string list) {
+Table* Table::make_rename(std::string_view list) {
   StringTokenizer tokens(list);
   if (!tokens.hasMoreTokens()) {
     throw AdbException(message(MessageId::kRenameImpossible, {list}));

@@ -6,41 +6,44 @@
 
 #include "base/Threads.h"
 #include "evaluation/Condition.h"
-#include "language/ExprText.h"
+#include "language/SyntaxTree.h"
 #include "storage/Table.h"
 
 namespace relalg {
 
 std::unique_ptr<Table> Table::make_select(std::string condition) const {
-  return make_select(ExprSource(std::move(condition)));
+  const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
+  return make_select(tree, SyntaxTree::root());
 }
 
 namespace {
 
 constexpr size_t kMinPieceRecords = size_t{1} << 14;
+constexpr size_t kRecordsBetweenChecks = size_t{1} << 16;
 
 }  // namespace
 
 // The result keeps this table's name and columns and the chosen records in their order.
-std::unique_ptr<Table> Table::make_select(const ExprSource& condition) const {
+std::unique_ptr<Table> Table::make_select(const SyntaxTree& tree, int condition) const {
   auto result = emptyLike(name_);
-  result->gatherRows(*this, selectedRows(condition));
+  result->gatherRows(*this, selectedRows(tree, condition));
   return result;
 }
 
 // Long tables are tested a piece of consecutive records per thread, each piece with a condition
 // of its own; a faulty part of the condition fails at the first record that reaches it, as one
 // pass in record order would meet it.
-std::vector<uint32_t> Table::selectedRows(const ExprSource& condition) const {
+std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition) const {
   const size_t count = static_cast<size_t>(recordCount());
   const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
   const EvenCut cut{count, pieces};
   std::vector<std::vector<uint32_t>> chosen(pieces);
   auto test = [&](size_t piece) {
-    Condition holds(*this, condition);
+    Condition holds(*this, tree, condition);
     std::vector<uint32_t>& rows = chosen[piece];
     rows.reserve(cut.begin(piece + 1) - cut.begin(piece));
     for (size_t row = cut.begin(piece); row < cut.begin(piece + 1); ++row) {
+      if (row % kRecordsBetweenChecks == 0) throwIfCancelled();
       if (holds.holds(row)) rows.push_back(static_cast<uint32_t>(row));
     }
   };
@@ -53,7 +56,8 @@ std::vector<uint32_t> Table::selectedRows(const ExprSource& condition) const {
 }
 
 bool Table::l_eval(int i, std::string condition) const {
-  return Condition(*this, ExprSource(std::move(condition))).holds(static_cast<size_t>(i));
+  const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
+  return Condition(*this, tree, SyntaxTree::root()).holds(static_cast<size_t>(i));
 }
 
 bool Table::lt(int i, std::string a, std::string b) const {

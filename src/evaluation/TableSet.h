@@ -14,44 +14,39 @@
 #include <vector>
 
 #include "evaluation/EvalObserver.h"
+#include "evaluation/StoredTables.h"
 #include "evaluation/TableHandle.h"
-#include "language/ExprText.h"
+#include "language/SyntaxTree.h"
 #include "storage/Table.h"
+#include "storage/TableBlocks.h"
 
 namespace relalg {
 
 class InputSource;
-struct BlockPlan;
 
-class TableSet {
+class TableSet : public StoredTables {
  public:
   // Reads the lines of the input below the expression line: an empty line announces a header
   // line, the lines after a header line are its table's records. The first of two tables of
   // one name is the one catalogued. Throws AdbException for a rejected line.
   explicit TableSet(std::string_view lines);
-  // The same for the lines of source from offset begin on.
-  TableSet(const InputSource& source, size_t begin);
+  // The same for the lines of source from offset begin on, the first of them line firstLine;
+  // an observer, when given, is shown the plan of the blocks before they are read.
+  TableSet(const InputSource& source, size_t begin, size_t firstLine = 2,
+           EvalObserver* observer = nullptr);
   TableSet(const TableSet&) = delete;
   TableSet& operator=(const TableSet&) = delete;
 
   // Returns the catalogued table of exactly that name; throws AdbException when there is none.
   Table* getTableByName(std::string_view name) const;
-  // The catalogued table of that name for an evaluation: taken out of the catalogue when the
-  // evaluation reaches it only once and tables may be released (see releaseTablesAsUsed), else
-  // borrowed. Throws as getTableByName does.
-  TableHandle useTable(std::string_view name);
-  // Lets the following evaluations without an observer take the tables that they reach only
-  // once, so that operators may change them in place or release them as soon as they are used.
-  // Such a table is gone from the catalogue once evaluated (its name stays, with no table): for
-  // a run that evaluates one expression and then only writes the result.
-  void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
+  Table* findTable(std::string_view name) const override;
 
   // Evaluates the expression and keeps its table as the result. A failed evaluation leaves no
   // result, also none of an earlier evaluation.
   bool evaluate(std::string expression);
+  void evaluate(const SyntaxTree& tree);
   // The table that an expression text denotes.
   TableHandle r_eval(std::string text);
-  TableHandle r_eval(const ExprSource& text);
   // Writes the result table's text; throws AdbException when there is no result.
   void write_result(std::ostream* out) const;
 
@@ -62,11 +57,19 @@ class TableSet {
   std::vector<std::string> tableNames() const;
   // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
   void setObserver(EvalObserver* observer) { observer_ = observer; }
+  EvalObserver* observer() const { return observer_; }
+
+  // Lets the following evaluations without an observer take the tables that they reach only
+  // once, so that operators may change them in place or release them as soon as they are used.
+  // Such a table is gone from the catalogue once evaluated (its name stays, with no table): for
+  // a run that evaluates one expression and then only writes the result.
+  void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
+  TableHandle useTable(std::string_view name, bool mayTake) override;
+  void releaseIfReachedOnce(std::string_view name) override;
 
  private:
-  void readBlock(const InputSource& source, const BlockPlan& block);
-  // Chooses the tables that an evaluation of expression may take.
-  void findTablesReachedOnce(const std::string& expression);
+  // Chooses the tables that an evaluation of tree may take.
+  void findTablesReachedOnce(const SyntaxTree& tree);
 
   EvalObserver* observer_ = nullptr;
   bool releaseTablesAsUsed_ = false;

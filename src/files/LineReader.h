@@ -15,8 +15,6 @@ class LineReader {
 
   // Sets line to the next line and returns true, or returns false at the end of the text.
   bool next(std::string_view& line);
-  // The text not yet read.
-  std::string_view rest() const { return rest_; }
   // A run of lines: how many, their bytes without their ends, and the text that holds them.
   struct Extent {
     size_t lines;

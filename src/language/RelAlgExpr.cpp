@@ -3,117 +3,41 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "base/AdbException.h"
-#include "base/Messages.h"
-
 namespace relalg {
 
-namespace {
-
-constexpr size_t npos = std::string_view::npos;
-
-// Whether dropping the blanks outside apostrophes could change the text of source: not when it
-// has no blank, nor when it starts outside quotes in a text whose blanks all lie inside them.
-bool mayHoldLooseBlanks(const ExprSource& source) {
-  const ExprText& text = *source.text();
-  if (!text.hasBlank(source.begin(), source.end())) return false;
-  return !text.cleaned() || text.oddQuotesBefore(source.begin());
-}
-
-ExprSource withoutLooseBlanks(const ExprSource& source) {
-  std::string kept;
-  kept.reserve(source.size());
-  bool inQuotes = false;
-  for (char c : source.view()) {
-    if (c == ' ' && !inQuotes) continue;
-    if (c == '\'') inQuotes = !inQuotes;
-    kept.push_back(c);
+std::string clean(std::string text) {
+  const SyntaxTree tree(std::move(text));
+  if (tree.fault(SyntaxTree::root()) == SyntaxTree::Fault::kEmpty) {
+    tree.raiseFault(SyntaxTree::root());
   }
-  size_t size = kept.size();
-  return ExprSource(std::make_shared<const ExprText>(std::move(kept), true), 0, size);
+  return std::string(tree.text(SyntaxTree::root()));
 }
 
-}  // namespace
-
-ExprSource clean(const ExprSource& source) {
-  ExprSource kept = mayHoldLooseBlanks(source) ? withoutLooseBlanks(source) : source;
-  std::string_view text = kept.view();
-  if (text.empty()) throw std::out_of_range("clean: empty expression");
-  size_t pairs = 0;
-  while (text[pairs] == '(' && text[text.size() - 1 - pairs] == ')') ++pairs;
-  return ExprSource(kept.text(), kept.begin() + pairs, kept.end() - pairs);
-}
-
-std::string clean(std::string text) { return clean(ExprSource(std::move(text))).str(); }
-
-RelAlgExpr::RelAlgExpr(std::string text) : RelAlgExpr(ExprSource(std::move(text))) {}
-
-RelAlgExpr::RelAlgExpr(const ExprSource& source) : node_(clean(source)) {
-  bracketPos_ = node_.view().find('(');
-  if (bracketPos_ == npos) {
-    bracketPos_ = node_.size();
-    return;
-  }
-  findComma(source.view());
-}
-
-// Scans from the node's opening bracket for the first comma outside inner brackets. An inner
-// bracket pair is skipped whole: nothing inside it can be such a comma or close the node.
-void RelAlgExpr::findComma(std::string_view argument) {
-  const bool isNot = command() == kConditionKeywords[kNot].word;
-  const std::string_view text = node_.view();
-  long depth = 0;
-  size_t pos = bracketPos_ + 1;
-  while (pos < text.size()) {
-    char c = text[pos];
-    if (depth == 0 && c == ',') {
-      commaPos_ = pos;
-      break;
-    }
-    if (c == '(' && depth >= 0) {
-      size_t close = node_.text()->closingBracket(node_.begin() + pos);
-      if (close == npos || close >= node_.end()) break;  // the rest is nested deeper
-      pos = close - node_.begin() + 1;
-      continue;
-    }
-    if (c == '(') ++depth;
-    if (c == ')' && --depth < 0 && !isNot) {
-      throw AdbException(message(MessageId::kBadBracketing, {argument}));
-    }
-    ++pos;
-  }
-  if (commaPos_ == npos && !isNot) {
-    throw AdbException(message(MessageId::kBadExpression, {argument}));
+RelAlgExpr::RelAlgExpr(std::string text)
+    : tree_(std::make_unique<const SyntaxTree>(std::move(text))) {
+  const SyntaxTree::Fault fault = tree_->fault(SyntaxTree::root());
+  if (fault != SyntaxTree::Fault::kNone && fault != SyntaxTree::Fault::kNoOperand) {
+    tree_->raiseFault(SyntaxTree::root());
   }
 }
 
-int RelAlgExpr::getType() const {
-  const std::string_view word = command();
-  for (const OperatorKeyword& keyword : kOperatorKeywords) {
-    if (word == keyword.word) return keyword.code;
-  }
-  return kTable;
+std::string RelAlgExpr::extractLeft() const {
+  const int root = SyntaxTree::root();
+  if (!tree_->bracketed(root)) throw std::out_of_range("no operand");
+  const std::string_view text = tree_->text(root);
+  const size_t begin = tree_->bracketPos(root) + 1;
+  const size_t comma = tree_->commaPos(root);
+  const size_t end = comma != std::string_view::npos ? comma : text.size() - 1;
+  return std::string(text.substr(begin, std::max(begin, end) - begin));
 }
 
-int RelAlgExpr::getLogType() const {
-  const std::string_view word = command();
-  for (const ConditionKeyword& keyword : kConditionKeywords) {
-    if (word == keyword.word) return keyword.code;
-  }
-  return kUnknownCondition;
-}
-
-ExprSource RelAlgExpr::leftSource() const {
-  if (bracketPos_ >= node_.size()) throw std::out_of_range("RelAlgExpr: no operand");
-  size_t begin = node_.begin() + bracketPos_ + 1;
-  size_t end = commaPos_ != npos ? node_.begin() + commaPos_ : node_.end() - 1;
-  return ExprSource(node_.text(), begin, std::max(begin, end));
-}
-
-ExprSource RelAlgExpr::rightSource() const {
-  size_t end = node_.size() == 0 ? node_.end() : node_.end() - 1;
-  size_t begin = commaPos_ != npos ? node_.begin() + commaPos_ + 1 : node_.begin();
-  return ExprSource(node_.text(), begin, std::max(begin, end));
+std::string RelAlgExpr::extractRight() const {
+  const int root = SyntaxTree::root();
+  const std::string_view text = tree_->text(root);
+  const size_t comma = tree_->commaPos(root);
+  const size_t begin = comma != std::string_view::npos ? comma + 1 : 0;
+  const size_t end = text.empty() ? 0 : text.size() - 1;
+  return std::string(text.substr(begin, std::max(begin, end) - begin));
 }
 
 }  // namespace relalg

@@ -1,283 +1,258 @@
 #include "language/SyntaxTree.h"
 
 #include <algorithm>
-#include <cctype>
-#include <limits>
+#include <stdexcept>
 
-#include "language/RelAlgExpr.h"
+#include "base/AdbException.h"
+#include "base/Messages.h"
 
 namespace relalg {
 
 namespace {
 
-constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-
-// The keyword that word spells in another case, or empty.
-template <class Keywords>
-std::string_view keywordInOtherCase(std::string_view word, const Keywords& keywords) {
-  for (const auto& keyword : keywords) {
-    if (keyword.word.size() != word.size() || keyword.word == word) continue;
-    bool same = true;
-    for (size_t k = 0; k < word.size() && same; ++k) {
-      same = std::tolower(static_cast<unsigned char>(word[k])) ==
-             std::tolower(static_cast<unsigned char>(keyword.word[k]));
-    }
-    if (same) return keyword.word;
-  }
-  return {};
-}
+constexpr std::string_view kNotWord = kConditionWords[static_cast<size_t>(LogType::kNot)];
 
 }  // namespace
 
-SyntaxTree::SyntaxTree(std::string_view line) : line_(line) {
-  bool quoted = false;
-  for (uint32_t k = 0; k < line.size(); ++k) {
-    if (line[k] == ' ' && !quoted) continue;
-    if (line[k] == '\'') quoted = !quoted;
-    kept_.push_back(k);
+SyntaxTree::SyntaxTree(std::string line, Role rootRole) : line_(std::move(line)) {
+  if (line_.size() >= kNone) {
+    Node root{rootRole};
+    root.fault = Fault::kTooLong;
+    root.rawSpace = kLineSpace;
+    root.subtreeEnd = 1;
+    nodes_.push_back(root);
+    return;
   }
-  match_.assign(kept_.size(), kNone);
-  std::vector<uint32_t> open;
-  for (uint32_t k = 0; k < kept_.size(); ++k) {
-    if (at(k) == '(') open.push_back(k);
-    if (at(k) == ')' && !open.empty()) {
-      match_[open.back()] = k;
-      match_[k] = open.back();
-      open.pop_back();
-    }
-  }
-  std::vector<Work> pending{{Role::kExpression, 0, static_cast<uint32_t>(kept_.size()), -1}};
+  makeCleaned(cleaned_[0], false);
+  std::vector<Work> pending{
+      {rootRole, kLineSpace, 0, static_cast<uint32_t>(line_.size()), kNoNode, 0}};
   while (!pending.empty()) {
     const Work work = pending.back();
     pending.pop_back();
     parse(work, pending);
   }
-  checkBrackets();
-  checkTabs();
+  noteSubtrees();
 }
 
-void SyntaxTree::note(size_t begin, size_t length, std::string message) {
-  findings_.push_back({begin, length == 0 ? 1 : length, std::move(message)});
-}
-
-std::string SyntaxTree::text(int index) const {
-  const Node& n = node(index);
-  std::string text;
-  text.reserve(n.hi - n.lo);
-  for (uint32_t k = n.lo; k < n.hi; ++k) text.push_back(at(k));
-  return text;
-}
-
-size_t SyntaxTree::begin(int index) const {
-  const Node& n = node(index);
-  if (n.lo < n.hi) return kept_[n.lo];
-  return n.lo < kept_.size() ? kept_[n.lo] : line_.size();
-}
-
-size_t SyntaxTree::end(int index) const {
-  const Node& n = node(index);
-  return n.lo < n.hi ? kept_[n.hi - 1] + 1 : begin(index);
-}
-
-int SyntaxTree::parse(const Work& work, std::vector<Work>& pending) {
-  Node n;
-  n.role = work.role;
-  n.parent = work.parent;
-  n.depth = work.parent < 0 ? 0 : node(work.parent).depth + 1;
-  n.lo = work.lo;
-  n.hi = work.hi;
-  while (n.hi - n.lo >= 2 && at(n.lo) == '(' && at(n.hi - 1) == ')') {
-    ++n.lo;
-    --n.hi;
+// Keeps the bytes of the line that cleaning keeps, with their offsets, and pairs the brackets:
+// each ')' closes the latest '(' still open, whatever apostrophes stand around them.
+void SyntaxTree::makeCleaned(Cleaned& cleaned, bool dropEveryBlank) const {
+  bool quoted = false;
+  for (uint32_t k = 0; k < line_.size(); ++k) {
+    const char c = line_[k];
+    if (c == ' ' && (dropEveryBlank || !quoted)) continue;
+    if (!dropEveryBlank) cleaned.oddQuotesBefore.push_back(quoted);
+    if (c == '\'') quoted = !quoted;
+    if (c == ' ') cleaned.blanks.push_back(static_cast<uint32_t>(cleaned.bytes.size()));
+    cleaned.bytes.push_back(c);
+    cleaned.lineOffsets.push_back(k);
   }
-  uint32_t bracket = n.lo;
-  while (bracket < n.hi && at(bracket) != '(') ++bracket;
-  n.bracketed = bracket < n.hi;
-  for (uint32_t k = n.lo; k < bracket; ++k) n.command.push_back(at(k));
-  n.malformed = n.lo == n.hi;
-  if (n.role == Role::kExpression) {
-    n.code = kTable;
-    for (const OperatorKeyword& keyword : kOperatorKeywords) {
-      if (n.command == keyword.word) n.code = keyword.code;
+  if (!dropEveryBlank) cleaned.oddQuotesBefore.push_back(quoted);
+  cleaned.partners.assign(cleaned.bytes.size(), kNone);
+  std::vector<uint32_t> open;
+  for (uint32_t k = 0; k < cleaned.bytes.size(); ++k) {
+    if (cleaned.bytes[k] == '(') open.push_back(k);
+    if (cleaned.bytes[k] == ')' && !open.empty()) {
+      cleaned.partners[open.back()] = k;
+      open.pop_back();
     }
-  } else if (n.role == Role::kCondition) {
-    n.code = kUnknownCondition;
-    for (const ConditionKeyword& keyword : kConditionKeywords) {
-      if (n.command == keyword.word) n.code = keyword.code;
-    }
-    n.malformed |= !n.bracketed;
   }
-  const int index = static_cast<int>(nodes_.size());
-  nodes_.push_back(std::move(n));
-  if (work.role == Role::kExpression) expressionOrder_.push_back(index);
-  if (work.parent >= 0) nodes_[static_cast<size_t>(work.parent)].children.push_back(index);
-  const Node& added = node(index);
-  if (added.role == Role::kExpression || added.role == Role::kCondition) checkCommandWord(added);
-  const bool descends = (added.role == Role::kExpression && added.code != kTable) ||
-                        (added.role == Role::kCondition && added.code != kUnknownCondition);
-  if (descends && added.bracketed) splitOperands(index, pending);
-  return index;
 }
 
-// The kept index of the node's first comma outside inner brackets, as the evaluator finds it,
-// or kNone. broken tells that a bracket closes the node's own bracket before any such comma.
-size_t SyntaxTree::findComma(const Node& n, bool isNot, bool& broken) const {
-  broken = false;
+std::string_view SyntaxTree::spaceText(uint8_t space) const {
+  return space == kLineSpace ? std::string_view(line_) : std::string_view(cleaned_[space].bytes);
+}
+
+void SyntaxTree::parse(const Work& work, std::vector<Work>& pending) {
+  Node node{work.role};
+  node.parent = work.parent;
+  node.rawSpace = work.rawSpace;
+  node.rawBegin = work.rawBegin;
+  node.rawEnd = work.rawEnd;
+  if (work.parent != kNoNode) node.depth = at(work.parent).depth + 1;
+  if (node.role == Role::kExpression || node.role == Role::kCondition) {
+    cleanNode(node);
+    if (node.fault == Fault::kNone) splitNode(node);
+  } else {
+    node.space = node.rawSpace;
+    node.begin = node.rawBegin;
+    node.end = node.rawEnd;
+    node.bracket = node.end;
+  }
+  const int index = size();
+  nodes_.push_back(node);
+  if (work.parent != kNoNode) nodes_[static_cast<size_t>(work.parent)].operands[work.slot] = index;
+  if (node.fault == Fault::kNone && node.bracket < node.end) queueOperands(index, pending);
+}
+
+// Cleans the node's raw text. The line's own blanks outside apostrophes are gone from space 0
+// already; an operand that starts after an odd number of apostrophes reads every blank of space
+// 0 as one outside apostrophes, so its cleaned text is in space 1, which has no blanks at all.
+void SyntaxTree::cleanNode(Node& node) {
+  uint32_t begin = node.rawBegin;
+  uint32_t end = node.rawEnd;
+  node.space = node.rawSpace == kLineSpace ? 0 : node.rawSpace;
+  if (node.rawSpace == kLineSpace) {
+    begin = 0;
+    end = static_cast<uint32_t>(cleaned_[0].bytes.size());
+  } else if (node.rawSpace == 0 && cleaned_[0].oddQuotesBefore[begin]) {
+    const std::vector<uint32_t>& blanks = cleaned_[0].blanks;
+    const auto first = std::lower_bound(blanks.begin(), blanks.end(), begin);
+    if (first != blanks.end() && *first < end) {
+      if (!haveSpaceOne_) makeCleaned(cleaned_[1], true);
+      haveSpaceOne_ = true;
+      const auto last = std::lower_bound(first, blanks.end(), end);
+      begin -= static_cast<uint32_t>(first - blanks.begin());
+      end -= static_cast<uint32_t>(last - blanks.begin());
+      node.space = 1;
+    }
+  }
+  const std::string_view text = spaceText(node.space);
+  if (begin == end) node.fault = Fault::kEmpty;
+  while (end - begin >= 2 && text[begin] == '(' && text[end - 1] == ')') {
+    ++begin;
+    --end;
+  }
+  node.begin = begin;
+  node.end = end;
+  node.bracket = begin;
+  while (node.bracket < end && text[node.bracket] != '(') ++node.bracket;
+  const std::string_view word = text.substr(begin, node.bracket - begin);
+  node.kind = node.role == Role::kExpression ? static_cast<uint8_t>(exprTypeOf(word))
+                                             : static_cast<uint8_t>(logTypeOf(word));
+}
+
+// Finds the node's first comma outside inner brackets, scanning from its opening bracket. An
+// inner bracket pair is passed over whole: nothing inside it can be such a comma or close the
+// node. A closing bracket that takes the level below the node's own is a fault, except in NOT.
+void SyntaxTree::splitNode(Node& node) {
+  const std::string_view text = spaceText(node.space);
+  if (node.bracket == node.end) {
+    const bool isTable = node.role == Role::kExpression &&
+                         static_cast<ExprType>(node.kind) == ExprType::kTable;
+    if (!isTable) node.fault = Fault::kNoOperand;
+    return;
+  }
+  const bool isNot = text.substr(node.begin, node.bracket - node.begin) == kNotWord;
+  const std::vector<uint32_t>& partners = cleaned_[node.space].partners;
   long depth = 0;
-  uint32_t pos = n.lo + static_cast<uint32_t>(n.command.size()) + 1;
-  while (pos < n.hi) {
-    const char c = at(pos);
-    if (depth == 0 && c == ',') return pos;
+  uint32_t pos = node.bracket + 1;
+  while (pos < node.end) {
+    const char c = text[pos];
+    if (depth == 0 && c == ',') {
+      node.comma = pos;
+      return;
+    }
     if (c == '(' && depth >= 0) {
-      if (match_[pos] == kNone || match_[pos] >= n.hi) return kNone;
-      pos = match_[pos] + 1;
+      if (partners[pos] == kNone || partners[pos] >= node.end) break;  // nested to the end
+      pos = partners[pos] + 1;
       continue;
     }
     if (c == '(') ++depth;
     if (c == ')' && --depth < 0 && !isNot) {
-      broken = true;
-      return kNone;
+      node.fault = Fault::kBadBracketing;
+      return;
     }
     ++pos;
   }
-  return kNone;
+  if (!isNot) node.fault = Fault::kBadExpression;
 }
 
-// Splits a node at its first comma and queues the operands that the node's kind reads, the first
-// operand to be parsed first.
-void SyntaxTree::splitOperands(int index, std::vector<Work>& pending) {
-  Node& n = nodes_[static_cast<size_t>(index)];
-  const bool isNot = n.role == Role::kCondition && n.code == kNot;
-  bool broken = false;
-  const size_t comma = findComma(n, isNot, broken);
-  if (broken || (comma == kNone && !isNot)) {
-    n.malformed = true;
-    return;
-  }
-  const uint32_t bracket = n.lo + static_cast<uint32_t>(n.command.size());
-  const uint32_t last = n.hi - 1;
-  if (at(last) != ')') {
-    uint32_t token = last;
-    while (token > bracket + 1 &&
-           std::string_view(" ,()").find(at(token - 1)) == std::string::npos) {
-      --token;
-    }
-    std::string taken;
-    for (uint32_t k = token; k <= last; ++k) taken.push_back(at(k));
-    note(kept_[last], 1,
-         "')' is missing: the '" + std::string(1, at(last)) + "' of \"" + taken +
-             "\" is taken as the closing bracket of " + n.command);
-    missingClose_ = true;
-  }
-  // As in the evaluator, an operand that would end before it starts is empty.
-  const uint32_t leftEnd =
-      std::max(bracket + 1, comma != kNone ? static_cast<uint32_t>(comma) : last);
-  const uint32_t rightLo = comma != kNone ? std::min(static_cast<uint32_t>(comma) + 1, last) : last;
-  const Role role = n.role;
-  const int code = n.code;
-  std::vector<Work> operands;
-  if (role == Role::kExpression) {
-    operands.push_back({Role::kExpression, bracket + 1, leftEnd, index});
-    if (code == kUnion || code == kMinus || code == kProduct) {
-      checkExtraOperands(n, rightLo, last, "two operands");
-      operands.push_back({Role::kExpression, rightLo, last, index});
-    } else if (code == kSelect) {
-      checkExtraOperands(n, rightLo, last, "one condition");
-      operands.push_back({Role::kCondition, rightLo, last, index});
-    } else {
-      operands.push_back({Role::kList, rightLo, last, index});
-    }
-  } else if (code == kAnd || code == kOr) {
-    checkExtraOperands(n, rightLo, last, "two conditions");
-    operands.push_back({Role::kCondition, bracket + 1, leftEnd, index});
-    operands.push_back({Role::kCondition, rightLo, last, index});
-  } else if (code == kNot) {
-    if (comma != kNone) {
-      note(kept_[comma], kept_[last] - kept_[comma],
-           "NOT takes one condition: what follows this comma is ignored");
-    }
-    operands.push_back({Role::kCondition, bracket + 1, leftEnd, index});
+// Queues the operands that the node's kind reads, the first to be parsed first. The first operand
+// runs from the bracket to the comma (to the last character when there is none); the second from
+// the comma to the last character. An operand that would end before it starts is empty.
+void SyntaxTree::queueOperands(int index, std::vector<Work>& pending) {
+  const Node& node = at(index);
+  const uint32_t last = node.end - 1;
+  const uint32_t leftBegin = node.bracket + 1;
+  const uint32_t leftEnd = std::max(leftBegin, node.comma != kNone ? node.comma : last);
+  const uint32_t rightBegin = node.comma != kNone ? std::min(node.comma + 1, last) : last;
+  const uint32_t rightEnd = std::max(rightBegin, last);
+  Role roles[2];
+  int count = 2;
+  if (node.role == Role::kExpression) {
+    const auto type = static_cast<ExprType>(node.kind);
+    roles[0] = Role::kExpression;
+    roles[1] = takesTwoTables(type)        ? Role::kExpression
+               : type == ExprType::kSelect ? Role::kCondition
+                                           : Role::kList;
+    if (type == ExprType::kTable) count = 0;
   } else {
-    checkExtraOperands(n, rightLo, last, "two operands");
-    operands.push_back({Role::kComparand, bracket + 1, leftEnd, index});
-    operands.push_back({Role::kComparand, rightLo, last, index});
+    const auto type = static_cast<LogType>(node.kind);
+    roles[0] = roles[1] = isComparison(type) ? Role::kComparand : Role::kCondition;
+    if (type == LogType::kNot) count = 1;
+    if (type == LogType::kUnknown) count = 0;
   }
-  for (auto operand = operands.rbegin(); operand != operands.rend(); ++operand) {
-    pending.push_back(*operand);
-  }
+  const uint8_t space = node.space;
+  if (count == 2) pending.push_back({roles[1], space, rightBegin, rightEnd, index, 1});
+  if (count >= 1) pending.push_back({roles[0], space, leftBegin, leftEnd, index, 0});
 }
 
-// A comma outside brackets and apostrophes in the last operand starts operands that nothing reads.
-void SyntaxTree::checkExtraOperands(const Node& n, uint32_t lo, uint32_t hi,
-                                    std::string_view takes) {
-  long depth = 0;
-  bool quoted = false;
-  for (uint32_t k = lo; k < hi; ++k) {
-    const char c = at(k);
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')' && --depth < 0) return;  // the operand is cut from a broken one, reported above
-    if (c == ',' && depth == 0) {
-      note(kept_[k], kept_[hi - 1] + 1 - kept_[k],
-           n.command + " takes " + std::string(takes) + ": what follows this comma is ignored");
-      return;
+// Works out, from the last node back, each node's subtree end and whether a rename lies in it.
+void SyntaxTree::noteSubtrees() {
+  for (int index = size() - 1; index >= 0; --index) {
+    Node& node = nodes_[static_cast<size_t>(index)];
+    node.subtreeEnd = index + 1;
+    node.holdsRename = node.role == Role::kExpression &&
+                       static_cast<ExprType>(node.kind) == ExprType::kRename;
+    for (int operand : node.operands) {
+      if (operand == kNoNode) continue;
+      node.subtreeEnd = std::max(node.subtreeEnd, at(operand).subtreeEnd);
+      node.holdsRename |= at(operand).holdsRename;
     }
   }
 }
 
-void SyntaxTree::checkCommandWord(const Node& n) {
-  if (!n.bracketed) return;
-  const bool isOperator = n.role == Role::kExpression;
-  if (isOperator && n.code != kTable) return;
-  const std::string_view other = isOperator ? keywordInOtherCase(n.command, kOperatorKeywords)
-                                            : keywordInOtherCase(n.command, kConditionKeywords);
-  if (other.empty()) return;
-  note(kept_[n.lo], n.command.size(),
-       n.command +
-           (isOperator ? " is no operator: operators are written in lower case"
-                       : " is no condition: conditions are written in upper case") +
-           "; did you mean " + std::string(other) + "?");
+void SyntaxTree::raiseFault(int node) const {
+  switch (fault(node)) {
+    case Fault::kEmpty:
+      throw std::out_of_range("empty expression");
+    case Fault::kNoOperand:
+      throw std::out_of_range("no operand");
+    case Fault::kBadBracketing:
+      throw AdbException(message(MessageId::kBadBracketing, {rawText(node)}));
+    case Fault::kBadExpression:
+      throw AdbException(message(MessageId::kBadExpression, {rawText(node)}));
+    case Fault::kTooLong:
+      throw AdbException(message(MessageId::kExpressionTooLong));
+    case Fault::kNone:
+      break;
+  }
+  assert(false && "raiseFault on a node without a fault");
+  throw std::logic_error("no fault");
 }
 
-// Brackets outside apostrophes that do not pair up: each closing bracket without an opening one,
-// and (unless a missing closing bracket was reported already) each opening one never closed. An
-// odd number of apostrophes is reported instead, at the last one.
-void SyntaxTree::checkBrackets() {
-  const size_t quotes = static_cast<size_t>(std::count(line_.begin(), line_.end(), '\''));
-  if (quotes % 2 != 0) {
-    // Then "outside apostrophes" means nothing: the unclosed apostrophe is the slip.
-    note(line_.rfind('\''), 1,
-         "this apostrophe is never closed: the rest of the line is one quoted stretch");
-    return;
-  }
-  std::vector<size_t> open;
-  bool quoted = false;
-  for (size_t k = 0; k < line_.size(); ++k) {
-    const char c = line_[k];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') open.push_back(k);
-    if (c == ')') {
-      if (open.empty()) {
-        note(k, 1, "this ')' closes no bracket");
-      } else {
-        open.pop_back();
-      }
-    }
-  }
-  if (missingClose_) return;
-  for (size_t k : open) note(k, 1, "this '(' is never closed");
+std::string_view SyntaxTree::text(int node) const {
+  const Node& n = at(node);
+  return spaceText(n.space).substr(n.begin, n.end - n.begin);
 }
 
-void SyntaxTree::checkTabs() {
-  bool quoted = false;
-  for (size_t k = 0; k < line_.size(); ++k) {
-    if (line_[k] == '\'') quoted = !quoted;
-    if (line_[k] == '\t' && !quoted) {
-      note(k, 1, "a tab is no blank: it stays part of the name or constant around it");
-    }
+std::string_view SyntaxTree::rawText(int node) const {
+  const Node& n = at(node);
+  return spaceText(n.rawSpace).substr(n.rawBegin, n.rawEnd - n.rawBegin);
+}
+
+size_t SyntaxTree::commaPos(int node) const {
+  const Node& n = at(node);
+  return n.comma == kNone ? std::string_view::npos : n.comma - n.begin;
+}
+
+size_t SyntaxTree::begin(int node) const { return lineOffset(text(node)); }
+
+size_t SyntaxTree::end(int node) const {
+  const std::string_view part = text(node);
+  return part.empty() ? begin(node) : lineOffset(part.substr(part.size() - 1)) + 1;
+}
+
+size_t SyntaxTree::lineOffset(std::string_view part) const {
+  for (const Cleaned& cleaned : cleaned_) {
+    const char* const data = cleaned.bytes.data();
+    if (part.data() < data || part.data() > data + cleaned.bytes.size()) continue;
+    const size_t index = static_cast<size_t>(part.data() - data);
+    return index < cleaned.lineOffsets.size() ? cleaned.lineOffsets[index] : line_.size();
   }
+  assert(part.data() >= line_.data() && part.data() <= line_.data() + line_.size());
+  return static_cast<size_t>(part.data() - line_.data());
 }
 
 }  // namespace relalg

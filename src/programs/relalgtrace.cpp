@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <limits>
+#include <new>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -14,9 +15,12 @@
 #include "base/Messages.h"
 #include "files/FileTools.h"
 #include "run/RunSequence.h"
-#include "run/SqlScript.h"
-#include "run/TraceAnalysis.h"
-#include "run/TraceReport.h"
+#include "trace/Diagnostics.h"
+#include "trace/SqlScript.h"
+#include "trace/TraceAnalysis.h"
+#include "trace/TraceDot.h"
+#include "trace/TraceJson.h"
+#include "trace/TraceReport.h"
 
 using namespace relalg;
 
@@ -147,19 +151,15 @@ int trace(const Command& command) {
   const RunOutcome outcome = runSequence(
       analysis.reader([&] { return read_file(command.inputPath); }), nullptr, &analysis);
   analysis.finish(outcome);
-  switch (command.form) {
-    case Command::kJson:
-      std::cout << analysis.json();
-      break;
-    case Command::kDot:
-      std::cout << analysis.dot();
-      break;
-    case Command::kSql:  // written by writeSql
-      break;
-    case Command::kText:
-      std::cerr << analysis.diagnosticsText(command.inputPath) << std::flush;
-      if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
-      std::cout << steps.str();
+  if (command.form == Command::kJson) {
+    std::cout << traceJson(analysis);
+  } else if (command.form == Command::kDot) {
+    std::cout << traceDot(analysis);
+  } else {
+    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(), command.inputPath)
+              << std::flush;
+    if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
+    std::cout << steps.str();
   }
   return outcome.status;
 }
@@ -179,6 +179,21 @@ int writeSql(const Command& command) {
   return EXIT_SUCCESS;
 }
 
+// Runs the form asked for. A lack of memory while the form is written ends as relalgrun ends on
+// it: "Ismeretlen hiba" and status 3 (the JSON form says so in JSON).
+int traceOrReport(const Command& command) {
+  try {
+    return command.form == Command::kSql ? writeSql(command) : trace(command);
+  } catch (const std::bad_alloc&) {
+    if (command.form == Command::kJson) {
+      std::cout << outOfMemoryJson();
+    } else {
+      std::cerr << RunOutcome{RunOutcome::kUnknownFailure, {}, {}}.errorText();
+    }
+    return RunOutcome::kUnknownFailure;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -188,7 +203,7 @@ int main(int argc, char* argv[]) {
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
   } else {
-    status = command.form == Command::kSql ? writeSql(command) : trace(command);
+    status = traceOrReport(command);
   }
   if (!std::cout.flush()) {
     std::cerr << message(MessageId::kTraceWriteError) << '\n';

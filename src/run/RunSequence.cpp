@@ -10,6 +10,7 @@
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
 #include "files/SourceLines.h"
+#include "language/SyntaxTree.h"
 
 namespace relalg {
 
@@ -28,7 +29,9 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
   std::string_view firstLine;
   std::string expression;
   if (lines.next(firstLine)) expression = firstLine;
-  TableSet catalogue(*input, lines.position());
+  const auto tree = std::make_shared<const SyntaxTree>(std::move(expression));
+  if (observer != nullptr) observer->expressionParsed(tree);
+  TableSet catalogue(*input, lines.position(), 2, observer);
   catalogue.setObserver(observer);
   catalogue.releaseTablesAsUsed();
 
@@ -39,7 +42,7 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
     output->flush();
   }
   input.reset();  // the tables hold copies of their values
-  catalogue.evaluate(std::move(expression));
+  catalogue.evaluate(*tree);
   if (output != nullptr) {
     catalogue.write_result(stream);
     output->close();
@@ -69,9 +72,9 @@ RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& open
   try {
     runSteps(openInput(), output, observer);
   } catch (const AdbException& error) {
-    return {RunOutcome::kFailure, error.getMessage()};
+    return {RunOutcome::kFailure, error.getMessage(), error.place()};
   } catch (...) {
-    return {RunOutcome::kUnknownFailure, {}};
+    return {RunOutcome::kUnknownFailure, {}, {}};
   }
   return {};
 }

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "base/AdbException.h"
+
 namespace relalg {
 
 class EvalObserver;
@@ -27,6 +29,8 @@ struct RunOutcome {
   int status = kSuccess;
   // For kFailure, the message that follows "Hiba tortent: "; empty otherwise.
   std::string message;
+  // For a failure found in a line below the expression line: where.
+  InputPlace place;
 
   // The bytes that relalgrun writes to standard error: nothing on success, "Hiba tortent: ", a
   // line feed, the message and a line feed on kFailure, "Ismeretlen hiba" and a line feed on

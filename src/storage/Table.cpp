@@ -10,6 +10,7 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "language/StringTokenizer.h"
+#include "storage/HeaderLine.h"
 
 namespace relalg {
 
@@ -34,15 +35,15 @@ char* writeValue(char* out, std::string_view value) {
 std::string resultTableName() { return "result"; }
 
 Table::Table(std::string headerLine) {
-  StringTokenizer tokens(headerLine);
-  if (!tokens.hasMoreTokens()) throw AdbException(message(MessageId::kNamelessTable));
-  name_ = tokens.nextToken();
-  while (tokens.hasMoreTokens()) {
-    std::string columnName = tokens.nextToken();
-    if (tokens.nextView() == "int") {
-      columns_.push_back(std::make_unique<IntColumn>(std::move(columnName)));
+  const HeaderLine header(headerLine);
+  if (!header.named()) throw AdbException(message(MessageId::kNamelessTable));
+  name_ = header.name;
+  for (const HeaderLine::Column& column : header.columns) {
+    if (column.integer) {
+      columns_.push_back(std::make_unique<IntColumn>(std::string(column.name)));
     } else {
-      columns_.push_back(std::make_unique<StrColumn>(std::move(columnName), tokens.nextToken()));
+      columns_.push_back(
+          std::make_unique<StrColumn>(std::string(column.name), std::string(column.width)));
     }
   }
 }
@@ -97,29 +98,48 @@ void Table::add_column(std::string name, Column::attr_type type, std::string wid
   }
 }
 
+// A failure carries its place in the line: the value at fault, or the end of a line that has
+// too few values; the reader of the line adds the line's number.
 int Table::appendRecord(std::string_view line) {
   const int count = recordCount();
-  if (!columns_.empty() && count == INT_MAX) throwTooManyRecords(name_);
+  if (!columns_.empty() && count == INT_MAX) {
+    throw AdbException(message(MessageId::kTooManyRecords, {name_}), {0, 1, line.size()});
+  }
   StringTokenizer tokens(line);
+  std::string_view token;  // the value at work
   try {
     for (const auto& column : columns_) {
-      if (!tokens.hasMoreTokens()) throw AdbException(message(MessageId::kTooFewValues));
-      std::string_view token = tokens.nextView();
+      if (!tokens.hasMoreTokens()) {
+        throw AdbException(message(MessageId::kTooFewValues), {0, line.size() + 1, 1});
+      }
+      token = tokens.nextView();
       if (column->getType() == Column::STRING) {
         asStrings(*column).append(token);
       } else {
         asInts(*column).addVal(relalg::stoi(token));
       }
     }
-    if (tokens.hasMoreTokens()) throw AdbException(message(MessageId::kTooManyValues));
-  } catch (...) {
-    for (const auto& column : columns_) {
-      if (column->getSize() > count) column->truncate(static_cast<size_t>(count));
+    if (tokens.hasMoreTokens()) {
+      const size_t at = static_cast<size_t>(tokens.nextView().data() - line.data());
+      throw AdbException(message(MessageId::kTooManyValues), {0, at + 1, line.size() - at});
     }
+  } catch (const AdbException& error) {
+    dropValuesFrom(count);
+    if (error.place().column != 0) throw;
+    const size_t at = static_cast<size_t>(token.data() - line.data());
+    throw AdbException(error.getMessage(), {0, at + 1, token.size()});
+  } catch (...) {
+    dropValuesFrom(count);
     throw;
   }
   assert(columnsEven());
   return 1;
+}
+
+void Table::dropValuesFrom(int count) {
+  for (const auto& column : columns_) {
+    if (column->getSize() > count) column->truncate(static_cast<size_t>(count));
+  }
 }
 
 void Table::reserveRecords(size_t records, size_t bytes) {

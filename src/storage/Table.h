@@ -22,7 +22,7 @@
 
 namespace relalg {
 
-class ExprSource;
+class SyntaxTree;
 
 // The name of every table that union, minus, product, project and sorting produce.
 std::string resultTableName();
@@ -53,7 +53,8 @@ class Table {
   void add_column(std::string name, Column::attr_type type, std::string width);
 
   // Appends one record from a record line: one token per column, integers read by stoi. All or
-  // nothing: a line that fails leaves the table as it was.
+  // nothing: a line that fails leaves the table as it was, and its failure carries the column
+  // and length of the bytes at fault (no line).
   int addRecord(std::string line) { return appendRecord(line); }
   int appendRecord(std::string_view line);
   void reserveRecords(size_t records, size_t bytes);
@@ -84,16 +85,17 @@ class Table {
   std::unique_ptr<Table> make_union(const Table* right) const;
   std::unique_ptr<Table> make_minus(const Table* right) const;
   std::unique_ptr<Table> make_product(const Table* right) const;
-  std::unique_ptr<Table> make_project(std::string list) const;
+  std::unique_ptr<Table> make_project(std::string_view list) const;
   // Renames this table and its columns from a list of names; returns this table.
-  Table* make_rename(std::string list);
+  Table* make_rename(std::string_view list);
 
   // Selection (evaluation/TableSelect.cpp).
   std::unique_ptr<Table> make_select(std::string condition) const;
-  std::unique_ptr<Table> make_select(const ExprSource& condition) const;
+  // The same for the condition at node condition of tree.
+  std::unique_ptr<Table> make_select(const SyntaxTree& tree, int condition) const;
   // The indexes of the records for which the condition holds, ascending: what make_select
   // keeps, for a caller that may keep them in place instead.
-  std::vector<uint32_t> selectedRows(const ExprSource& condition) const;
+  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition) const;
   // Whether the condition holds for record i.
   bool l_eval(int i, std::string condition) const;
   // Whether operand a is less than operand b for record i; each is a column name or a constant.
@@ -119,6 +121,8 @@ class Table {
   void checkIndex(int index) const;
   // Whether every column holds as many values as the first.
   bool columnsEven() const;
+  // Drops the values beyond the first count of each column.
+  void dropValuesFrom(int count);
 
   std::string name_;
   std::vector<std::unique_ptr<Column>> columns_;

@@ -16,8 +16,8 @@
 //     failed; relalgrun prints:
 //       <each line that relalgrun writes to standard error>
 //     meaning: <explanation>
-#ifndef RELALG_RUN_TRACEREPORT_H
-#define RELALG_RUN_TRACEREPORT_H
+#ifndef RELALG_TRACE_TRACEREPORT_H
+#define RELALG_TRACE_TRACEREPORT_H
 
 #include <cstddef>
 #include <iosfwd>
@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "evaluation/EvalObserver.h"
+#include "language/Keywords.h"
 
 namespace relalg {
 
@@ -46,9 +47,9 @@ class TraceReport : public EvalObserver {
   TraceReport(std::ostream& out, size_t limit) : out_(out), limit_(limit) {}
 
   void evaluationStarted(const TableSet& catalogue) override;
-  void nodeStarted(std::string_view text, int depth) override;
-  void nodeFinished(std::string_view text, int depth, int kind, const Table& table) override;
-  void nodeFailed(std::string_view text, int depth) override;
+  void nodeStarted(const SyntaxTree& tree, int node) override;
+  void nodeFinished(const SyntaxTree& tree, int node, const Table& table) override;
+  void nodeFailed(const SyntaxTree& tree, int node) override;
 
   // Writes the failure entry of a run that failed: under the node that failed, or under "reading
   // the input file" when no node did.
@@ -57,7 +58,7 @@ class TraceReport : public EvalObserver {
  private:
   void writeHeading(std::string_view text, int depth);
   void writeRecords(const Table& table, const std::string& indent);
-  void writeRenameNote(int kind, const Table& table, const std::string& indent);
+  void writeRenameNote(ExprType type, const Table& table, const std::string& indent);
 
   std::ostream& out_;
   size_t limit_;
@@ -71,4 +72,4 @@ class TraceReport : public EvalObserver {
 
 }  // namespace relalg
 
-#endif  // RELALG_RUN_TRACEREPORT_H
+#endif  // RELALG_TRACE_TRACEREPORT_H

@@ -1,11 +1,10 @@
-#include "run/TraceReport.h"
+#include "trace/TraceReport.h"
 
 #include <algorithm>
 #include <ostream>
 
 #include "base/Messages.h"
 #include "evaluation/TableSet.h"
-#include "language/RelAlgExpr.h"
 #include "run/RunSequence.h"
 #include "storage/Table.h"
 
@@ -52,22 +51,24 @@ std::string_view explainFailure(std::string_view message) {
 
 void TraceReport::evaluationStarted(const TableSet& catalogue) { catalogue_ = &catalogue; }
 
-void TraceReport::nodeStarted(std::string_view, int) {}
+void TraceReport::nodeStarted(const SyntaxTree&, int) {}
 
-void TraceReport::nodeFinished(std::string_view text, int depth, int kind, const Table& table) {
+void TraceReport::nodeFinished(const SyntaxTree& tree, int node, const Table& table) {
+  const int depth = tree.depth(node);
+  const ExprType type = tree.exprType(node);
   const std::string indent = indentFor(depth);
-  writeHeading(text, depth);
-  out_ << indent << "  " << operatorWord(kind) << ": "
+  writeHeading(tree.rawText(node), depth);
+  out_ << indent << "  " << operatorWord(type) << ": "
        << countText(static_cast<size_t>(table.recordCount()), "record") << ", " << headerOf(table)
        << '\n';
-  writeRenameNote(kind, table, indent);
+  writeRenameNote(type, table, indent);
   writeRecords(table, indent);
 }
 
-void TraceReport::nodeFailed(std::string_view text, int depth) {
+void TraceReport::nodeFailed(const SyntaxTree& tree, int node) {
   nodeHasFailed_ = true;
-  failedText_ = shownText(text);
-  failedDepth_ = depth;
+  failedText_ = shownText(tree.rawText(node));
+  failedDepth_ = tree.depth(node);
 }
 
 void TraceReport::reportFailure(const RunOutcome& outcome) {
@@ -96,10 +97,10 @@ void TraceReport::writeHeading(std::string_view text, int depth) {
 
 // Tells that a rename changed its operand itself and, for a catalogued table, that the name it
 // was read under still reaches it; a later bare name reaching such a table gets a note too.
-void TraceReport::writeRenameNote(int kind, const Table& table, const std::string& indent) {
-  if (kind != kRename && !(kind == kTable && renamed_.contains(&table))) return;
+void TraceReport::writeRenameNote(ExprType type, const Table& table, const std::string& indent) {
+  if (type != ExprType::kRename && !(type == ExprType::kTable && renamed_.contains(&table))) return;
   const std::string* key = catalogue_ != nullptr ? catalogue_->catalogueKeyOf(&table) : nullptr;
-  if (kind == kTable) {
+  if (type == ExprType::kTable) {
     out_ << indent << "  renamed earlier in this expression: " << *key
          << " reaches the renamed table\n";
   } else if (key == nullptr) {

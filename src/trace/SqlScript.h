@@ -13,8 +13,8 @@
 // what the evaluation knows (whether the operands of a union or minus are sorted without
 // repeats, which parts of a condition no record reached). Where no exact script exists for the
 // input, the first line says why as "-- inexact: <reason>".
-#ifndef RELALG_RUN_SQLSCRIPT_H
-#define RELALG_RUN_SQLSCRIPT_H
+#ifndef RELALG_TRACE_SQLSCRIPT_H
+#define RELALG_TRACE_SQLSCRIPT_H
 
 #include <functional>
 #include <string>
@@ -36,4 +36,4 @@ SqlScript sqlScript(const std::function<std::string()>& readInput);
 
 }  // namespace relalg
 
-#endif  // RELALG_RUN_SQLSCRIPT_H
+#endif  // RELALG_TRACE_SQLSCRIPT_H

@@ -11,20 +11,29 @@
 //          and once evaluated: "name", "columns": [{"name", "type": "int" | "char(W)"}],
 //          "count", "records": [the first records as record lines], "children": [NODE...];
 //          "failed": true on the node whose evaluation failed}
-// Lines and columns count from 1; columns and lengths count bytes of the line as stored.
-#ifndef RELALG_RUN_TRACEJSON_H
-#define RELALG_RUN_TRACEJSON_H
+// Lines and columns count from 1; columns and lengths count bytes of the line as stored. Nodes
+// nested deeper than 200 levels are left out; the last node shown then has "more": true.
+#ifndef RELALG_TRACE_TRACEJSON_H
+#define RELALG_TRACE_TRACEJSON_H
 
 #include <cstddef>
 #include <functional>
 #include <string>
 
+#include "trace/TraceAnalysis.h"
+
 namespace relalg {
+
+// The JSON of a finished analysis.
+std::string traceJson(const TraceAnalysis& analysis);
 
 // Runs the input read by readInput as relalgrun does, without an output file, and returns the
 // trace, showing at most limit records of each table.
 std::string traceJson(const std::function<std::string()>& readInput, size_t limit);
 
+// The JSON of a run that ran out of memory before its trace could be written.
+std::string outOfMemoryJson();
+
 }  // namespace relalg
 
-#endif  // RELALG_RUN_TRACEJSON_H
+#endif  // RELALG_TRACE_TRACEJSON_H

@@ -1,4 +1,4 @@
-#include "run/JsonWriter.h"
+#include "trace/JsonWriter.h"
 
 #include <cassert>
 #include <cstdio>

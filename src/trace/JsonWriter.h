@@ -3,8 +3,8 @@
 // UTF-8: Windows-1250 text (the messages) is converted letter for letter; other bytes are taken
 // as UTF-8, and each byte that is not part of valid UTF-8 is written as the escape \udcXX (XX its
 // value), so the bytes can be recovered exactly.
-#ifndef RELALG_RUN_JSONWRITER_H
-#define RELALG_RUN_JSONWRITER_H
+#ifndef RELALG_TRACE_JSONWRITER_H
+#define RELALG_TRACE_JSONWRITER_H
 
 #include <cstdint>
 #include <string>
@@ -45,4 +45,4 @@ class JsonWriter {
 
 }  // namespace relalg
 
-#endif  // RELALG_RUN_JSONWRITER_H
+#endif  // RELALG_TRACE_JSONWRITER_H

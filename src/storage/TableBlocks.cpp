@@ -1,0 +1,181 @@
+#include "storage/TableBlocks.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <numeric>
+
+#include "base/AdbException.h"
+#include "base/Messages.h"
+#include "base/Threads.h"
+#include "files/SourceLines.h"
+
+namespace relalg {
+
+namespace {
+
+constexpr size_t kMinBytesPerThread = size_t{1} << 18;
+constexpr size_t kStretchBytes = size_t{1} << 19;
+
+// Ends the block at offset end: the last stretch ends there, or has no lines when a cut was made
+// there already.
+void endBlock(BlockPlan& block, size_t end) {
+  if (block.cuts.back() != end) {
+    block.cuts.push_back(end);
+  } else {
+    block.firstLines.pop_back();
+  }
+  block.extent.span = block.cuts.back() - block.cuts.front();
+}
+
+// Appends the record lines of text (whole lines, the first of them line firstLine) to table.
+void appendLines(Table& table, std::string_view text, size_t firstLine) {
+  LineReader lines(text);
+  std::string_view line;
+  try {
+    while (lines.next(line)) table.appendRecord(line);
+  } catch (AdbException& error) {
+    const std::string_view before = text.substr(0, static_cast<size_t>(line.data() - text.data()));
+    error.setLine(firstLine + static_cast<size_t>(std::count(before.begin(), before.end(), '\n')));
+    throw;
+  }
+}
+
+// Reads stretch k of a block and appends its lines to table.
+void appendStretch(Table& table, const InputSource& source, const BlockPlan& block, size_t k,
+                   std::string& buffer) {
+  const std::string_view text = source.read(block.cuts[k], block.cuts[k + 1] - block.cuts[k], buffer);
+  appendLines(table, text, block.firstLines[k]);
+}
+
+// On how many threads to read the record lines of a block.
+size_t readingThreads(const LineReader::Extent& extent) {
+  if (extent.lines > INT_MAX) return 1;  // the record limit is met in line order
+  return std::clamp<size_t>(extent.span / kMinBytesPerThread, 1, threadCount());
+}
+
+// Reads the record lines of a block into table on several threads: each thread reads the next
+// stretch not yet taken into a table of its own, waits for its turn, appends what it read to
+// table, and reuses its table for its next stretch, so that the records are appended in line
+// order and the extra memory is a stretch per thread. The failure reported is that of the first
+// line that fails: a stretch that fails stops every stretch after it, and the stretches before
+// it still run to their end.
+void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPlan& block,
+                          size_t threads) {
+  const size_t stretches = block.cuts.size() - 1;
+  std::atomic<size_t> nextStretch{0};
+  std::mutex mutex;
+  std::condition_variable turnChanged;
+  size_t appended = 0;         // stretches appended so far, under mutex
+  size_t failed = stretches;   // the first stretch that failed, under mutex
+  std::exception_ptr failure;  // its failure, under mutex
+  // A stretch whose turn has come already is read straight into table.
+  auto readAndAppend = [&](size_t k, Table& own, std::string& buffer) {
+    bool direct;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      direct = appended == k;
+    }
+    appendStretch(direct ? table : own, source, block, k, buffer);
+    std::unique_lock<std::mutex> lock(mutex);
+    turnChanged.wait(lock, [&] { return appended == k || failed < k; });
+    if (failed < k) return false;
+    if (!direct) {
+      std::vector<uint32_t> rows(static_cast<size_t>(own.recordCount()));
+      std::iota(rows.begin(), rows.end(), 0u);
+      table.gatherRows(own, rows);
+    }
+    ++appended;
+    turnChanged.notify_all();
+    return true;
+  };
+  runPieces(threads, [&](size_t) {
+    auto own = table.emptyLike(table.name());
+    std::string buffer;
+    for (size_t k = nextStretch++; k < stretches; k = nextStretch++) {
+      try {
+        if (!readAndAppend(k, *own, buffer)) return;
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (k < failed) {
+          failed = k;
+          failure = std::current_exception();
+        }
+        turnChanged.notify_all();
+        return;
+      }
+      own->clearRecords();
+    }
+  });
+  if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace
+
+// A record line before any header line ends the plan; it is kept, to be reported once the
+// blocks above it are read.
+TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine) {
+  TablePlan plan;
+  std::vector<BlockPlan>& blocks = plan.blocks;
+  SourceLines lines(source, begin);
+  std::string_view line;
+  size_t number = firstLine - 1;
+  bool headerExpected = false;
+  bool inBlock = false;
+  while (lines.next(line)) {
+    ++number;
+    if (inBlock && !line.empty()) {
+      BlockPlan& block = blocks.back();
+      ++block.extent.lines;
+      block.extent.bytes += line.size();
+      if (lines.position() - block.cuts.back() >= kStretchBytes) {
+        block.cuts.push_back(lines.position());
+        block.firstLines.push_back(number + 1);
+      }
+    } else if (line.empty()) {
+      if (inBlock) endBlock(blocks.back(), lines.lineBegin());
+      inBlock = false;
+      headerExpected = true;
+    } else if (headerExpected) {
+      blocks.push_back(BlockPlan{std::string(line), number, {0, 0, 0}, {lines.position()},
+                                 {number + 1}});
+      inBlock = true;
+      headerExpected = false;
+    } else {
+      plan.stray = StrayLine{std::string(line), number};
+      break;
+    }
+  }
+  if (inBlock) endBlock(blocks.back(), lines.position());
+  return plan;
+}
+
+std::unique_ptr<Table> readBlock(const InputSource& source, const BlockPlan& block) {
+  std::unique_ptr<Table> table;
+  try {
+    table = std::make_unique<Table>(block.header);
+  } catch (const AdbException& error) {
+    throw AdbException(error.getMessage(), {block.headerLine, 1, block.header.size()});
+  }
+  table->reserveRecords(block.extent.lines, block.extent.bytes);
+  const size_t threads = readingThreads(block.extent);
+  if (threads > 1) {
+    readRecordsOnThreads(*table, source, block, threads);
+  } else {
+    std::string buffer;
+    for (size_t k = 0; k + 1 < block.cuts.size(); ++k) {
+      appendStretch(*table, source, block, k, buffer);
+    }
+  }
+  return table;
+}
+
+void rejectStrayLine(const StrayLine& stray) {
+  throw AdbException(message(MessageId::kRecordWithoutTable, {stray.text}),
+                     {stray.line, 1, stray.text.size()});
+}
+
+}  // namespace relalg

@@ -1,0 +1,36 @@
+// Diagnostics are what relalgtrace says about places of the input: where the run failed, and what
+// the input says that almost surely means something else. Each is placed at bytes of one line;
+// they are shown as compilers show theirs: "path:line:column: severity: message", then the line
+// and a caret under the bytes concerned.
+#ifndef RELALG_TRACE_DIAGNOSTICS_H
+#define RELALG_TRACE_DIAGNOSTICS_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace relalg {
+
+struct Diagnostic {
+  enum Severity { kError, kWarning, kNote };
+  Severity severity;
+  size_t line;          // from 1
+  size_t column;        // from 1, in bytes of the line as stored
+  size_t length;        // bytes, at least 1
+  std::string message;  // UTF-8
+};
+
+std::string_view severityName(Diagnostic::Severity severity);
+
+// Orders diagnostics by their place in the input.
+bool placedBefore(const Diagnostic& a, const Diagnostic& b);
+
+// The diagnostics as compilers print them, each with its line of input (shortened around the
+// caret when long).
+std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::string_view input,
+                            std::string_view path);
+
+}  // namespace relalg
+
+#endif  // RELALG_TRACE_DIAGNOSTICS_H

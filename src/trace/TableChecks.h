@@ -1,0 +1,23 @@
+// The slips of the table blocks that the catalogue's plan of them shows: type words that read as
+// numbers but make a string column, header lines that look like records, and tabs where a
+// separator was meant. Blocks below a line that the catalogue rejected are not read, nor checked.
+#ifndef RELALG_TRACE_TABLECHECKS_H
+#define RELALG_TRACE_TABLECHECKS_H
+
+#include <string_view>
+#include <vector>
+
+#include "base/AdbException.h"
+#include "storage/TableBlocks.h"
+#include "trace/Diagnostics.h"
+
+namespace relalg {
+
+// Adds the warnings about the blocks of plan above the failure (none: place.line == 0), and
+// about the rejected line itself, which failingLine holds.
+void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_view failingLine,
+                 std::vector<Diagnostic>& diagnostics);
+
+}  // namespace relalg
+
+#endif  // RELALG_TRACE_TABLECHECKS_H
