@@ -1,9 +1,10 @@
 // Fuzz target for one whole run, in memory: the bytes are an input file, run by the run sequence
-// of relalgrun with the output file held in memory.
+// of relalgrun with the output file held in memory, once on one thread and once on two.
 //
 // A failure with status 1 or 3 is an ordinary outcome of a bad input. Every crash, leak, hang or
 // sanitizer report is a fault, and so is an outcome that breaks what the run promises: a failure
-// while reading leaves no output, and a later one leaves exactly the copy of the input.
+// while reading leaves no output, a later one leaves exactly the copy of the input, and the
+// thread count changes neither the outcome nor a byte of the output.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -50,21 +51,37 @@ std::string copyOf(const std::string& input) {
   return copy.str();
 }
 
+struct Answer {
+  RunOutcome outcome;
+  bool opened;
+  std::string output;
+};
+
+Answer runOn(const char* threads, const std::string& input) {
+  setenv("RELALG_THREADS", threads, 1);
+  MemoryTarget output;
+  const RunOutcome outcome = runSequence([&] { return input; }, &output);
+  return {outcome, output.opened(), output.bytes()};
+}
+
 void runInMemory(const std::string& input) {
   LineReader lines(input);
   std::string_view expression;
   lines.next(expression);
   if (productsMayExhaustMemory(input, expression)) return;
-  MemoryTarget output;
-  const RunOutcome outcome = runSequence([&] { return input; }, &output);
+  const Answer one = runOn("1", input);
+  const Answer two = runOn("2", input);
+  require(one.outcome.status == two.outcome.status && one.outcome.message == two.outcome.message);
+  require(one.opened == two.opened && one.output == two.output);
+  const RunOutcome& outcome = one.outcome;
   require(outcome.status == RunOutcome::kSuccess || outcome.status == RunOutcome::kFailure ||
           outcome.status == RunOutcome::kUnknownFailure);
-  if (!output.opened()) {
+  if (!one.opened) {
     require(outcome.status != RunOutcome::kSuccess);
     return;
   }
   const std::string copy = copyOf(input);
-  const std::string written = output.bytes();
+  const std::string& written = one.output;
   require(written.starts_with(copy));
   require(outcome.status == RunOutcome::kSuccess || written == copy);
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Out of memory ends a run as "Ismeretlen hiba" with status 3, on one thread and on several,
 # whether the memory runs out while the tables are read or during the evaluation: never as a
-# crash. The memory is capped with ulimit -v at sizes that run out at different stages.
-#   check_out_of_memory.sh <relalgrun>
+# crash. The memory is capped with ulimit -v at sizes that run out at different stages. A run
+# whose operands fit in memory one after the other ends on two threads as on one, and
+# relalgtrace --json that runs out of memory still prints JSON.
+#   check_out_of_memory.sh <relalgrun> <relalgtrace>
 set -euo pipefail
 relalgrun="$1"
+relalgtrace="$2"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 {
@@ -31,4 +34,44 @@ for limit in 60000 120000 190000; do
     fi
   done
 done
+
+# The operands of the union are evaluated at the same time on two threads, where together they
+# do not fit under the cap; one after the other they do, and the union fails with its message.
+{
+  echo "union(project(emp, a, b), project(emp2, a, c))"
+  echo
+  echo "emp(a int, b char(10))"
+  seq 1 1000000 | awk '{ printf "%d, n%d\n", $1 % 1000, $1 }'
+  echo
+  echo "emp2(a int, c char(10))"
+  seq 1 1000000 | awk '{ printf "%d, m%d\n", $1 % 997, $1 }'
+} > "$scratch/union.txt"
+expected="$(printf 'Hiba tortent: \nNem azonos semaju tablak osszehasonlitasa: result es result')"
+for threads in 1 2; do
+  set +e
+  (ulimit -v 190000; RELALG_THREADS=$threads "$relalgrun" "$scratch/union.txt" \
+    "$scratch/out.txt" 2> "$scratch/err.txt")
+  status=$?
+  set -e
+  if [ "$status" != 1 ] || [ "$(cat "$scratch/err.txt")" != "$expected" ]; then
+    echo "FAILED: the union under ulimit -v 190000 on $threads threads: status $status, stderr:"
+    cat "$scratch/err.txt"
+    failed=1
+  fi
+done
+
+# A value of 50 MB: the trace does not fit, and its JSON says so.
+python3 -c "import sys; sys.stdout.write('t\n\nt(a char(5))\n' + 'x' * 50000000 + '\n')" \
+  > "$scratch/big.txt"
+set +e
+(ulimit -v 300000; "$relalgtrace" --json "$scratch/big.txt" > "$scratch/trace.json" \
+  2> "$scratch/err.txt")
+status=$?
+set -e
+if [ "$status" != 3 ] || \
+    [ "$(cat "$scratch/trace.json")" != '{"status":3,"stderr":"Ismeretlen hiba\n","diagnostics":[],"root":null}' ]; then
+  echo "FAILED: relalgtrace --json under ulimit -v 300000: status $status, output:"
+  head -c 300 "$scratch/trace.json" "$scratch/err.txt"
+  failed=1
+fi
 exit $failed

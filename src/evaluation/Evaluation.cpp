@@ -163,8 +163,12 @@ TableHandle Evaluation::turnToSecond(TableHandle first) {
     if (!insideStep_ && runningTasks_ == 0) releaseStepTables(top.node, top.left.get(), table.get());
     return table;
   } catch (const std::bad_alloc&) {
-    // It ran out of memory beside the first operand: evaluated again now, alone.
+    // It ran out of memory beside the first operand: evaluated again now, alone, with no more
+    // of the first operand's tables at hand than one thread would have kept.
     oneThread_ = true;
+  }
+  if (!insideStep_ && runningTasks_ == 0) {
+    releaseStepTables(tree_.operand(top.node, 0), top.left.get(), nullptr);
   }
   return descend(second);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "base/Threads.h"
 #include "evaluation/ColumnRanks.h"
 
 namespace relalg {
@@ -75,6 +76,7 @@ int RecordOrder::compare(size_t i, size_t j) const {
 std::vector<uint32_t> RecordOrder::sortRows(size_t count, std::vector<Ranks>& ranks) const {
   std::vector<uint32_t> rows = allRows(count);
   for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
+    throwIfCancelled();
     const Column* column =
         key->leftInts != nullptr ? static_cast<const Column*>(key->leftInts) : key->leftStrings;
     ranks.push_back(columnRanks(*column, count));

@@ -5,12 +5,20 @@
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
+#include "base/Threads.h"
 #include "evaluation/RecordOrder.h"
 #include "language/StringTokenizer.h"
 #include "storage/ColumnIndex.h"
 #include "storage/Table.h"
 
 namespace relalg {
+
+namespace {
+
+// Long merges look every this many steps whether their result is still wanted.
+constexpr uint32_t kStepsBetweenChecks = uint32_t{1} << 16;
+
+}  // namespace
 
 // Walks both tables once, in step. Records that the walk meets as an equal pair are taken once,
 // from the left; every other record of either table is taken. Nothing is sorted.
@@ -44,7 +52,8 @@ std::unique_ptr<Table> Table::make_union(const Table* right) const {
     run.push_back(row);
   };
   uint32_t j = 0, i = 0;
-  while (j < p || i < q) {
+  for (uint32_t steps = 0; j < p || i < q; ++steps) {
+    if (steps % kStepsBetweenChecks == 0) throwIfCancelled();
     int s = i == q ? -1 : j == p ? 1 : order.compare(j, i);
     if (s > 0) {
       take(true, i++);
@@ -72,7 +81,8 @@ std::unique_ptr<Table> Table::make_minus(const Table* right) const {
   std::vector<uint32_t> kept;
   kept.reserve(p);
   uint32_t j = 0, i = 0;
-  while (j < p) {
+  for (uint32_t steps = 0; j < p; ++steps) {
+    if (steps % kStepsBetweenChecks == 0) throwIfCancelled();
     int s = i == q ? -1 : order.compare(j, i);
     if (s > 0) {
       ++i;
@@ -112,6 +122,7 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
   for (const auto& column : right->columns_) addColumn(*column, p);
   std::vector<uint32_t> leftRows, rightRows;
   for (size_t run = 0; run < left.starts.size(); ++run) {
+    throwIfCancelled();
     const auto runBegin = left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run]);
     const auto runEnd = run + 1 < left.starts.size()
                             ? left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run + 1])

@@ -1,6 +1,7 @@
 // Selection: the records of a table for which a condition holds, and the two evaluators of
 // conditions that the table offers, l_eval over a whole condition and lt over one comparison.
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -32,11 +33,22 @@ std::unique_ptr<Table> Table::make_select(const SyntaxTree& tree, int condition)
 
 // Long tables are tested a piece of consecutive records per thread, each piece with a condition
 // of its own; a faulty part of the condition fails at the first record that reaches it, as one
-// pass in record order would meet it.
+// pass in record order would meet it. Pieces that run out of memory together are tested again
+// as one.
 std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition) const {
   const size_t count = static_cast<size_t>(recordCount());
   const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
-  const EvenCut cut{count, pieces};
+  try {
+    return selectedRows(tree, condition, pieces);
+  } catch (const std::bad_alloc&) {
+    if (pieces == 1) throw;
+  }
+  return selectedRows(tree, condition, 1);
+}
+
+std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition,
+                                          size_t pieces) const {
+  const EvenCut cut{static_cast<size_t>(recordCount()), pieces};
   std::vector<std::vector<uint32_t>> chosen(pieces);
   auto test = [&](size_t piece) {
     Condition holds(*this, tree, condition);

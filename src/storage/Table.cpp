@@ -4,6 +4,7 @@
 #include <cassert>
 #include <climits>
 #include <cstring>
+#include <new>
 #include <ostream>
 
 #include "base/AdbException.h"
@@ -247,10 +248,11 @@ void Table::writeText(std::ostream& out) const {
   const std::string header = name_ + fingerPrint() + "\n";
   out.write(header.data(), static_cast<std::streamsize>(header.size()));
   const size_t count = static_cast<size_t>(recordCount());
-  const size_t pieces = std::clamp<size_t>(count / kRowsPerPiece, 1, threadCount());
+  size_t pieces = std::clamp<size_t>(count / kRowsPerPiece, 1, threadCount());
   std::vector<std::string> texts(pieces);
   // A round formats up to pieces * kRowsPerPiece records, a piece per thread, then writes them
-  // in order; the buffers are reused from round to round.
+  // in order; the buffers are reused from round to round. A round that runs out of memory on
+  // several threads is formatted again, and so are the rounds after it, on one.
   for (size_t first = 0; first < count; first += pieces * kRowsPerPiece) {
     const size_t rows = std::min(count - first, pieces * kRowsPerPiece);
     const size_t used = std::min(pieces, (rows + kRowsPerPiece - 1) / kRowsPerPiece);
@@ -260,7 +262,15 @@ void Table::writeText(std::ostream& out) const {
       text.clear();
       appendRecordLines(text, first + cut.begin(piece), first + cut.begin(piece + 1));
     };
-    runPieces(used, format);
+    try {
+      runPieces(used, format);
+    } catch (const std::bad_alloc&) {
+      if (used == 1) throw;
+      pieces = 1;
+      texts.assign(1, std::string());
+      first -= kRowsPerPiece;  // this round again
+      continue;
+    }
     for (size_t piece = 0; piece < used; ++piece) {
       out.write(texts[piece].data(), static_cast<std::streamsize>(texts[piece].size()));
     }

@@ -121,6 +121,8 @@ class Table {
   void checkIndex(int index) const;
   // Whether every column holds as many values as the first.
   bool columnsEven() const;
+  // selectedRows with the records cut into that many pieces, tested on as many threads.
+  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition, size_t pieces) const;
   // Drops the values beyond the first count of each column.
   void dropValuesFrom(int count);
 

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <numeric>
 
 #include "base/AdbException.h"
@@ -163,12 +164,16 @@ std::unique_ptr<Table> readBlock(const InputSource& source, const BlockPlan& blo
   table->reserveRecords(block.extent.lines, block.extent.bytes);
   const size_t threads = readingThreads(block.extent);
   if (threads > 1) {
-    readRecordsOnThreads(*table, source, block, threads);
-  } else {
-    std::string buffer;
-    for (size_t k = 0; k + 1 < block.cuts.size(); ++k) {
-      appendStretch(*table, source, block, k, buffer);
+    try {
+      readRecordsOnThreads(*table, source, block, threads);
+      return table;
+    } catch (const std::bad_alloc&) {
+      table->clearRecords();  // out of memory on several threads: read again on one
     }
+  }
+  std::string buffer;
+  for (size_t k = 0; k + 1 < block.cuts.size(); ++k) {
+    appendStretch(*table, source, block, k, buffer);
   }
   return table;
 }
