@@ -9,7 +9,9 @@
 
 #include "base/Messages.h"
 #include "files/OutputTarget.h"
+#include "storage/Table.h"
 #include "trace/JsonWriter.h"
+#include "trace/TableJson.h"
 #include "run/RunSequence.h"
 #include "trace/TraceJson.h"
 
@@ -17,11 +19,15 @@ using namespace relalg;
 
 namespace {
 
+// The result records that the page shows; the download holds them all.
+constexpr size_t kShownRecords = 1000;
+
 struct RunAnswer {
   int status = 0;
   bool outputOpened = false;
   std::string errorText;
   std::string output;
+  std::string table;  // the result table as JSON (trace/TableJson.h), or empty
 };
 
 RunAnswer lastRun;
@@ -51,7 +57,11 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE int relalg_run(const char* input, size_t size) {
   const std::string bytes(input, size);
   MemoryTarget output;
-  const RunOutcome outcome = runSequence([&] { return bytes; }, &output);
+  lastRun.table.clear();
+  const RunOutcome outcome = runSequence([&] { return bytes; }, &output, nullptr,
+                                         [](const Table& result) {
+                                           lastRun.table = tableJson(result, kShownRecords);
+                                         });
   lastRun.status = outcome.status;
   lastRun.outputOpened = output.opened();
   lastRun.errorText = outcome.errorText();
@@ -65,12 +75,17 @@ EMSCRIPTEN_KEEPALIVE size_t relalg_run_stderr_size() { return lastRun.errorText.
 EMSCRIPTEN_KEEPALIVE int relalg_run_output_opened() { return lastRun.outputOpened ? 1 : 0; }
 EMSCRIPTEN_KEEPALIVE const char* relalg_run_output() { return lastRun.output.data(); }
 EMSCRIPTEN_KEEPALIVE size_t relalg_run_output_size() { return lastRun.output.size(); }
+// The result table of a successful run as JSON, its first records as arrays of values; empty
+// after a failure.
+EMSCRIPTEN_KEEPALIVE const char* relalg_run_table() { return lastRun.table.data(); }
+EMSCRIPTEN_KEEPALIVE size_t relalg_run_table_size() { return lastRun.table.size(); }
 
 // The JSON trace of relalgtrace --json for size bytes at input, showing at most limit records of
-// each table; read it with relalg_text and relalg_text_size.
+// each table, and each node's records also as arrays of values ("values"); read it with
+// relalg_text and relalg_text_size.
 EMSCRIPTEN_KEEPALIVE void relalg_trace(const char* input, size_t size, size_t limit) {
   const std::string bytes(input, size);
-  lastText = traceJson([&] { return bytes; }, limit);
+  lastText = traceJson([&] { return bytes; }, limit, true);
 }
 
 // The explanation of a printed message of size bytes at printed, as JSON: {"pattern", "meaning",

@@ -170,40 +170,8 @@
   }
 
   // ---- Tables --------------------------------------------------------------------------------
-  // The values of a record line: separated by commas outside apostrophes, kept as written.
-  function splitRecord(line) {
-    const values = [];
-    let current = "";
-    let quoted = false;
-    for (const c of line) {
-      if (c === "'") quoted = !quoted;
-      if (c === "," && !quoted) { values.push(current); current = ""; } else current += c;
-    }
-    values.push(current);
-    return values.map((v) => v.trim());
-  }
-
-  // The columns of a header line name(column type, ...), as [{name, type}].
-  function parseHeader(line) {
-    const open = line.indexOf("(");
-    const close = line.lastIndexOf(")");
-    if (open < 0 || close < open) return { name: line, columns: [] };
-    const parts = [];
-    let depth = 0;
-    let current = "";
-    for (const c of line.slice(open + 1, close)) {
-      if (c === "(") depth++;
-      if (c === ")") depth--;
-      if (c === "," && depth === 0) { parts.push(current); current = ""; } else current += c;
-    }
-    if (current.trim()) parts.push(current);
-    const columns = parts.map((p) => {
-      const [name, ...type] = p.trim().split(/\s+/);
-      return { name, type: type.join(" ") };
-    });
-    return { name: line.slice(0, open).trim(), columns };
-  }
-
+  // Tables come from the engine with their records as arrays of values: the page reads no
+  // record line itself.
   function renderTable(container, caption, columns, records, note) {
     const table = document.createElement("table");
     const cap = document.createElement("caption");
@@ -220,9 +188,9 @@
       head.append(th);
     }
     const body = table.createTBody();
-    for (const record of records) {
+    for (const values of records) {
       const row = body.insertRow();
-      for (const value of splitRecord(record)) row.insertCell().textContent = value;
+      for (const value of values) row.insertCell().textContent = value;
     }
     container.replaceChildren(table);
     if (note) {
@@ -235,34 +203,14 @@
 
   // A huge result is shown in part, so that drawing it never freezes the page; the download
   // holds all of it.
-  const kShownRecords = 1000;
   const kShownBytes = 1 << 20;
 
-  // Where the result table's text starts: after the last empty line of the output file.
-  function resultStart(output) {
-    for (let k = output.length - 2; k >= 0; --k) {
-      if (output[k] === 10 && output[k + 1] === 10) return k + 2;
-    }
-    return -1;
-  }
-
-  function showResultTable(output) {
-    const start = resultStart(output);
-    if (start < 0) { $("result-table").replaceChildren(); return; }
-    let lineEnds = 0;
-    let shownEnd = output.length;
-    for (let k = start; k < output.length; ++k) {
-      if (output[k] !== 10) continue;
-      if (++lineEnds === kShownRecords + 1) shownEnd = k + 1;
-    }
-    const records = lineEnds - 1 + (output[output.length - 1] === 10 ? 0 : 1);
-    const lines = relalg.decodeText(output.subarray(start, shownEnd)).split("\n")
-      .map((l) => l.replace(/\r$/, "")).filter((l) => l !== "");
-    const header = parseHeader(lines[0]);
-    const rows = lines.slice(1);
-    renderTable($("result-table"), `${header.name}: ${records} record${records === 1 ? "" : "s"}`,
-      header.columns, rows,
-      rows.length < records ? `The first ${rows.length} of ${records} records; the output file holds them all.` : "");
+  function showResultTable(table) {
+    if (!table) { $("result-table").replaceChildren(); return; }
+    const shown = table.records.length;
+    renderTable($("result-table"), `${table.name}: ${table.count} record${table.count === 1 ? "" : "s"}`,
+      table.columns, table.records,
+      shown < table.count ? `The first ${shown} of ${table.count} records; the output file holds them all.` : "");
   }
 
   function outputText(output) {
@@ -288,7 +236,7 @@
       }));
       return;
     }
-    const records = node.records || [];
+    const records = node.values || [];
     const note = records.length < node.count ? `The first ${records.length} of ${node.count} records.` : "";
     const title = node.name && node.name !== node.text ? `${node.text} → ${node.name}` : node.text;
     renderTable(container, `${title}: ${node.count} record${node.count === 1 ? "" : "s"}`,
@@ -364,8 +312,7 @@
     lastOutput = run.output;
     $("download").disabled = run.output === null;
     $("output").textContent = outputText(run.output);
-    if (run.status === 0 && run.output) showResultTable(run.output);
-    else $("result-table").replaceChildren();
+    showResultTable(run.status === 0 ? run.table : null);
   }
 
   async function runNow() {

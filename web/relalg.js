@@ -2,7 +2,8 @@
 // tests. The engine runs in a Web Worker made from the source that the build put in
 // window.RELALG_WORKER_SOURCE (a Blob, so that the page works from disk as well as from a server).
 //
-//   await relalg.run(input)    -> {status, stderr, stderrBytes, output, explanation}
+//   await relalg.run(input)    -> {status, stderr, stderrBytes, output, table, explanation}
+//                                 (table: the result's first records as arrays of values, or null)
 //   await relalg.trace(input)  -> the object that relalgtrace --json prints
 //   relalg.stop()              -> ends the work in progress (its promises reject) at once
 //
@@ -80,6 +81,7 @@
       stderr: decodeText(result.stderr),
       stderrBytes: result.stderr,
       output: result.output,
+      table: result.table,
       explanation: result.explanation,
     };
   }

@@ -48,7 +48,9 @@ function run(bytes) {
   const output = Module._relalg_run_output_opened()
     ? copyOut(Module._relalg_run_output(), Module._relalg_run_output_size())
     : null;
-  return { status, stderr, output, explanation: status === 1 ? explain(stderr) : null };
+  const tableSize = Module._relalg_run_table_size();
+  const table = tableSize > 0 ? JSON.parse(utf8.decode(copyOut(Module._relalg_run_table(), tableSize))) : null;
+  return { status, stderr, output, table, explanation: status === 1 ? explain(stderr) : null };
 }
 
 function trace(bytes, limit) {

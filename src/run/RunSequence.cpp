@@ -24,7 +24,8 @@ size_t afterByteOrderMark(const InputSource& input) {
   return input.read(0, kMark.size(), buffer) == kMark ? kMark.size() : 0;
 }
 
-void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObserver* observer) {
+void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObserver* observer,
+              const ResultViewer& viewResult) {
   SourceLines lines(*input, afterByteOrderMark(*input));
   std::string_view firstLine;
   std::string expression;
@@ -47,6 +48,7 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
     catalogue.write_result(stream);
     output->close();
   }
+  if (viewResult) viewResult(*catalogue.result());
 }
 
 }  // namespace
@@ -63,14 +65,16 @@ std::string RunOutcome::errorText() const {
 }
 
 RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
-                       EvalObserver* observer) {
-  return runSequence([&] { return TextInput::holding(readInput()); }, output, observer);
+                       EvalObserver* observer, const ResultViewer& viewResult) {
+  return runSequence([&] { return TextInput::holding(readInput()); }, output, observer,
+                     viewResult);
 }
 
 RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& openInput,
-                       OutputTarget* output, EvalObserver* observer) {
+                       OutputTarget* output, EvalObserver* observer,
+                       const ResultViewer& viewResult) {
   try {
-    runSteps(openInput(), output, observer);
+    runSteps(openInput(), output, observer, viewResult);
   } catch (const AdbException& error) {
     return {RunOutcome::kFailure, error.getMessage(), error.place()};
   } catch (...) {

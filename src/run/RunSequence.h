@@ -22,6 +22,7 @@ namespace relalg {
 class EvalObserver;
 class InputSource;
 class OutputTarget;
+class Table;
 
 struct RunOutcome {
   enum Status { kSuccess = 0, kFailure = 1, kUnknownFailure = 3 };
@@ -38,14 +39,18 @@ struct RunOutcome {
   std::string errorText() const;
 };
 
+// What a front end may see of the result table of a successful run, once it is written.
+using ResultViewer = std::function<void(const Table&)>;
+
 // Opens the input with openInput (whose AdbException is the run's failure, as for a file that
 // cannot be opened) and runs it. output may be null: then nothing is copied or written, as for a
-// trace. observer, when given, follows the evaluation.
+// trace. observer, when given, follows the evaluation; viewResult, when given, sees the result.
 RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& openInput,
-                       OutputTarget* output, EvalObserver* observer = nullptr);
+                       OutputTarget* output, EvalObserver* observer = nullptr,
+                       const ResultViewer& viewResult = {});
 // The same for an input that readInput reads whole.
 RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
-                       EvalObserver* observer = nullptr);
+                       EvalObserver* observer = nullptr, const ResultViewer& viewResult = {});
 
 // The usage line of relalgrun, with its line feed.
 std::string usageText();

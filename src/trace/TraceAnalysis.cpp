@@ -10,6 +10,7 @@
 #include "storage/Table.h"
 #include "trace/ExpressionChecks.h"
 #include "trace/TableChecks.h"
+#include "trace/TableJson.h"
 #include "trace/TextMatch.h"
 
 namespace relalg {
@@ -19,11 +20,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // A run reports at most this many diagnostics.
 constexpr size_t kMaxDiagnostics = 100;
-
-std::string typeText(const Column& column) {
-  return column.getType() == Column::INTEGER ? "int"
-                                             : "char(" + asStrings(column).maxWidth() + ")";
-}
 
 }  // namespace
 
@@ -83,12 +79,11 @@ void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& 
   result.finished = true;
   result.name = table.getName();
   for (const auto& column : table.columns()) {
-    result.columns.push_back({column->name(), typeText(*column)});
+    result.columns.push_back({column->name(), columnTypeText(*column)});
   }
   result.count = static_cast<size_t>(table.recordCount());
   for (size_t row = 0; row < std::min(result.count, limit_); ++row) {
-    result.records.emplace_back();
-    table.appendRecordText(result.records.back(), row);
+    result.records.push_back(recordValues(table, row));
   }
   result.table = &table;
   const ExprType type = tree.exprType(node);

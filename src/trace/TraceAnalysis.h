@@ -36,7 +36,7 @@ class TraceAnalysis : public EvalObserver {
     std::string name;
     std::vector<ShownColumn> columns;
     size_t count = 0;
-    std::vector<std::string> records;  // the first ones, as record lines
+    std::vector<std::vector<std::string>> records;  // the first ones' values
     const Table* table = nullptr;      // alive until the node's parent has finished
   };
 

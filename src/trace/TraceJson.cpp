@@ -14,6 +14,13 @@ namespace {
 // JSON nodes deeper than this are left out (marked "more"), so that every parser reads the JSON.
 constexpr int kMaxJsonLevels = 200;
 
+// The values joined as in a record line.
+std::string recordLine(const std::vector<std::string>& values) {
+  std::string line;
+  for (size_t k = 0; k < values.size(); ++k) line.append(k > 0 ? "," : "").append(values[k]);
+  return line;
+}
+
 // The expression operand k of a node, or kNoNode.
 int expressionOperand(const SyntaxTree& tree, int node, int k) {
   const int operand = tree.operand(node, k);
@@ -22,7 +29,7 @@ int expressionOperand(const SyntaxTree& tree, int node, int k) {
 }
 
 // Writes the node's own fields, up to and including the opening of its "children".
-void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node) {
+void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool withValues) {
   const SyntaxTree& tree = *analysis.tree();
   const TraceAnalysis::Result& result = analysis.result(node);
   const size_t begin = tree.begin(node);
@@ -41,8 +48,17 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node) {
     json.endArray();
     json.key("count").number(static_cast<int64_t>(result.count));
     json.key("records").beginArray();
-    for (const std::string& record : result.records) json.text(record);
+    for (const std::vector<std::string>& values : result.records) json.text(recordLine(values));
     json.endArray();
+    if (withValues) {
+      json.key("values").beginArray();
+      for (const std::vector<std::string>& values : result.records) {
+        json.beginArray();
+        for (const std::string& value : values) json.text(value);
+        json.endArray();
+      }
+      json.endArray();
+    }
   }
   if (result.failed) json.key("failed").boolean(true);
   json.key("children").beginArray();
@@ -50,14 +66,14 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node) {
 
 // Writes the tree from the root down, a node's operands inside its "children", with a stack of
 // its own: each entry is a node whose object is open and the operand to write next.
-void writeTree(JsonWriter& json, const TraceAnalysis& analysis) {
+void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues) {
   const SyntaxTree& tree = *analysis.tree();
   struct Open {
     int node;
     int next;  // the operand to write next
   };
   std::vector<Open> open{{SyntaxTree::root(), 0}};
-  openNode(json, analysis, SyntaxTree::root());
+  openNode(json, analysis, SyntaxTree::root(), withValues);
   while (!open.empty()) {
     Open& top = open.back();
     const bool deeper = static_cast<int>(open.size()) <= kMaxJsonLevels;
@@ -66,7 +82,7 @@ void writeTree(JsonWriter& json, const TraceAnalysis& analysis) {
       child = expressionOperand(tree, top.node, top.next++);
     }
     if (child != SyntaxTree::kNoNode) {
-      openNode(json, analysis, child);
+      openNode(json, analysis, child, withValues);
       open.push_back({child, 0});
       continue;
     }
@@ -79,7 +95,7 @@ void writeTree(JsonWriter& json, const TraceAnalysis& analysis) {
 
 }  // namespace
 
-std::string traceJson(const TraceAnalysis& analysis) {
+std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
   JsonWriter json;
   json.beginObject();
   json.key("status").number(analysis.outcome().status);
@@ -99,17 +115,18 @@ std::string traceJson(const TraceAnalysis& analysis) {
   if (analysis.tree() == nullptr) {
     json.null();
   } else {
-    writeTree(json, analysis);
+    writeTree(json, analysis, withValues);
   }
   json.endObject();
   return json.str() + "\n";
 }
 
-std::string traceJson(const std::function<std::string()>& readInput, size_t limit) {
+std::string traceJson(const std::function<std::string()>& readInput, size_t limit,
+                      bool withValues) {
   TraceAnalysis analysis(limit);
   const RunOutcome outcome = runSequence(analysis.reader(readInput), nullptr, &analysis);
   analysis.finish(outcome);
-  return traceJson(analysis);
+  return traceJson(analysis, withValues);
 }
 
 std::string outOfMemoryJson() {

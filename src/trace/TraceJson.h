@@ -12,7 +12,8 @@
 //          "count", "records": [the first records as record lines], "children": [NODE...];
 //          "failed": true on the node whose evaluation failed}
 // Lines and columns count from 1; columns and lengths count bytes of the line as stored. Nodes
-// nested deeper than 200 levels are left out; the last node shown then has "more": true.
+// nested deeper than 200 levels are left out; the last node shown then has "more": true. For the
+// browser page, a node may also carry "values": [[the values of each record shown], ...].
 #ifndef RELALG_TRACE_TRACEJSON_H
 #define RELALG_TRACE_TRACEJSON_H
 
@@ -24,12 +25,13 @@
 
 namespace relalg {
 
-// The JSON of a finished analysis.
-std::string traceJson(const TraceAnalysis& analysis);
+// The JSON of a finished analysis, with "values" when withValues is set.
+std::string traceJson(const TraceAnalysis& analysis, bool withValues = false);
 
 // Runs the input read by readInput as relalgrun does, without an output file, and returns the
 // trace, showing at most limit records of each table.
-std::string traceJson(const std::function<std::string()>& readInput, size_t limit);
+std::string traceJson(const std::function<std::string()>& readInput, size_t limit,
+                      bool withValues = false);
 
 // The JSON of a run that ran out of memory before its trace could be written.
 std::string outOfMemoryJson();
