@@ -70,13 +70,12 @@ TEST(FileTools, ReportsFilesThatCannotBeOpened) {
 }
 
 TEST(FileTools, ReadsWhatWasWrittenAndReportsFailedWrites) {
-  const std::string path =
-      (std::filesystem::temp_directory_path() / "relalg-filetools.txt").string();
+  const ScratchFolder scratch;
+  const std::string path = scratch.file("written.txt");
   auto out = safe_oopen(path);
   *out << std::string("x\0y\r\n", 5);
   safe_oclose(std::move(out), path);
   EXPECT_EQ(read_file(path), std::string("x\0y\r\n", 5));
-  std::remove(path.c_str());
   auto full = safe_oopen("/dev/full");
   *full << "data";
   EXPECT_EQ(messageOf([&] { safe_oclose(std::move(full), "/dev/full"); }),

@@ -2,7 +2,11 @@
 #ifndef RELALG_TESTS_TESTSUPPORT_H
 #define RELALG_TESTS_TESTSUPPORT_H
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,29 @@ std::string messageOf(Action&& action) {
   }
   return "(no exception)";
 }
+
+// A folder of the test's own under the temporary folder ($TMPDIR or /tmp), removed with the
+// object: suites of two builds may run at once.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "relalg-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder");
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The path of a file in the folder.
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
 
 // A table from a header line and record lines.
 inline std::unique_ptr<Table> makeTable(const std::string& header,

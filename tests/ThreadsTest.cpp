@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
 #include "base/Threads.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
@@ -115,15 +116,10 @@ WholeRun runOn(const std::function<std::unique_ptr<InputSource>()>& openSource) 
 WholeRun runWithThreads(const char* threads, const std::string& input) {
   ThreadSetting setting(threads);
   const WholeRun inMemory = runOn([&input] { return TextInput::holding(input); });
-  // Each test runs in a process of its own, at the same time as the others.
-  const std::string path =
-      (std::filesystem::temp_directory_path() /
-       ("relalg-threads-" +
-        std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + ".txt"))
-          .string();
+  const ScratchFolder scratch;
+  const std::string path = scratch.file("input.txt");
   std::ofstream(path, std::ios::binary) << input;
   const WholeRun fromFile = runOn([&path] { return openInput(path, path + ".out"); });
-  std::remove(path.c_str());
   EXPECT_TRUE(fromFile == inMemory) << "read from a file on " << threads << " threads";
   return inMemory;
 }
