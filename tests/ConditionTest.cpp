@@ -61,6 +61,42 @@ TEST(Select, ReadsIntegerConstantsLikeAtoi) {
   for (const auto& c : cases) EXPECT_EQ(select(c.condition).size(), c.count) << c.condition;
 }
 
+// A comparison with its constant first holds exactly where the mirrored comparison with the
+// column first does: LT(c, x) as GT(x, c), LTE(c, x) as GTE(x, c), and so on.
+TEST(Select, ComparisonsWithTheConstantFirstMirrorThoseWithTheColumnFirst) {
+  struct Word {
+    const char* word;
+    const char* mirror;
+    bool (*holds)(int constant, int value);
+  } words[] = {
+      {"EQ", "EQ", [](int c, int v) { return c == v; }},
+      {"NEQ", "NEQ", [](int c, int v) { return c != v; }},
+      {"LT", "GT", [](int c, int v) { return c < v; }},
+      {"LTE", "GTE", [](int c, int v) { return c <= v; }},
+      {"GT", "LT", [](int c, int v) { return c > v; }},
+      {"GTE", "LTE", [](int c, int v) { return c >= v; }},
+  };
+  const int ages[] = {25, 30, 35};
+  for (const Word& w : words) {
+    for (int constant : {20, 25, 30, 35, 40}) {
+      const std::string c = std::to_string(constant);
+      Records expected;
+      for (const std::string& record : records(*makeTable("t(age int)", {"25", "30", "35"}))) {
+        if (w.holds(constant, std::stoi(record))) expected.push_back(record);
+      }
+      auto table = makeTable("t(age int)", {"25", "30", "35"});
+      EXPECT_EQ(records(*table->make_select(std::string(w.word) + "(" + c + ", age)")), expected)
+          << w.word << "(" << c << ", age)";
+      EXPECT_EQ(records(*table->make_select(std::string(w.mirror) + "(age, " + c + ")")), expected)
+          << w.mirror << "(age, " << c << ")";
+      for (size_t row = 0; row < 3; ++row) {
+        // lt itself, the one primitive: constant < value.
+        EXPECT_EQ(table->lt(static_cast<int>(row), c, "age"), constant < ages[row]);
+      }
+    }
+  }
+}
+
 TEST(Select, KeepsNameSchemaOrderAndRepeats) {
   auto table = makeTable("t(a int)", {"2", "1", "2"});
   EXPECT_EQ(table->make_select("GT(a, 0)")->toString(), "t(a int)\n2\n1\n2\n");

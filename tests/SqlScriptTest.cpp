@@ -97,4 +97,32 @@ TEST(SqlScript, OperandsWithoutColumnsGiveNoRecords) {
                        "WHERE 1 = 0)"));
 }
 
+// Conditions nested 100,000 deep and record comparisons over 20,000 columns are written
+// without recursion.
+TEST(SqlScript, WritesDeepConditionsAndWideRecordOrdersWithoutRecursion) {
+  constexpr int kDepth = 100000;
+  std::string condition;
+  for (int k = 0; k < kDepth; ++k) condition += "NOT(";
+  condition += "EQ(age, 7)" + std::string(kDepth, ')');
+  const SqlScript deep = scriptOf("select(emp, " + condition + ")");
+  std::string expected;
+  for (int k = 0; k < kDepth; ++k) expected += "NOT (";
+  expected += "c2 = 7" + std::string(kDepth, ')');
+  EXPECT_TRUE(contains(deep.script, " WHERE " + expected + ")")) << deep.script.substr(0, 300);
+
+  constexpr int kWidth = 20000;
+  std::string header = "t(";
+  std::string record;
+  for (int k = 0; k < kWidth; ++k) {
+    header += (k > 0 ? ", c" : "c") + std::to_string(k) + " int";
+    record += (k > 0 ? ", " : "") + std::to_string(k % 3);
+  }
+  // Not in order, so that the union's script walks the merge, comparing whole records.
+  const std::string tables = "\n" + header + ")\n1" + record.substr(1) + "\n" + record + "\n";
+  const SqlScript wide = scriptOf("union(t, t)", tables);
+  EXPECT_EQ(wide.outcome.status, RunOutcome::kSuccess);
+  EXPECT_TRUE(contains(wide.script, "(l.c1 < r.c1 OR (l.c1 = r.c1 AND (l.c2 < r.c2 OR"));
+  EXPECT_TRUE(contains(wide.script, "l.c20000 < r.c20000" + std::string(2 * (kWidth - 1), ')')));
+}
+
 }  // namespace

@@ -143,4 +143,15 @@ TEST(SyntaxTree, NestsDeeplyInLinearTime) {
   EXPECT_EQ(conditions.logType(kDepth), LogType::kEq);
 }
 
+// Whether the operands of a node may be evaluated at the same time is decided from its nodes: a
+// rename written with blanks inside its word is a rename all the same.
+TEST(SyntaxTree, KnowsWhichSubtreesHoldARename) {
+  const SyntaxTree tree("minus(re name(x, y(b, a)), select(x, EQ(a, 1)))");
+  const int rename = tree.operand(SyntaxTree::root(), 0);
+  EXPECT_EQ(tree.exprType(rename), ExprType::kRename);
+  EXPECT_TRUE(tree.holdsRename(SyntaxTree::root()));
+  EXPECT_FALSE(tree.holdsRename(tree.operand(SyntaxTree::root(), 1)));
+  EXPECT_FALSE(SyntaxTree("union(x, select(x, EQ(rename, 1)))").holdsRename(SyntaxTree::root()));
+}
+
 }  // namespace

@@ -89,6 +89,24 @@ TEST(RunPieces, RunsEveryPieceOnceAndReportsTheLowestFailure) {
   runPieces(0, [](size_t) { FAIL() << "a piece of none ran"; });
 }
 
+// Work that nobody will use stops at its next look: under its own token or one it was started
+// under, in its own thread and in the pieces it runs.
+TEST(CancelToken, CancelledWorkStopsAtItsNextLook) {
+  auto table = makeTable("t(a int)", {"2", "1", "3"});
+  CancelToken parent;
+  CancelToken child(&parent);
+  {
+    const CancelScope scope(&child);
+    EXPECT_EQ(table->make_product(table.get())->recordCount(), 9);
+    parent.cancel();
+    EXPECT_TRUE(child.cancelled());
+    EXPECT_THROW(table->make_product(table.get()), Cancelled);
+    EXPECT_THROW(runPieces(2, [](size_t) { throwIfCancelled(); }), Cancelled);
+  }
+  EXPECT_NO_THROW(throwIfCancelled());
+  EXPECT_EQ(table->make_product(table.get())->recordCount(), 9);
+}
+
 TEST(EvenCut, CoversTheItemsInNearEqualRanges) {
   const EvenCut cut{10, 4};
   const std::vector<size_t> begins{cut.begin(0), cut.begin(1), cut.begin(2), cut.begin(3),

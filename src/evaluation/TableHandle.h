@@ -1,7 +1,8 @@
-// TableHandle is the table that one step of an evaluation produced: either borrowed (a table of
-// the catalogue, or an operand that rename changed in place) or owned by the handle (a new table
-// of an operator). Invariant: an owning handle's get() is the table it owns, and get() is null
-// only for an empty handle. Moving a handle moves the ownership with it.
+// TableHandle is the table that one step of an evaluation produced: either borrowed (a table that
+// the catalogue keeps, which a rename may have changed in place) or owned by the handle (a new
+// table of an operator, or a stored table that the evaluation took over). A rename yields the
+// handle of its operand itself. Invariant: an owning handle's get() is the table it owns, and
+// get() is null only for an empty handle. Moving a handle moves the ownership with it.
 #ifndef RELALG_EVALUATION_TABLEHANDLE_H
 #define RELALG_EVALUATION_TABLEHANDLE_H
 

@@ -31,6 +31,10 @@ inline void copyValueBytes(char* to, const char* from, size_t size) {
   }
 }
 
+// The members named getName, setName, getType, getSize, getVal, addVal and getMaxWidth are the
+// documented interface of the columns, each in one labelled section below; they take and give
+// copies and check their indexes. The other members are the library's own: views, unchecked
+// reads and whole-column operations, on which the documented ones are built.
 class Column {
  public:
   enum attr_type { STRING = 0, INTEGER = 1 };
@@ -38,11 +42,13 @@ class Column {
   virtual ~Column() = default;
   Column& operator=(const Column&) = delete;
 
-  std::string getName() const { return name_; }
-  const std::string& name() const { return name_; }
+  // The documented interface.
+  std::string getName() const { return name(); }
   void setName(std::string name) { name_ = std::move(name); }
   attr_type getType() const { return type_; }
   virtual int getSize() const = 0;
+
+  const std::string& name() const { return name_; }
   // Throws the failure of getVal for an index outside the values of a column of this type.
   [[noreturn]] static void throwIndexError(attr_type type);
 
@@ -104,16 +110,17 @@ class StrColumn : public Column {
   StrColumn(std::string name, std::string maxWidth);
   StrColumn(const StrColumn&) = default;
 
-  // Throws AdbException for an index outside 0 .. getSize()-1.
+  // The documented interface. getVal throws AdbException for an index outside
+  // 0 .. getSize()-1; addVal appends (as append does) and returns 1.
   std::string getVal(int index) const;
   int addVal(std::string value);
-  std::string getMaxWidth() const { return maxWidth_; }
-  const std::string& maxWidth() const { return maxWidth_; }
+  std::string getMaxWidth() const { return maxWidth(); }
   int getSize() const override {
     if (coded_) return static_cast<int>(codes_.size());
     return static_cast<int>((wideOffsets_.empty() ? offsets_.size() : wideOffsets_.size()) - 1);
   }
 
+  const std::string& maxWidth() const { return maxWidth_; }
   // The value at a valid index, as a view that lasts until the next append.
   std::string_view view(size_t index) const {
     if (coded_) return values_.value(codes_[index]);
@@ -180,7 +187,8 @@ class IntColumn : public Column {
   explicit IntColumn(std::string name);
   IntColumn(const IntColumn&) = default;
 
-  // Throws AdbException for an index outside 0 .. getSize()-1.
+  // The documented interface. getVal throws AdbException for an index outside
+  // 0 .. getSize()-1; addVal appends and returns 1.
   int getVal(int index) const;
   int addVal(int value) {
     values_.push_back(value);
@@ -188,6 +196,7 @@ class IntColumn : public Column {
   }
   int getSize() const override { return static_cast<int>(values_.size()); }
 
+  // The value at a valid index.
   int value(size_t index) const { return values_[index]; }
   const int32_t* data() const { return values_.data(); }
 

@@ -29,21 +29,19 @@ std::string resultTableName();
 
 class Table {
  public:
+  // ---- The documented interface: the members as the system's documents name them. They take
+  // and give copies and check what they are given; the library's own members below serve them.
+
   // Parses a header line: the table's name, then per column a name and a type word, which is
   // either int or any other word followed by a width text. Throws AdbException without a name.
   explicit Table(std::string headerLine);
-  // A table of the given columns, which must hold equally many values.
-  Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
   Table(const Table& other);
   Table& operator=(const Table&) = delete;
   ~Table();
 
-  std::string getName() const { return name_; }
-  const std::string& name() const { return name_; }
+  std::string getName() const { return name(); }
   // The record count: the value count of the first column, 0 for a table without columns.
   int recordCount() const { return columns_.empty() ? 0 : columns_.front()->getSize(); }
-  const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
-
   // Returns the first column of exactly that name, or null.
   Column* getColumnByName(std::string_view name) const;
   std::string getval_s(std::string name, int index);
@@ -51,25 +49,14 @@ class Table {
   // Appends an empty column. Throws AdbException when the table already holds records, which
   // the new column would lack.
   void add_column(std::string name, Column::attr_type type, std::string width);
-
-  // Appends one record from a record line: one token per column, integers read by stoi. All or
-  // nothing: a line that fails leaves the table as it was, and its failure carries the column
-  // and length of the bytes at fault (no line).
+  // Appends one record from a record line, as appendRecord does; returns 1.
   int addRecord(std::string line) { return appendRecord(line); }
-  int appendRecord(std::string_view line);
-  void reserveRecords(size_t records, size_t bytes);
   // The values of one record joined by commas.
   std::string getRecord(int index) const;
-  void appendRecordText(std::string& out, size_t index) const;
-  // Appends the records begin .. end-1 to out, each as its record text and a line feed.
-  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
-
   // The schema text, such as (name char(20), age int); the table's name when it has no columns.
   std::string fingerPrint() const;
   // The name and schema text on one line, then one line per record.
   std::string toString() const;
-  // Writes toString() to out, a block at a time.
-  void writeText(std::ostream& out) const;
 
   // Record order and repeats (evaluation/TableOrdering.cpp).
   // Three-way comparison of record i of this table with record j of other (same schema).
@@ -81,25 +68,43 @@ class Table {
   // A new table of this name holding every record that differs from the one before it.
   std::unique_ptr<Table> deleteDuplicates() const;
 
-  // The operators (evaluation/TableOperators.cpp).
+  // The operators (evaluation/TableOperators.cpp, TableSelect.cpp).
   std::unique_ptr<Table> make_union(const Table* right) const;
   std::unique_ptr<Table> make_minus(const Table* right) const;
   std::unique_ptr<Table> make_product(const Table* right) const;
   std::unique_ptr<Table> make_project(std::string_view list) const;
   // Renames this table and its columns from a list of names; returns this table.
   Table* make_rename(std::string_view list);
-
-  // Selection (evaluation/TableSelect.cpp).
   std::unique_ptr<Table> make_select(std::string condition) const;
-  // The same for the condition at node condition of tree.
-  std::unique_ptr<Table> make_select(const SyntaxTree& tree, int condition) const;
-  // The indexes of the records for which the condition holds, ascending: what make_select
-  // keeps, for a caller that may keep them in place instead.
-  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition) const;
   // Whether the condition holds for record i.
   bool l_eval(int i, std::string condition) const;
   // Whether operand a is less than operand b for record i; each is a column name or a constant.
   bool lt(int i, std::string a, std::string b) const;
+
+  // ---- The library's own members.
+
+  // A table of the given columns, which must hold equally many values.
+  Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
+  const std::string& name() const { return name_; }
+  const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
+
+  // Appends one record from a record line: one token per column, integers read by stoi. All or
+  // nothing: a line that fails leaves the table as it was, and its failure carries the column
+  // and length of the bytes at fault (no line).
+  int appendRecord(std::string_view line);
+  void reserveRecords(size_t records, size_t bytes);
+  // Appends the record text of record index to out.
+  void appendRecordText(std::string& out, size_t index) const;
+  // Appends the records begin .. end-1 to out, each as its record text and a line feed.
+  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
+  // Writes toString() to out, a block at a time.
+  void writeText(std::ostream& out) const;
+
+  // The selection of the condition at node condition of tree (evaluation/TableSelect.cpp).
+  std::unique_ptr<Table> make_select(const SyntaxTree& tree, int condition) const;
+  // The indexes of the records for which the condition holds, ascending: what make_select
+  // keeps, for a caller that may keep them in place instead.
+  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition) const;
 
   // Whether other has this table's columns: equal schema texts, and kinds that agree position by
   // position (apostrophes in names can make different schemas print the same text).
