@@ -20,18 +20,24 @@ trap 'rm -rf "$scratch"' EXIT
   seq 1 3
 } > "$scratch/in.txt"
 failed=0
+# Runs relalgrun on an input under ulimit -v, on a number of threads, and requires an exit
+# status and standard error.
+#   expect_capped <input> <limit> <threads> <status> <stderr>
+expect_capped() {
+  set +e
+  (ulimit -v "$2"; RELALG_THREADS=$3 "$relalgrun" "$1" "$scratch/out.txt" 2> "$scratch/err.txt")
+  local status=$?
+  set -e
+  if [ "$status" != "$4" ] || [ "$(cat "$scratch/err.txt")" != "$5" ]; then
+    echo "FAILED: $1 under ulimit -v $2 on $3 threads: status $status, stderr:"
+    cat "$scratch/err.txt"
+    failed=1
+  fi
+}
+
 for limit in 60000 120000 190000; do
   for threads in 1 2; do
-    set +e
-    (ulimit -v "$limit"; RELALG_THREADS=$threads "$relalgrun" "$scratch/in.txt" "$scratch/out.txt" \
-      2> "$scratch/err.txt")
-    status=$?
-    set -e
-    if [ "$status" != 3 ] || [ "$(cat "$scratch/err.txt")" != "Ismeretlen hiba" ]; then
-      echo "FAILED: ulimit -v $limit, $threads threads: status $status, stderr:"
-      cat "$scratch/err.txt"
-      failed=1
-    fi
+    expect_capped "$scratch/in.txt" "$limit" "$threads" 3 "Ismeretlen hiba"
   done
 done
 
@@ -48,16 +54,7 @@ done
 } > "$scratch/union.txt"
 expected="$(printf 'Hiba tortent: \nNem azonos semaju tablak osszehasonlitasa: result es result')"
 for threads in 1 2; do
-  set +e
-  (ulimit -v 190000; RELALG_THREADS=$threads "$relalgrun" "$scratch/union.txt" \
-    "$scratch/out.txt" 2> "$scratch/err.txt")
-  status=$?
-  set -e
-  if [ "$status" != 1 ] || [ "$(cat "$scratch/err.txt")" != "$expected" ]; then
-    echo "FAILED: the union under ulimit -v 190000 on $threads threads: status $status, stderr:"
-    cat "$scratch/err.txt"
-    failed=1
-  fi
+  expect_capped "$scratch/union.txt" 190000 "$threads" 1 "$expected"
 done
 
 # A value of 50 MB: the trace does not fit, and its JSON says so.
