@@ -32,7 +32,8 @@ void checkView(const std::string& line, const SyntaxTree& tree) {
     require(cleaned == tree.text(SyntaxTree::root()));
     require(cleaned.empty() || clean(cleaned) == cleaned);
   } catch (const AdbException&) {
-    require(fault == SyntaxTree::Fault::kBadBracketing || fault == SyntaxTree::Fault::kBadExpression);
+    require(fault == SyntaxTree::Fault::kBadBracketing ||
+            fault == SyntaxTree::Fault::kBadExpression);
   } catch (const std::out_of_range&) {
     require(fault == SyntaxTree::Fault::kEmpty);
   }
@@ -42,8 +43,8 @@ void checkView(const std::string& line, const SyntaxTree& tree) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string line(reinterpret_cast<const char*>(data), size);
-  const auto role = size > 0 && (data[0] & 1) != 0 ? SyntaxTree::Role::kCondition
-                                                   : SyntaxTree::Role::kExpression;
+  const auto role =
+      size > 0 && (data[0] & 1) != 0 ? SyntaxTree::Role::kCondition : SyntaxTree::Role::kExpression;
   const SyntaxTree tree(line, role);
   require(differences(tree, model(line, role)).empty());
   if (role == SyntaxTree::Role::kExpression) checkView(line, tree);

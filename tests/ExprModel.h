@@ -68,7 +68,8 @@ inline ModelNode model(const std::string& raw, SyntaxTree::Role role) {
     node.fault = Fault::kBadExpression;
     return node;
   }
-  const size_t leftEnd = std::max(bracket + 1, comma != std::string::npos ? comma : text.size() - 1);
+  const size_t leftEnd =
+      std::max(bracket + 1, comma != std::string::npos ? comma : text.size() - 1);
   const std::string left = text.substr(bracket + 1, leftEnd - bracket - 1);
   const size_t rightBegin = comma != std::string::npos ? comma + 1 : 0;
   const std::string right =

@@ -104,7 +104,8 @@ TEST(Stoi, ReadsIntegerFields) {
       {"-2147483648", INT_MIN},
       {"00000000000000000000001", 1},
   };
-  for (const auto& c : cases) EXPECT_EQ(relalg::stoi(std::string_view(c.text)), c.expected) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(relalg::stoi(std::string_view(c.text)), c.expected) << c.text;
 }
 
 TEST(Stoi, RejectsBadCharactersAndOutOfRangeValuesNamingTheWholeText) {

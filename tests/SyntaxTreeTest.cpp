@@ -39,7 +39,8 @@ class Lines {
   int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
   std::string blank() { return std::string(static_cast<size_t>(pick(3) == 0 ? pick(3) : 0), ' '); }
   std::string wrapped(std::string text) {
-    for (int k = pick(6) == 0 ? pick(3) : 0; k > 0; --k) text = "(" + blank() + text + blank() + ")";
+    for (int k = pick(6) == 0 ? pick(3) : 0; k > 0; --k)
+      text = "(" + blank() + text + blank() + ")";
     return blank() + text + blank();
   }
   std::string call(std::string_view word, const std::string& a, const std::string& b) {
@@ -86,9 +87,20 @@ TEST(SyntaxTree, SplitsRandomLinesAsTheEvaluatorReadsThem) {
 
 TEST(SyntaxTree, SplitsTheOddCasesOfTheLanguage) {
   const std::string lines[] = {
-      "",        " ( ( e mp ) ) ", "union(a,b))",      "(a)x(b)",          "union(,b)",
-      "union(a)", "union(a",       "emp(union(a), )))", "union(t, 't )",    "NOT(a)(,b)",
-      "project(,", "union('a,b c',d)", "select(t, EQ('a, b c', d))", "union\t(a, b)",
+      "",
+      " ( ( e mp ) ) ",
+      "union(a,b))",
+      "(a)x(b)",
+      "union(,b)",
+      "union(a)",
+      "union(a",
+      "emp(union(a), )))",
+      "union(t, 't )",
+      "NOT(a)(,b)",
+      "project(,",
+      "union('a,b c',d)",
+      "select(t, EQ('a, b c', d))",
+      "union\t(a, b)",
   };
   for (const std::string& line : lines) {
     for (Role role : {Role::kExpression, Role::kCondition}) {

@@ -9,10 +9,10 @@
 
 #include "base/Messages.h"
 #include "files/OutputTarget.h"
+#include "run/RunSequence.h"
 #include "storage/Table.h"
 #include "trace/JsonWriter.h"
 #include "trace/TableJson.h"
-#include "run/RunSequence.h"
 #include "trace/TraceJson.h"
 
 using namespace relalg;
@@ -58,10 +58,9 @@ EMSCRIPTEN_KEEPALIVE int relalg_run(const char* input, size_t size) {
   const std::string bytes(input, size);
   MemoryTarget output;
   lastRun.table.clear();
-  const RunOutcome outcome = runSequence([&] { return bytes; }, &output, nullptr,
-                                         [](const Table& result) {
-                                           lastRun.table = tableJson(result, kShownRecords);
-                                         });
+  const RunOutcome outcome =
+      runSequence([&] { return bytes; }, &output, nullptr,
+                  [](const Table& result) { lastRun.table = tableJson(result, kShownRecords); });
   lastRun.status = outcome.status;
   lastRun.outputOpened = output.opened();
   lastRun.errorText = outcome.errorText();

@@ -16,9 +16,7 @@ thread_local const CancelToken* cancelToken = nullptr;
 
 const CancelToken* currentCancelToken() { return cancelToken; }
 
-CancelScope::CancelScope(const CancelToken* token) : previous_(cancelToken) {
-  cancelToken = token;
-}
+CancelScope::CancelScope(const CancelToken* token) : previous_(cancelToken) { cancelToken = token; }
 
 CancelScope::~CancelScope() { cancelToken = previous_; }
 

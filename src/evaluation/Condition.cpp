@@ -98,7 +98,8 @@ void Condition::prepare(int node) {
   if (isComparison(type)) {
     comparisons_.push_back(prepareComparison(columns_, type, tree_.text(tree_.operand(node, 0)),
                                              tree_.text(tree_.operand(node, 1))));
-    comparisonOf_[static_cast<size_t>(node - root_)] = static_cast<int32_t>(comparisons_.size() - 1);
+    comparisonOf_[static_cast<size_t>(node - root_)] =
+        static_cast<int32_t>(comparisons_.size() - 1);
     kindOf(node) = Kind::kCompare;
     return;
   }

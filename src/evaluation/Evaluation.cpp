@@ -160,7 +160,8 @@ TableHandle Evaluation::turnToSecond(TableHandle first) {
   --runningTasks_;
   try {
     TableHandle table = task->take();
-    if (!insideStep_ && runningTasks_ == 0) releaseStepTables(top.node, top.left.get(), table.get());
+    if (!insideStep_ && runningTasks_ == 0)
+      releaseStepTables(top.node, top.left.get(), table.get());
     return table;
   } catch (const std::bad_alloc&) {
     // It ran out of memory beside the first operand: evaluated again now, alone, with no more

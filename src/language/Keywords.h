@@ -20,7 +20,7 @@ enum class LogType : uint8_t { kEq = 0, kNeq, kLt, kLte, kGt, kGte, kAnd, kOr, k
 
 inline constexpr std::string_view kOperatorWords[] = {"union",   "minus",  "product",
                                                       "project", "rename", "select"};
-inline constexpr std::string_view kConditionWords[] = {"EQ", "NEQ", "LT",  "LTE", "GT",
+inline constexpr std::string_view kConditionWords[] = {"EQ",  "NEQ", "LT", "LTE", "GT",
                                                        "GTE", "AND", "OR", "NOT"};
 static_assert(std::size(kOperatorWords) == static_cast<size_t>(ExprType::kSelect));
 static_assert(std::size(kConditionWords) == static_cast<size_t>(LogType::kUnknown));

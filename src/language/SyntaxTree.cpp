@@ -128,8 +128,8 @@ void SyntaxTree::cleanNode(Node& node) {
 void SyntaxTree::splitNode(Node& node) {
   const std::string_view text = spaceText(node.space);
   if (node.bracket == node.end) {
-    const bool isTable = node.role == Role::kExpression &&
-                         static_cast<ExprType>(node.kind) == ExprType::kTable;
+    const bool isTable =
+        node.role == Role::kExpression && static_cast<ExprType>(node.kind) == ExprType::kTable;
     if (!isTable) node.fault = Fault::kNoOperand;
     return;
   }
@@ -193,8 +193,8 @@ void SyntaxTree::noteSubtrees() {
   for (int index = size() - 1; index >= 0; --index) {
     Node& node = nodes_[static_cast<size_t>(index)];
     node.subtreeEnd = index + 1;
-    node.holdsRename = node.role == Role::kExpression &&
-                       static_cast<ExprType>(node.kind) == ExprType::kRename;
+    node.holdsRename =
+        node.role == Role::kExpression && static_cast<ExprType>(node.kind) == ExprType::kRename;
     for (int operand : node.operands) {
       if (operand == kNoNode) continue;
       node.subtreeEnd = std::max(node.subtreeEnd, at(operand).subtreeEnd);

@@ -66,8 +66,7 @@ std::string RunOutcome::errorText() const {
 
 RunOutcome runSequence(const std::function<std::string()>& readInput, OutputTarget* output,
                        EvalObserver* observer, const ResultViewer& viewResult) {
-  return runSequence([&] { return TextInput::holding(readInput()); }, output, observer,
-                     viewResult);
+  return runSequence([&] { return TextInput::holding(readInput()); }, output, observer, viewResult);
 }
 
 RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& openInput,

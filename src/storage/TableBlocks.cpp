@@ -48,7 +48,8 @@ void appendLines(Table& table, std::string_view text, size_t firstLine) {
 // Reads stretch k of a block and appends its lines to table.
 void appendStretch(Table& table, const InputSource& source, const BlockPlan& block, size_t k,
                    std::string& buffer) {
-  const std::string_view text = source.read(block.cuts[k], block.cuts[k + 1] - block.cuts[k], buffer);
+  const std::string_view text =
+      source.read(block.cuts[k], block.cuts[k + 1] - block.cuts[k], buffer);
   appendLines(table, text, block.firstLines[k]);
 }
 
@@ -141,8 +142,8 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine) 
       inBlock = false;
       headerExpected = true;
     } else if (headerExpected) {
-      blocks.push_back(BlockPlan{std::string(line), number, {0, 0, 0}, {lines.position()},
-                                 {number + 1}});
+      blocks.push_back(
+          BlockPlan{std::string(line), number, {0, 0, 0}, {lines.position()}, {number + 1}});
       inBlock = true;
       headerExpected = false;
     } else {

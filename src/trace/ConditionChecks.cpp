@@ -44,9 +44,11 @@ void ComparandCheck::check(int comparand, int other) {
   begin_ = tree_.begin(comparand);
   length_ = tree_.end(comparand) - begin_;
   if (columnNamed(text) != nullptr) {
-    const auto named = std::count_if(columns_.begin(), columns_.end(),
-                                     [&](const ShownColumn& column) { return column.name == text; });
-    if (named > 1) add(true, "the table has two columns named " + text + ": this compares the first");
+    const auto named =
+        std::count_if(columns_.begin(), columns_.end(),
+                      [&](const ShownColumn& column) { return column.name == text; });
+    if (named > 1)
+      add(true, "the table has two columns named " + text + ": this compares the first");
     return;
   }
   const ShownColumn* partner = columnNamed(tree_.text(other));
@@ -89,11 +91,11 @@ void ComparandCheck::checkConstant(const std::string& text, const ShownColumn& p
   }
   const std::string_view written = std::string_view(tree_.line()).substr(begin_, length_);
   if (text.find('"') != std::string::npos) {
-    add(true, "double quotes are ordinary characters here and blanks outside apostrophes are "
-              "dropped: this compares with " +
-                  text + "; write '" +
-                  std::string(written.substr(1, written.size() > 1 ? written.size() - 2 : 0)) +
-                  "'");
+    add(true,
+        "double quotes are ordinary characters here and blanks outside apostrophes are "
+        "dropped: this compares with " +
+            text + "; write '" +
+            std::string(written.substr(1, written.size() > 1 ? written.size() - 2 : 0)) + "'");
     return;
   }
   bool looseBlank = false;

@@ -62,7 +62,8 @@ std::vector<Finding> ExpressionChecks::run() {
   for (int node = 0; node < tree_.size(); ++node) {
     if (!tree_.isExpression(node) && !tree_.isCondition(node)) continue;
     checkCommandWord(node);
-    if (tree_.fault(node) == SyntaxTree::Fault::kNone && tree_.operand(node, 0) != SyntaxTree::kNoNode) {
+    if (tree_.fault(node) == SyntaxTree::Fault::kNone &&
+        tree_.operand(node, 0) != SyntaxTree::kNoNode) {
       checkSplit(node);
     }
   }
@@ -214,6 +215,8 @@ void ExpressionChecks::checkTabs() {
 
 }  // namespace
 
-std::vector<Finding> checkExpression(const SyntaxTree& tree) { return ExpressionChecks(tree).run(); }
+std::vector<Finding> checkExpression(const SyntaxTree& tree) {
+  return ExpressionChecks(tree).run();
+}
 
 }  // namespace relalg

@@ -13,7 +13,8 @@ std::string SqlQuery::text() {
   for (size_t k = 0; k < nodes_.size(); ++k) {
     const SqlNode& node = nodes_[k];
     clauses += k == 0 ? "  " : ",\n  ";
-    clauses += "-- " + name(static_cast<int>(k)) + ": " + commentText(tree_.rawText(node.node)) + "\n  ";
+    clauses +=
+        "-- " + name(static_cast<int>(k)) + ": " + commentText(tree_.rawText(node.node)) + "\n  ";
     clauses += clause(static_cast<int>(k));
   }
   const int last = static_cast<int>(nodes_.size()) - 1;

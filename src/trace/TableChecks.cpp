@@ -13,8 +13,8 @@ namespace {
 // Type words that read as numbers to a person but make a string column.
 bool looksNumeric(std::string_view word) {
   static constexpr std::string_view kWords[] = {
-      "int",   "integer", "number", "numeric", "decimal", "smallint", "bigint",
-      "tinyint", "long",  "short",  "float",   "double",  "real",     "int32", "int64"};
+      "int",  "integer", "number", "numeric", "decimal", "smallint", "bigint", "tinyint",
+      "long", "short",   "float",  "double",  "real",    "int32",    "int64"};
   return std::any_of(std::begin(kWords), std::end(kWords),
                      [&](std::string_view numeric) { return equalIgnoringCase(word, numeric); });
 }
@@ -30,8 +30,9 @@ void noteTab(std::string_view line, size_t number, std::vector<Diagnostic>& diag
   for (size_t k = 0; k < line.size(); ++k) {
     if (line[k] == '\'') quoted = !quoted;
     if (line[k] == '\t' && !quoted) {
-      diagnostics.push_back({Diagnostic::kWarning, number, k + 1, 1,
-                             "a tab is no separator: it stays part of the value or name around it"});
+      diagnostics.push_back(
+          {Diagnostic::kWarning, number, k + 1, 1,
+           "a tab is no separator: it stays part of the value or name around it"});
       return;
     }
   }
@@ -43,11 +44,11 @@ void checkHeader(const BlockPlan& block, std::string_view previousTable,
   const HeaderLine header(line);
   const size_t number = block.headerLine;
   if (!previousTable.empty() && (isPlainInteger(header.name) || header.name.starts_with('\''))) {
-    diagnostics.push_back(
-        {Diagnostic::kWarning, number, offsetIn(line, header.name) + 1, header.name.size(),
-         "this line starts a new table named " + std::string(header.name) +
-             ", because an empty line ends a table: is it a record of " +
-             std::string(previousTable) + "?"});
+    diagnostics.push_back({Diagnostic::kWarning, number, offsetIn(line, header.name) + 1,
+                           header.name.size(),
+                           "this line starts a new table named " + std::string(header.name) +
+                               ", because an empty line ends a table: is it a record of " +
+                               std::string(previousTable) + "?"});
   }
   noteTab(line, number, diagnostics);
   for (const HeaderLine::Column& column : header.columns) {

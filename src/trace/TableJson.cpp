@@ -9,8 +9,7 @@
 namespace relalg {
 
 std::string columnTypeText(const Column& column) {
-  return column.getType() == Column::INTEGER ? "int"
-                                             : "char(" + asStrings(column).maxWidth() + ")";
+  return column.getType() == Column::INTEGER ? "int" : "char(" + asStrings(column).maxWidth() + ")";
 }
 
 std::vector<std::string> recordValues(const Table& table, size_t row) {

@@ -149,10 +149,10 @@ int TraceAnalysis::failingNodeWithin(int failing) const {
       continue;
     }
     if (!tree_->isCondition(node)) continue;
-    const bool faulty = tree_->fault(node) != SyntaxTree::Fault::kNone ||
-                        tree_->logType(node) == LogType::kUnknown;
-    if (faulty && (outcome_.status != RunOutcome::kFailure ||
-                   message.ends_with(tree_->rawText(node)))) {
+    const bool faulty =
+        tree_->fault(node) != SyntaxTree::Fault::kNone || tree_->logType(node) == LogType::kUnknown;
+    if (faulty &&
+        (outcome_.status != RunOutcome::kFailure || message.ends_with(tree_->rawText(node)))) {
       return node;
     }
     if (tree_->operand(node, 0) != SyntaxTree::kNoNode && isComparison(tree_->logType(node))) {

@@ -37,7 +37,7 @@ class TraceAnalysis : public EvalObserver {
     std::vector<ShownColumn> columns;
     size_t count = 0;
     std::vector<std::vector<std::string>> records;  // the first ones' values
-    const Table* table = nullptr;      // alive until the node's parent has finished
+    const Table* table = nullptr;                   // alive until the node's parent has finished
   };
 
   // Shows at most limit records of each table; passes every event on to next, when given.
