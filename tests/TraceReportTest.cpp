@@ -5,8 +5,12 @@
 
 #include "TestSupport.h"
 #include "base/Messages.h"
+#include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
+#include "run/RunSequence.h"
+#include "trace/TraceAnalysis.h"
+#include "trace/TraceDot.h"
 #include "trace/TraceReport.h"
 
 using namespace relalg;
@@ -52,6 +56,28 @@ TEST(TraceReport, BoundsIndentationAndTextLengthOfDeepExpressions) {
       expression.substr(0, 160) + " ... (" + std::to_string(expression.size()) + " bytes)\n";
   EXPECT_NE(trace.find("\n" + rootHeading + "  project: 3 records, result(age int)\n"),
             std::string::npos);
+}
+
+// Shortened texts end on a whole character, UTF-8 or Windows-1250, and say that they were cut;
+// DOT labels write & as an entity, so that Graphviz draws the text as it is.
+TEST(TraceForms, CutOnWholeCharactersAndEscapeLabelMarkup) {
+  std::string letters;
+  for (int k = 0; k < 120; ++k) letters += "\xC3\xA9";  // é in UTF-8
+  const std::string utf8 = "x" + letters;
+  EXPECT_EQ(shortenedText(utf8), "x" + letters.substr(0, 158) + " ... (241 bytes)");
+  EXPECT_EQ(shortenedText(std::string(250, '\xE9')), std::string(160, '\xE9') + " ... (250 bytes)");
+  EXPECT_EQ(cutOnCharacter("ab\xF0\x9F\x98\x80", 5), "ab");
+  EXPECT_EQ(cutOnCharacter("ab\xF0\x9F\x98\x80", 6), "ab\xF0\x9F\x98\x80");
+
+  TraceAnalysis analysis(10);
+  const RunOutcome outcome =
+      runSequence(analysis.reader([] { return std::string("a&lt;b\n\na&lt;b(x int)\n1\n"); }),
+                  nullptr, &analysis);
+  analysis.finish(outcome);
+  const std::string dot = traceDot(analysis);
+  EXPECT_NE(dot.find("label=\"table a&amp;lt;b\\na&amp;lt;b(x int)\\n1 record\""),
+            std::string::npos)
+      << dot;
 }
 
 // Every message the core raises, each produced by the code that raises it and paired with the

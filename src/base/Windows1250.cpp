@@ -77,6 +77,18 @@ size_t utf8SequenceLength(std::string_view bytes) {
   return overlong || surrogate || value > 0x10FFFF ? 0 : length;
 }
 
+std::string_view cutOnCharacter(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text;
+  // Only a sequence that starts at most three bytes before the limit can straddle it.
+  for (size_t start = limit; start > 0 && start + 4 > limit; --start) {
+    const size_t lead = start - 1;
+    const size_t length = utf8SequenceLength(text.substr(lead));
+    if (length > 1 && lead + length > limit) return text.substr(0, lead);
+    if (length > 1 || (static_cast<unsigned char>(text[lead]) & 0xC0) != 0x80) break;
+  }
+  return text.substr(0, limit);
+}
+
 bool isUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const size_t length = utf8SequenceLength(bytes);

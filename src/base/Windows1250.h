@@ -17,6 +17,10 @@ std::string windows1250ToUtf8(std::string_view bytes);
 size_t utf8SequenceLength(std::string_view bytes);
 bool isUtf8(std::string_view bytes);
 
+// The first bytes of text, at most limit of them, that end on a whole character: a UTF-8 sequence
+// that the limit would cut is left out whole (in Windows-1250 text every byte is a character).
+std::string_view cutOnCharacter(std::string_view text, size_t limit);
+
 // Appends the UTF-8 encoding of one code point.
 void appendUtf8(std::string& out, char32_t codePoint);
 

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "base/Windows1250.h"
+
 namespace relalg {
 
 namespace {
@@ -41,7 +43,7 @@ std::string stringLiteral(std::string_view value) {
 
 std::string commentText(std::string_view text) {
   std::string out;
-  for (char c : text.substr(0, kCommentLength)) {
+  for (char c : cutOnCharacter(text, kCommentLength)) {
     out += (c == '\0' || c == '\r' || c == '\n') ? '?' : c;
   }
   if (text.size() > kCommentLength) out += " ...";

@@ -8,8 +8,8 @@ namespace relalg {
 
 namespace {
 
-// A text as a Graphviz label: UTF-8 kept, other bytes read as Windows-1250, quotes and
-// backslashes escaped.
+// A text as a Graphviz label: UTF-8 kept, other bytes read as Windows-1250; quotes and
+// backslashes escaped, and & written as the entity it would otherwise start.
 std::string dotLabel(std::string_view bytes) {
   const std::string utf8 = isUtf8(bytes) ? std::string(bytes) : windows1250ToUtf8(bytes);
   std::string label;
@@ -17,6 +17,8 @@ std::string dotLabel(std::string_view bytes) {
     if (c == '"' || c == '\\') label.push_back('\\');
     if (c == '\n') {
       label += "\\n";
+    } else if (c == '&') {
+      label += "&amp;";
     } else if (static_cast<unsigned char>(c) >= 0x20) {
       label.push_back(c);
     }

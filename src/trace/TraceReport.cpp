@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "base/Messages.h"
+#include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "run/RunSequence.h"
 #include "storage/Table.h"
@@ -40,8 +41,8 @@ std::string headerOf(const Table& table) {
 
 std::string shortenedText(std::string_view text) {
   if (text.size() <= kMaxTextBytes) return std::string(text);
-  return std::string(text.substr(0, kShortenedTextBytes)) + " ... (" + std::to_string(text.size()) +
-         " bytes)";
+  return std::string(cutOnCharacter(text, kShortenedTextBytes)) + " ... (" +
+         std::to_string(text.size()) + " bytes)";
 }
 
 std::string_view explainFailure(std::string_view message) {

@@ -38,7 +38,8 @@ class TableSet;
 // "Hiba tortent: ", or of "Ismeretlen hiba".
 std::string_view explainFailure(std::string_view message);
 
-// A node text as traces show it: whole up to 200 bytes, else its first 160 bytes and its length.
+// A node text as traces show it: whole up to 200 bytes, else its first 160 bytes (less the bytes
+// of a character that the cut would split) and its length.
 std::string shortenedText(std::string_view text);
 
 class TraceReport : public EvalObserver {
