@@ -3,6 +3,7 @@
 #include <string>
 
 #include "trace/SqlScript.h"
+#include "trace/SqlText.h"
 
 using namespace relalg;
 
@@ -123,6 +124,17 @@ TEST(SqlScript, WritesDeepConditionsAndWideRecordOrdersWithoutRecursion) {
   EXPECT_EQ(wide.outcome.status, RunOutcome::kSuccess);
   EXPECT_TRUE(contains(wide.script, "(l.c1 < r.c1 OR (l.c1 = r.c1 AND (l.c2 < r.c2 OR"));
   EXPECT_TRUE(contains(wide.script, "l.c20000 < r.c20000" + std::string(2 * (kWidth - 1), ')')));
+}
+
+// Whether an engine reads a backslash in a literal as it is or as an escape, every value stays
+// in its literal and reads as itself.
+TEST(SqlScript, KeepsEveryValueInsideItsLiteral) {
+  const SqlScript sql = scriptOf("t", "\nt(a char(9))\na\\b'c\n\\\n");
+  EXPECT_TRUE(contains(sql.script, "VALUES (1, ('a' || SUBSTR('\\\\', 1, 1) || 'b''c'));"))
+      << sql.script;
+  EXPECT_TRUE(contains(sql.script, "VALUES (2, ('' || SUBSTR('\\\\', 1, 1) || ''));"));
+  EXPECT_EQ(stringLiteral("it's"), "'it''s'");
+  EXPECT_EQ(quotedName("a\"b"), "\"a\"\"b\"");
 }
 
 }  // namespace

@@ -13,7 +13,12 @@ Usage: sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 [--count N] [--seed S]
        sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 --examples DIR
 The second form checks the examples: relalgrun's records (or its failure). Either form runs the
 scripts on a PostgreSQL server instead (--postgres SOCKET_DIR: user postgres, reached through its
-socket folder) or on DuckDB (--duckdb RUNNER_MJS; the generated values are then UTF-8).
+socket folder; --backslash-escapes sets standard_conforming_strings off for the session, so that
+backslashes in literals are escapes) or on DuckDB (--duckdb RUNNER_MJS; the generated values are
+then UTF-8). The generated values hold what could break out of a literal (backslashes,
+apostrophes, double quotes, semicolons, comment starts, CR, NUL, bytes that are no UTF-8), and the
+first generated input is an attempt at exactly that: a value ending in a backslash before a
+value that would end the statement and drop a table.
 The seed is printed; a failure prints the input, so that it can be kept as a case.
 """
 import argparse
@@ -26,7 +31,11 @@ import tempfile
 INT_VALUES = [-3, -1, 0, 1, 2, 5, 10, 2147483647, -2147483648]
 STR_VALUES = ["a", "b", "Ab", "aB", "z", "B", "ab", "'x y'", "'a'", "'Kiss Anna'", "\xe9va",
               "\xe1", "a\\b", "%", "x;y", "NULL", "a\x01", "1", "10", "9",
-              "a\tb", "x\ry", "\x7f", "-"]
+              "a\tb", "x\ry", "\x7f", "-", "\\", "x\\", "\\'", "\"q\"", ";", "--", "/*", "*/",
+              "', 0);DROP TABLE victim;--'"]
+# A value ending in a backslash before one that would end the statement where backslashes escape.
+INJECTION = (b"t\n\nt(a char(5), b char(40))\na\\, ', 0);DROP TABLE victim;--'\n"
+             b"b\\\\, '\\'';x'\n")
 SCHEMAS = [
     [("a", "int"), ("b", "char(5)")],
     [("a", "int"), ("b", "char(5)")],
@@ -140,8 +149,12 @@ def make_input(rng):
     return text.encode("latin-1")
 
 
+ENGINE_ENVIRONMENT = dict(os.environ)
+
+
 def run(args, stdin=None):
-    return subprocess.run(args, input=stdin, capture_output=True, timeout=120)
+    return subprocess.run(args, input=stdin, capture_output=True, timeout=120,
+                          env=ENGINE_ENVIRONMENT)
 
 
 def engine_command(options):
@@ -205,7 +218,12 @@ def main():
                         help="run the scripts with psql on this server instead of sqlite3")
     parser.add_argument("--duckdb", default=None, metavar="RUNNER_MJS",
                         help="run the scripts with this DuckDB runner instead of sqlite3")
+    parser.add_argument("--backslash-escapes", action="store_true",
+                        help="with --postgres: standard_conforming_strings off")
     options = parser.parse_args()
+    if options.backslash_escapes:
+        ENGINE_ENVIRONMENT["PGOPTIONS"] = ("-c standard_conforming_strings=off "
+                                           "-c escape_string_warning=off")
     if options.examples:
         return check_examples(options)
     seed = options.seed if options.seed is not None else int.from_bytes(os.urandom(4), "little")
@@ -220,7 +238,7 @@ def main():
         in_path = os.path.join(scratch, "in.txt")
         out_path = os.path.join(scratch, "out.txt")
         for number in range(options.count):
-            data = make_input(rng)
+            data = INJECTION if number == 0 else make_input(rng)
             with open(in_path, "wb") as f:
                 f.write(data)
             if os.path.exists(out_path):

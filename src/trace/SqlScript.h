@@ -7,7 +7,9 @@
 //
 // The script is standard SQL that SQLite, DuckDB and PostgreSQL run unchanged. It uses no
 // COLLATE clause: strings are ordered by the database's default collation, which is byte order
-// in SQLite and DuckDB, and in PostgreSQL for a database created with LC_COLLATE 'C'.
+// in SQLite and DuckDB, and in PostgreSQL for a database created with LC_COLLATE 'C'. Its string
+// literals read the same whether an engine takes backslashes as they are or as escapes
+// (trace/SqlText.h), so no value can end its literal early.
 //
 // The translation is made for the input at hand: it follows the evaluation node by node and uses
 // what the evaluation knows (whether the operands of a union or minus are sorted without

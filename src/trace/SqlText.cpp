@@ -29,16 +29,34 @@ std::string lowered(std::string_view name) {
   return out;
 }
 
-std::string quotedName(std::string_view name) { return "\"" + std::string(name) + "\""; }
+std::string quotedName(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
 
+// Each part between backslashes is a literal of its own, and each backslash is the first
+// character of the literal '\\', which holds two backslashes where literals take backslashes as
+// they are and one where a backslash escapes the next character: the first is a backslash in
+// both readings, and neither reading ends the literal elsewhere.
 std::string stringLiteral(std::string_view value) {
+  value = value.substr(0, value.find('\0'));
   std::string out = "'";
+  bool joined = false;
   for (char c : value) {
-    if (c == '\0') break;
+    if (c == '\\') {
+      out += "' || SUBSTR('\\\\', 1, 1) || '";
+      joined = true;
+      continue;
+    }
     if (c == '\'') out += '\'';
     out += c;
   }
-  return out + "'";
+  out += "'";
+  return joined ? "(" + out + ")" : out;
 }
 
 std::string commentText(std::string_view text) {
