@@ -8,6 +8,7 @@
 #include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
+#include "files/InputSource.h"
 #include "run/RunSequence.h"
 #include "trace/TraceAnalysis.h"
 #include "trace/TraceDot.h"
@@ -115,6 +116,7 @@ std::vector<std::pair<MessageId, std::string>> raisedMessages() {
       {kRecordWithoutTable, read("x\n")},
       {kOpenFailed, messageOf([] { read_file("/nonexistent/in.txt"); })},
       {kReadFailed, messageOf([] { read_file("/proc/self/mem"); })},
+      {kInputChanged, messageOf([] { TextInput::viewing("").failChanged(); })},
       {kWriteFailed, messageOf([] {
          std::ostringstream failed;
          failed.setstate(std::ios::badbit);

@@ -28,6 +28,12 @@ constexpr MessageInfo kMessages[] = {
      "reading the file failed part way through", "Check the file and the device it lies on."},
     {kWriteFailed, kRun, "Hiba a fajl irasa soran: {PATH}",
      "writing the file failed, for instance on a full disk", "Free space, or write elsewhere."},
+    {kInputChanged, kRun, "A bemeneti fajl megvaltozott olvasas kozben: {PATH}",
+     "the input file was changed while relalgrun read it (cut short, or bytes it had already "
+     "read were rewritten), so its tables and its copy would not agree; the output file is left "
+     "empty, or as it was when the change showed before it was opened",
+     "Run again once nothing writes to the file, or run on a copy of it. Appending to the file "
+     "meanwhile is no change: the run reads the file as it was when opened."},
 
     {kRecordWithoutTable, kReading, "Tabla nelkuli rekord: {LINE}",
      "a record line stands before any header line; each table starts with an empty line and a "

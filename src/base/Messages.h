@@ -26,6 +26,7 @@ enum class MessageId {
   kOpenFailed,
   kReadFailed,
   kWriteFailed,
+  kInputChanged,
   // Reading the tables.
   kRecordWithoutTable,
   kNamelessTable,

@@ -22,6 +22,8 @@ class EvalObserver {
   virtual void expressionParsed(const std::shared_ptr<const SyntaxTree>& /*tree*/) {}
   // The table blocks below the expression line are planned and about to be read.
   virtual void tablesPlanned(const TablePlan& /*plan*/) {}
+  // The tables are read; the run is about to write the copy of the input.
+  virtual void tablesRead() {}
   // The catalogue is read and about to evaluate; it lives until the evaluation has ended.
   virtual void evaluationStarted(const TableSet& /*catalogue*/) {}
   // An expression node is about to be evaluated.

@@ -13,8 +13,8 @@ namespace relalg {
 TableSet::TableSet(std::string_view text) : TableSet(TextInput::viewing(text), 0) {}
 
 TableSet::TableSet(const InputSource& source, size_t begin, size_t firstLine,
-                   EvalObserver* observer) {
-  const TablePlan plan = planBlocks(source, begin, firstLine);
+                   EvalObserver* observer, ReadHashes* hashes) {
+  const TablePlan plan = planBlocks(source, begin, firstLine, hashes);
   if (observer != nullptr) observer->tablesPlanned(plan);
   for (const BlockPlan& block : plan.blocks) {
     std::unique_ptr<Table> table = readBlock(source, block);

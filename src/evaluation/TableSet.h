@@ -31,9 +31,10 @@ class TableSet : public StoredTables {
   // one name is the one catalogued. Throws AdbException for a rejected line.
   explicit TableSet(std::string_view lines);
   // The same for the lines of source from offset begin on, the first of them line firstLine;
-  // an observer, when given, is shown the plan of the blocks before they are read.
+  // an observer, when given, is shown the plan of the blocks before they are read, and hashes,
+  // when given, get every byte that the plan reads.
   TableSet(const InputSource& source, size_t begin, size_t firstLine = 2,
-           EvalObserver* observer = nullptr);
+           EvalObserver* observer = nullptr, ReadHashes* hashes = nullptr);
   TableSet(const TableSet&) = delete;
   TableSet& operator=(const TableSet&) = delete;
 

@@ -95,7 +95,7 @@ void writeWithoutLineEndReturns(std::string_view text, std::ostream& destination
 // The copy is the source with each line end made a single line feed: a carriage return before a
 // line feed, or at the very end, is left out, and a last line without a line feed gets one. A
 // window that ends in a carriage return leaves it to the next window, beside what follows it.
-void copy_content(const InputSource& source, std::ostream& destination) {
+void copy_content(const InputSource& source, std::ostream& destination, ReadHashes::Check* check) {
   constexpr size_t kWindowBytes = size_t{1} << 19;
   std::string buffer;
   bool lastLineEnded = true;
@@ -104,6 +104,9 @@ void copy_content(const InputSource& source, std::ostream& destination) {
     const bool atEnd = window.size() < kWindowBytes;
     if (!window.empty()) {
       const bool endsInReturn = window.back() == '\r';
+      // A return that ends the window is read again with the next one, unless nothing follows.
+      if (check != nullptr)
+        check->add(atEnd ? window : window.substr(0, window.size() - endsInReturn));
       if (endsInReturn) window.remove_suffix(1);
       lastLineEnded = !endsInReturn && window.back() == '\n';
       writeWithoutLineEndReturns(window, destination);

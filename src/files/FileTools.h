@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "files/InputSource.h"
+#include "files/ReadHashes.h"
 
 namespace relalg {
 
@@ -33,8 +34,10 @@ std::string read_file(const std::string& name);
 std::unique_ptr<InputSource> openInput(const std::string& path, const std::string& outputPath);
 
 // Writes every line of the source followed by a line feed, then one empty line. A carriage
-// return ending a line is dropped with its line feed. The source is read a window at a time.
-void copy_content(const InputSource& source, std::ostream& destination);
+// return ending a line is dropped with its line feed. The source is read a window at a time;
+// given a check, every byte read is checked against an earlier pass.
+void copy_content(const InputSource& source, std::ostream& destination,
+                  ReadHashes::Check* check = nullptr);
 void copy_content(std::string_view text, std::ostream& destination);
 
 }  // namespace relalg

@@ -8,11 +8,16 @@
 #include "base/Messages.h"
 
 #if defined(__unix__) || defined(__APPLE__)
+#include <sys/stat.h>
 #include <unistd.h>
-
-namespace relalg {
 #define RELALG_HAVE_PREAD 1
 #endif
+
+namespace relalg {
+
+void InputSource::failChanged() const {
+  throw AdbException(message(MessageId::kInputChanged, {path()}));
+}
 
 TextInput::TextInput(std::string held, std::string_view viewed) : held_(std::move(held)) {
   text_ = held_.empty() ? viewed : std::string_view(held_);
@@ -41,15 +46,27 @@ std::string_view FileInput::read(size_t offset, size_t length, std::string& buff
                                 static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw AdbException(message(MessageId::kReadFailed, {path_}));
-    if (got == 0) break;  // the file shrank since it was opened
+    if (got == 0) {  // the file shrank since it was opened
+      shrank_ = true;
+      break;
+    }
     done += static_cast<size_t>(got);
   }
   return {buffer.data(), done};
 }
 
+void FileInput::checkUnchanged() const {
+  struct stat now {};
+  if (shrank_ || (::fstat(descriptor_, &now) == 0 && static_cast<size_t>(now.st_size) < size_)) {
+    failChanged();
+  }
+}
+
 #else
 
 FileInput::~FileInput() = default;
+
+void FileInput::checkUnchanged() const {}
 
 std::string_view FileInput::read(size_t, size_t, std::string&) const { return {}; }
 

@@ -16,6 +16,13 @@ void FileTarget::flush() { check_written(*stream_, path_); }
 
 void FileTarget::close() { safe_oclose(std::move(stream_), path_); }
 
+void FileTarget::discard() {
+  if (stream_ == nullptr) return;
+  stream_->close();
+  stream_->open(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+  stream_.reset();
+}
+
 std::ostream& MemoryTarget::open() {
   assert(!opened_);
   opened_ = true;

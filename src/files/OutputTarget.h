@@ -23,6 +23,8 @@ class OutputTarget {
   virtual void flush() = 0;
   // Ends the output; throws AdbException when anything written to it failed.
   virtual void close() = 0;
+  // Ends an opened output empty, when what was written must not stand. Never throws.
+  virtual void discard() = 0;
 };
 
 // The output file of relalgrun: created, or emptied, by open. Failures name the path as given.
@@ -33,6 +35,7 @@ class FileTarget : public OutputTarget {
   std::ostream& open() override;
   void flush() override;
   void close() override;
+  void discard() override;
 
  private:
   std::string path_;
@@ -45,6 +48,7 @@ class MemoryTarget : public OutputTarget {
   std::ostream& open() override;
   void flush() override;
   void close() override {}
+  void discard() override { stream_.str({}); }
 
   // Whether the run opened the output, as relalgrun would have created the file.
   bool opened() const { return opened_; }

@@ -21,11 +21,25 @@ bool SourceLines::next(std::string_view& line) {
       return true;
     }
     if (windowReachesEnd_) return false;
+    hashTo(position_);
     const size_t length = std::max(kWindowBytes, 2 * rest.size());
     window_ = source_.read(position_, length, buffer_);
     windowBegin_ = position_;
     windowReachesEnd_ = window_.size() < length;
   }
+}
+
+void SourceLines::hashTo(size_t end) {
+  if (hashes_ == nullptr || end <= hashedTo_) return;
+  assert(hashedTo_ >= windowBegin_ && end - windowBegin_ <= window_.size());
+  hashes_->add(window_.substr(hashedTo_ - windowBegin_, end - hashedTo_));
+  hashedTo_ = end;
+}
+
+uint64_t SourceLines::cutHash(size_t end) {
+  assert(end <= position_);
+  hashTo(end);
+  return hashes_->cut(end);
 }
 
 }  // namespace relalg

@@ -9,6 +9,7 @@
 #include "files/FileTools.h"
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
+#include "files/ReadHashes.h"
 #include "files/SourceLines.h"
 #include "language/SyntaxTree.h"
 
@@ -16,32 +17,52 @@ namespace relalg {
 
 namespace {
 
-// Where the text begins after a UTF-8 byte order mark at the very start of the input; such a
-// mark is no part of the expression (the copy of the input keeps it).
-size_t afterByteOrderMark(const InputSource& input) {
-  constexpr std::string_view kMark = "\xEF\xBB\xBF";
-  std::string buffer;
-  return input.read(0, kMark.size(), buffer) == kMark ? kMark.size() : 0;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Writes the copy of the input, and for an input that may change meanwhile compares the bytes it
+// copied with those that the tables were planned from: a difference leaves the output empty and
+// fails the run.
+std::ostream& writeCopy(const InputSource& input, OutputTarget& output, const ReadHashes& planned) {
+  std::ostream& stream = output.open();
+  ReadHashes::Check copied(planned);
+  copy_content(input, stream, input.mayChange() ? &copied : nullptr);
+  if (input.mayChange()) {
+    try {
+      input.checkUnchanged();
+      if (!copied.complete()) input.failChanged();
+    } catch (...) {
+      output.discard();
+      throw;
+    }
+  }
+  output.flush();
+  return stream;
 }
 
 void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObserver* observer,
               const ResultViewer& viewResult) {
-  SourceLines lines(*input, afterByteOrderMark(*input));
+  // A UTF-8 byte order mark at the very start of the input is no part of the expression (the
+  // copy of the input keeps it).
+  std::string buffer;
+  const std::string_view start = input->read(0, kByteOrderMark.size(), buffer);
+  const size_t begin = start == kByteOrderMark ? kByteOrderMark.size() : 0;
+  ReadHashes planned;  // the bytes read before the copy, for an input that may change
+  ReadHashes* const watched = input->mayChange() ? &planned : nullptr;
+  planned.add(start.substr(0, begin));
+  SourceLines lines(*input, begin, watched);
   std::string_view firstLine;
   std::string expression;
   if (lines.next(firstLine)) expression = firstLine;
+  if (watched != nullptr) lines.cutHash(lines.position());
   const auto tree = std::make_shared<const SyntaxTree>(std::move(expression));
   if (observer != nullptr) observer->expressionParsed(tree);
-  TableSet catalogue(*input, lines.position(), 2, observer);
+  TableSet catalogue(*input, lines.position(), 2, observer, watched);
+  input->checkUnchanged();
   catalogue.setObserver(observer);
   catalogue.releaseTablesAsUsed();
+  if (observer != nullptr) observer->tablesRead();
 
-  std::ostream* stream = nullptr;
-  if (output != nullptr) {
-    stream = &output->open();
-    copy_content(*input, *stream);
-    output->flush();
-  }
+  std::ostream* const stream = output != nullptr ? &writeCopy(*input, *output, planned) : nullptr;
   input.reset();  // the tables hold copies of their values
   catalogue.evaluate(*tree);
   if (output != nullptr) {

@@ -21,11 +21,17 @@ namespace {
 constexpr size_t kMinBytesPerThread = size_t{1} << 18;
 constexpr size_t kStretchBytes = size_t{1} << 19;
 
+// Ends the current stretch of a block at offset end, and its hash where the lines are hashed.
+void endStretch(BlockPlan& block, size_t end, SourceLines& lines, bool hashed) {
+  block.cuts.push_back(end);
+  if (hashed) block.stretchHashes.push_back(lines.cutHash(end));
+}
+
 // Ends the block at offset end: the last stretch ends there, or has no lines when a cut was made
 // there already.
-void endBlock(BlockPlan& block, size_t end) {
+void endBlock(BlockPlan& block, size_t end, SourceLines& lines, bool hashed) {
   if (block.cuts.back() != end) {
-    block.cuts.push_back(end);
+    endStretch(block, end, lines, hashed);
   } else {
     block.firstLines.pop_back();
   }
@@ -50,6 +56,11 @@ void appendStretch(Table& table, const InputSource& source, const BlockPlan& blo
                    std::string& buffer) {
   const std::string_view text =
       source.read(block.cuts[k], block.cuts[k + 1] - block.cuts[k], buffer);
+  if (!block.stretchHashes.empty()) {  // the source may have changed since the plan read it
+    StreamHash read;
+    read.update(text);
+    if (read.digest() != block.stretchHashes[k]) source.failChanged();
+  }
   appendLines(table, text, block.firstLines[k]);
 }
 
@@ -119,10 +130,12 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
 
 // A record line before any header line ends the plan; it is kept, to be reported once the
 // blocks above it are read.
-TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine) {
+TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
+                     ReadHashes* hashes) {
   TablePlan plan;
   std::vector<BlockPlan>& blocks = plan.blocks;
-  SourceLines lines(source, begin);
+  const bool hashed = hashes != nullptr;
+  SourceLines lines(source, begin, hashes);
   std::string_view line;
   size_t number = firstLine - 1;
   bool headerExpected = false;
@@ -134,16 +147,17 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine) 
       ++block.extent.lines;
       block.extent.bytes += line.size();
       if (lines.position() - block.cuts.back() >= kStretchBytes) {
-        block.cuts.push_back(lines.position());
+        endStretch(block, lines.position(), lines, hashed);
         block.firstLines.push_back(number + 1);
       }
     } else if (line.empty()) {
-      if (inBlock) endBlock(blocks.back(), lines.lineBegin());
+      if (inBlock) endBlock(blocks.back(), lines.lineBegin(), lines, hashed);
       inBlock = false;
       headerExpected = true;
     } else if (headerExpected) {
       blocks.push_back(
-          BlockPlan{std::string(line), number, {0, 0, 0}, {lines.position()}, {number + 1}});
+          BlockPlan{std::string(line), number, {0, 0, 0}, {lines.position()}, {number + 1}, {}});
+      if (hashed) lines.cutHash(lines.position());
       inBlock = true;
       headerExpected = false;
     } else {
@@ -151,7 +165,8 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine) 
       break;
     }
   }
-  if (inBlock) endBlock(blocks.back(), lines.position());
+  if (inBlock) endBlock(blocks.back(), lines.position(), lines, hashed);
+  if (hashed) lines.cutHash(lines.position());
   return plan;
 }
 
