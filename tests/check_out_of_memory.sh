@@ -57,6 +57,35 @@ for threads in 1 2; do
   expect_capped "$scratch/union.txt" 190000 "$threads" 1 "$expected"
 done
 
+# A memory ceiling ends inputs that never end, or that hold gigabytes, as out of memory; a ceiling
+# that is no size is reported.
+truncate -s 10G "$scratch/sparse.bin"
+for input in /dev/zero /dev/urandom "$scratch/sparse.bin"; do
+  set +e
+  RELALG_MAX_MEMORY=256M "$relalgrun" "$input" "$scratch/out.txt" 2> "$scratch/err.txt"
+  status=$?
+  "$relalgtrace" --max-memory=256M "$input" > /dev/null 2>&1
+  trace_status=$?
+  set -e
+  if [ "$status" != 3 ] || [ "$trace_status" != 3 ] || \
+      [ "$(cat "$scratch/err.txt")" != "Ismeretlen hiba" ]; then
+    echo "FAILED: $input under a ceiling of 256M: status $status and $trace_status, stderr:"
+    cat "$scratch/err.txt"
+    failed=1
+  fi
+done
+rm -f "$scratch/sparse.bin"
+set +e
+RELALG_MAX_MEMORY=12Q "$relalgrun" "$scratch/in.txt" "$scratch/out.txt" 2> "$scratch/err.txt"
+status=$?
+set -e
+if [ "$status" != 1 ] || [ "$(cat "$scratch/err.txt")" != \
+    "$(printf 'Hiba tortent: \nErvenytelen memoriakorlat: RELALG_MAX_MEMORY=12Q')" ]; then
+  echo "FAILED: RELALG_MAX_MEMORY=12Q: status $status, stderr:"
+  cat "$scratch/err.txt"
+  failed=1
+fi
+
 # A value of 50 MB: the trace does not fit, and its JSON says so.
 python3 -c "import sys; sys.stdout.write('t\n\nt(a char(5))\n' + 'x' * 50000000 + '\n')" \
   > "$scratch/big.txt"

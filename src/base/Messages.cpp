@@ -34,6 +34,10 @@ constexpr MessageInfo kMessages[] = {
      "empty, or as it was when the change showed before it was opened",
      "Run again once nothing writes to the file, or run on a copy of it. Appending to the file "
      "meanwhile is no change: the run reads the file as it was when opened."},
+    {kBadMemoryCeiling, kRun, "Ervenytelen memoriakorlat: RELALG_MAX_MEMORY={VALUE}",
+     "the memory ceiling in the environment variable RELALG_MAX_MEMORY is no size: digits, then "
+     "optionally K, M or G",
+     "Write the ceiling as `512M` or `2G`, or unset the variable."},
 
     {kRecordWithoutTable, kReading, "Tabla nelkuli rekord: {LINE}",
      "a record line stands before any header line; each table starts with an empty line and a "
@@ -148,6 +152,10 @@ constexpr MessageInfo kMessages[] = {
      "Give the value after = or as the next argument."},
     {kTraceInvalidLimit, kTraceCommandLine, "relalgtrace: invalid limit: '{VALUE}'",
      "the limit is a count of records: decimal digits only", "Write the limit as digits."},
+    {kTraceInvalidMaxMemory, kTraceCommandLine, "relalgtrace: invalid memory ceiling: '{VALUE}'",
+     "the memory ceiling (--max-memory or RELALG_MAX_MEMORY) is a size: digits, then "
+     "optionally K, M or G",
+     "Write the ceiling as `512M` or `2G`."},
     {kTraceTryHelp, kTraceCommandLine, "Try 'relalgtrace --help' for more information.",
      "the second line of every command-line error of relalgtrace", "See the line above it."},
     {kTraceWriteError, kTraceCommandLine, "relalgtrace: write error",

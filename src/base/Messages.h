@@ -27,6 +27,7 @@ enum class MessageId {
   kReadFailed,
   kWriteFailed,
   kInputChanged,
+  kBadMemoryCeiling,
   // Reading the tables.
   kRecordWithoutTable,
   kNamelessTable,
@@ -65,6 +66,7 @@ enum class MessageId {
   kTraceOptionWithoutArgument,
   kTraceOptionNeedsArgument,
   kTraceInvalidLimit,
+  kTraceInvalidMaxMemory,
   kTraceTryHelp,
   kTraceWriteError,
   kTraceSqlInexact,

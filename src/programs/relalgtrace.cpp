@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/MemoryCeiling.h"
 #include "base/Messages.h"
 #include "files/FileTools.h"
 #include "run/RunSequence.h"
@@ -40,6 +41,8 @@ constexpr std::string_view kHelp =
     "\n"
     "      --limit=N   show at most N records of each table (default 10; 0 shows the\n"
     "                  counts only)\n"
+    "      --max-memory=SIZE  end the run as out of memory (status 3) past SIZE bytes\n"
+    "                  of address space, such as 512M or 2G (also RELALG_MAX_MEMORY)\n"
     "      --json      print the trace, the diagnostics and the outcome as one JSON object\n"
     "      --dot       print the expression tree as a Graphviz graph (dot -Tsvg)\n"
     "      --sql       print an SQL script that gives the same records on sqlite3,\n"
@@ -56,6 +59,7 @@ struct Command {
   std::string inputPath;
   size_t limit = kDefaultLimit;
   Form form = kText;
+  std::optional<size_t> maxMemory;
 };
 
 // Writes a command-line error and the hint to --help; returns the exit status.
@@ -79,7 +83,7 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql"}) {
+  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql", "max-memory"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -109,7 +113,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     const size_t equals = arg.find('=');
     const std::string_view option = longOption(arg.substr(2, equals - 2));
     if (option.empty()) return usageError(message(MessageId::kTraceUnknownOption, {arg}));
-    if (option != "limit" && equals != std::string_view::npos) {
+    if (option != "limit" && option != "max-memory" && equals != std::string_view::npos) {
       return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
     }
     if (option == "help") {
@@ -134,11 +138,24 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     } else {
       return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
     }
+    if (option == "max-memory") {
+      command.maxMemory = parseMemorySize(value);
+      if (!command.maxMemory)
+        return usageError(message(MessageId::kTraceInvalidMaxMemory, {value}));
+      continue;
+    }
     const std::optional<size_t> limit = parseLimit(value);
     if (!limit) return usageError(message(MessageId::kTraceInvalidLimit, {value}));
     command.limit = *limit;
   }
   if (!haveInput) return usageError(message(MessageId::kTraceMissingInput));
+  const char* ceiling = std::getenv(kMemoryCeilingVariable);
+  if (!command.maxMemory && ceiling != nullptr && *ceiling != '\0') {
+    command.maxMemory = parseMemorySize(ceiling);
+    if (!command.maxMemory) {
+      return usageError(message(MessageId::kTraceInvalidMaxMemory, {ceiling}));
+    }
+  }
   return std::nullopt;
 }
 
@@ -203,6 +220,7 @@ int main(int argc, char* argv[]) {
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
   } else {
+    if (command.maxMemory) capMemory(*command.maxMemory);
     status = traceOrReport(command);
   }
   if (!std::cout.flush()) {
