@@ -2,7 +2,9 @@
 """Checks relalgtrace's machine-readable forms on every example and case input: the output of
 --json parses with a real JSON parser, its status and stderr are relalgrun's, and every position
 it gives lies inside its line; the output of --dot renders with Graphviz's dot (when dot is
-installed; always with --require-dot or when the environment variable CI is set).
+installed; always with --require-dot or when the environment variable CI is set). For an input in
+UTF-8, --dot and --sql are UTF-8 too, and hold no letter that the input does not: a text
+shortened inside a character would turn into other letters.
 usage: check_trace_forms.py RELALGRUN RELALGTRACE EXAMPLES_DIR CASES_DIR MAX_BYTES [--require-dot]"""
 import json
 import os
@@ -42,6 +44,20 @@ def check_position(what, entry, lines, faults):
         faults.append(f"{what}: {line}:{column}+{length} runs past the line of {len(text)} bytes")
 
 
+def check_letters(path, data, form, output, faults):
+    try:
+        letters = set(data.decode("utf-8"))
+    except UnicodeDecodeError:
+        return  # Windows-1250 or other bytes: shown as Windows-1250 letters
+    try:
+        foreign = {c for c in output.decode("utf-8") if ord(c) > 0x7F} - letters
+    except UnicodeDecodeError as error:
+        faults.append(f"{path}: {form} is no UTF-8, though the input is: {error}")
+        return
+    if foreign:
+        faults.append(f"{path}: {form} shows letters that the input does not hold: {sorted(foreign)}")
+
+
 def check(path, relalgrun, relalgtrace, dot, faults):
     data = open(path, "rb").read()
     with tempfile.TemporaryDirectory() as scratch:
@@ -69,8 +85,11 @@ def check(path, relalgrun, relalgtrace, dot, faults):
         node = pending.pop()
         check_position(f"{path}: node {node['text'][:40]!r}", node, lines, faults)
         pending.extend(node["children"])
+    graph = subprocess.run([relalgtrace, "--dot", "--", path], capture_output=True)
+    check_letters(path, data, "--dot", graph.stdout, faults)
+    sql = subprocess.run([relalgtrace, "--sql", "--", path], capture_output=True)
+    check_letters(path, data, "--sql", sql.stdout, faults)
     if dot:
-        graph = subprocess.run([relalgtrace, "--dot", "--", path], capture_output=True)
         rendered = subprocess.run([dot, "-Tsvg"], input=graph.stdout, capture_output=True)
         if rendered.returncode != 0:
             faults.append(f"{path}: dot rejects --dot: {rendered.stderr.decode(errors='replace')}")
