@@ -16,6 +16,7 @@ namespace relalg {
 class StreamHash {
  public:
   void update(std::string_view bytes) {
+    if (bytes.empty()) return;  // its data may be null, which memcpy must not be given
     size_ += bytes.size();
     if (pendingBytes_ > 0) {  // complete the block begun by the last piece
       const size_t taken = std::min(bytes.size(), kBlock - pendingBytes_);
