@@ -3,6 +3,8 @@
 #include <cassert>
 #include <vector>
 
+#include "base/Windows1250.h"
+
 namespace relalg {
 
 namespace {
@@ -193,21 +195,32 @@ void walkPattern(std::string_view pattern, Piece piece, Hole hole) {
   }
 }
 
-// Whether printed is pattern with some text in place of each placeholder. The first stretch must
-// start it and the last end it; stretches in between are taken at their first place.
-bool fits(std::string_view pattern, std::string_view printed) {
+// Where the stretches of pattern stand in printed when printed is pattern with some text in
+// place of each placeholder: the first stretch must start it and the last end it; stretches in
+// between are taken at their first place. Empty when printed does not fit.
+std::vector<std::string_view> fittedPieces(std::string_view pattern, std::string_view printed) {
   std::vector<std::string_view> pieces;
   walkPattern(
       pattern, [&](std::string_view text) { pieces.push_back(text); }, [](auto) {});
-  if (pieces.size() == 1) return printed == pieces.front();
-  if (!printed.starts_with(pieces.front())) return false;
+  if (pieces.size() == 1) {
+    return printed == pieces.front() ? std::vector{printed} : std::vector<std::string_view>{};
+  }
+  if (!printed.starts_with(pieces.front())) return {};
+  std::vector<std::string_view> placed{printed.substr(0, pieces.front().size())};
   size_t from = pieces.front().size();
   for (size_t k = 1; k + 1 < pieces.size(); ++k) {
     const size_t at = printed.find(pieces[k], from);
-    if (at == std::string_view::npos) return false;
+    if (at == std::string_view::npos) return {};
+    placed.push_back(printed.substr(at, pieces[k].size()));
     from = at + pieces[k].size();
   }
-  return printed.size() >= from + pieces.back().size() && printed.ends_with(pieces.back());
+  if (printed.size() < from + pieces.back().size() || !printed.ends_with(pieces.back())) return {};
+  placed.push_back(printed.substr(printed.size() - pieces.back().size()));
+  return placed;
+}
+
+bool fits(std::string_view pattern, std::string_view printed) {
+  return !fittedPieces(pattern, printed).empty();
 }
 
 }  // namespace
@@ -237,6 +250,22 @@ const MessageInfo* findMessage(std::string_view printed) {
     if (fits(info.pattern, printed)) return &info;
   }
   return nullptr;
+}
+
+std::string messageAsUtf8(std::string_view printed, bool quotedIsUtf8) {
+  auto quoted = [&](std::string_view text) {
+    return quotedIsUtf8 && isUtf8(text) ? std::string(text) : windows1250ToUtf8(text);
+  };
+  const MessageInfo* info = findMessage(printed);
+  if (info == nullptr) return quoted(printed);
+  std::string text;
+  const char* at = printed.data();
+  for (std::string_view piece : fittedPieces(info->pattern, printed)) {
+    text += quoted(std::string_view(at, static_cast<size_t>(piece.data() - at)));
+    text += windows1250ToUtf8(piece);
+    at = piece.data() + piece.size();
+  }
+  return text;
 }
 
 std::string shownPattern(const MessageInfo& info) {

@@ -104,6 +104,11 @@ std::string message(MessageId id, std::initializer_list<std::string_view> args =
 // null. For a report of a failure with a message, printed is the text below "Hiba tortent: ".
 const MessageInfo* findMessage(std::string_view printed);
 
+// A printed message as UTF-8 text: its own words read as Windows-1250, and the text it quotes
+// (names, lines, pieces of the expression, which come from the input) kept as it is when
+// quotedIsUtf8 is set and it is valid UTF-8, else read as Windows-1250 too.
+std::string messageAsUtf8(std::string_view printed, bool quotedIsUtf8);
+
 // The pattern as the user guide shows it: placeholders without their braces.
 std::string shownPattern(const MessageInfo& info);
 

@@ -1,5 +1,7 @@
 #include "base/Windows1250.h"
 
+#include <algorithm>
+
 namespace relalg {
 
 namespace {
@@ -75,6 +77,16 @@ size_t utf8SequenceLength(std::string_view bytes) {
   const bool overlong = (length == 3 && value < 0x800) || (length == 4 && value < 0x10000);
   const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
   return overlong || surrogate || value > 0x10FFFF ? 0 : length;
+}
+
+size_t letterCount(std::string_view bytes, bool utf8) {
+  if (!utf8) return bytes.size();
+  size_t letters = 0;
+  while (!bytes.empty()) {
+    bytes.remove_prefix(std::max<size_t>(utf8SequenceLength(bytes), 1));
+    ++letters;
+  }
+  return letters;
 }
 
 std::string_view cutOnCharacter(std::string_view text, size_t limit) {

@@ -17,6 +17,10 @@ std::string windows1250ToUtf8(std::string_view bytes);
 size_t utf8SequenceLength(std::string_view bytes);
 bool isUtf8(std::string_view bytes);
 
+// The number of letters in bytes: UTF-8 sequences when utf8 is set (a byte that starts none counts
+// as one letter), else bytes (Windows-1250 has one byte per letter).
+size_t letterCount(std::string_view bytes, bool utf8);
+
 // The first bytes of text, at most limit of them, that end on a whole character: a UTF-8 sequence
 // that the limit would cut is left out whole (in Windows-1250 text every byte is a character).
 std::string_view cutOnCharacter(std::string_view text, size_t limit);

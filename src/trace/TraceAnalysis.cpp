@@ -31,6 +31,7 @@ std::function<std::string()> TraceAnalysis::reader(std::function<std::string()> 
   return [this, readInput = std::move(readInput)] {
     input_ = readInput();
     markLength_ = std::string_view(input_).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    inputIsUtf8_ = isUtf8(input_);
     return input_;
   };
 }
@@ -111,6 +112,12 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
       }
     }
   }
+  // The checks quote the input's bytes; a Windows-1250 input is shown as its letters.
+  if (!inputIsUtf8_) {
+    for (Diagnostic& diagnostic : diagnostics_) {
+      diagnostic.message = windows1250ToUtf8(diagnostic.message);
+    }
+  }
   if (outcome.status != RunOutcome::kSuccess) placeFailure();
   std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
   if (diagnostics_.size() > kMaxDiagnostics) {
@@ -124,12 +131,23 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
     diagnostics_.push_back({Diagnostic::kNote, last.line, last.column, last.length,
                             std::to_string(left) + " more diagnostics are not shown"});
   }
+  placeInLetters(diagnostics_, input_, inputIsUtf8_);
+}
+
+std::string TraceAnalysis::errorTextAsUtf8() const {
+  if (outcome_.status != RunOutcome::kFailure) return outcome_.errorText();
+  return std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n" +
+         messageAsUtf8(outcome_.message, inputIsUtf8_) + "\n";
 }
 
 void TraceAnalysis::addInExpression(Diagnostic::Severity severity, size_t begin, size_t length,
                                     std::string message) {
   diagnostics_.push_back(
       {severity, 1, markLength_ + begin + 1, std::max<size_t>(length, 1), std::move(message)});
+}
+
+std::string TraceAnalysis::asShown(std::string_view bytes) const {
+  return inputIsUtf8_ ? std::string(bytes) : windows1250ToUtf8(bytes);
 }
 
 std::string_view TraceAnalysis::lineOfInput(size_t number) const {
@@ -168,7 +186,7 @@ int TraceAnalysis::failingNodeWithin(int failing) const {
 
 void TraceAnalysis::placeFailure() {
   const std::string printed = outcome_.status == RunOutcome::kFailure
-                                  ? windows1250ToUtf8(outcome_.message)
+                                  ? messageAsUtf8(outcome_.message, inputIsUtf8_)
                                   : std::string(messageInfo(MessageId::kUnknownFailure).pattern);
   if (outcome_.place.line != 0) {  // a line of the table blocks
     const InputPlace& place = outcome_.place;
@@ -186,7 +204,7 @@ void TraceAnalysis::placeFailure() {
     for (const std::string& name : tableNames_) {
       if (equalIgnoringCase(name, missing)) {
         addInExpression(Diagnostic::kNote, begin, missing.size(),
-                        "table names are case-sensitive: did you mean " + name + "?");
+                        "table names are case-sensitive: did you mean " + asShown(name) + "?");
       }
     }
   }

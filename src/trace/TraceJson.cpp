@@ -99,7 +99,7 @@ std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
   JsonWriter json;
   json.beginObject();
   json.key("status").number(analysis.outcome().status);
-  json.key("stderr").text(analysis.outcome().errorText(), JsonWriter::kWindows1250);
+  json.key("stderr").text(analysis.errorTextAsUtf8());
   json.key("diagnostics").beginArray();
   for (const Diagnostic& diagnostic : analysis.diagnostics()) {
     json.beginObject();
@@ -107,6 +107,8 @@ std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
     json.key("line").number(static_cast<int64_t>(diagnostic.line));
     json.key("column").number(static_cast<int64_t>(diagnostic.column));
     json.key("length").number(static_cast<int64_t>(diagnostic.length));
+    json.key("letterColumn").number(static_cast<int64_t>(diagnostic.letterColumn));
+    json.key("letterLength").number(static_cast<int64_t>(diagnostic.letterLength));
     json.key("message").text(diagnostic.message);
     json.endObject();
   }
