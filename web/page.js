@@ -145,7 +145,7 @@
       li.className = `severity-${d.severity}`;
       const go = document.createElement("button");
       go.type = "button";
-      go.textContent = `${d.line}:${d.column}`;
+      go.textContent = `${d.line}:${d.letterColumn ?? d.column}`;
       go.title = "Go to this place in the editor";
       go.addEventListener("click", () => selectBytes(d));
       li.append(go, ` ${d.severity}: ${d.message}`);

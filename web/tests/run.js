@@ -266,16 +266,16 @@ async function main() {
       });
     });
 
-    await test("the page underlines diagnostics at their bytes, past letters of two bytes", async () => {
-      const diagnostics = [{ severity: "error", line: 2, column: 9, length: 4, message: "no table émp" },
-        { severity: "warning", line: 2, column: 15, length: 4, message: '"name" <unused>' }];
+    await test("the page underlines diagnostics at their bytes and lists their letter columns, past letters of two bytes", async () => {
+      const diagnostics = [{ severity: "error", line: 2, column: 9, length: 4, letterColumn: 9, letterLength: 3, message: "no table émp" },
+        { severity: "warning", line: 2, column: 15, length: 4, letterColumn: 14, letterLength: 4, message: '"name" <unused>' }];
       await withTrace({ status: 1, stderr: "", diagnostics, root: null }, async () => {
         await replaceInput(page, "x\nproject(émp, name)\n");
         await runByKeyboard(page);
         assert.deepEqual(await page.$$eval("#marks mark", (all) => all.map((m) => [m.textContent, m.title])),
           [["émp", "no table émp"], ["name", '"name" <unused>']]);
         assert.equal(await page.$eval("#diagnostics", (e) => e.textContent),
-          '2:9 error: no table émp2:15 warning: "name" <unused>');
+          '2:9 error: no table émp2:14 warning: "name" <unused>');
         assert.equal(await page.$eval("#gutter .bad", (e) => e.textContent), "2");
         await page.click("#diagnostics button");
         assert.deepEqual(await page.$eval("#input", (e) => [e.selectionStart, e.selectionEnd]), [10, 13]);
