@@ -71,10 +71,15 @@ def check(path, relalgrun, relalgtrace, dot, faults):
         return
     if report["status"] != plain.returncode or traced.returncode != plain.returncode:
         faults.append(f"{path}: status {report['status']}, relalgrun's {plain.returncode}")
+    # The messages' own words are Windows-1250; the text they quote from a UTF-8 input is UTF-8.
     try:
-        expected = plain.stderr.decode("cp1250")
+        data.decode("utf-8")
+        expected = plain.stderr.decode("utf-8")
     except UnicodeDecodeError:
-        expected = None  # bytes that the code page leaves unassigned
+        try:
+            expected = plain.stderr.decode("cp1250")
+        except UnicodeDecodeError:
+            expected = None  # bytes that the code page leaves unassigned
     if expected is not None and report["stderr"] != expected:
         faults.append(f"{path}: stderr {report['stderr']!r}, relalgrun's {expected!r}")
     lines = lines_of(data)

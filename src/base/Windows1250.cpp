@@ -51,6 +51,28 @@ std::string windows1250ToUtf8(std::string_view bytes) {
   return text;
 }
 
+std::optional<std::string> utf8ToWindows1250(std::string_view text) {
+  std::string bytes;
+  while (!text.empty()) {
+    const size_t length = utf8SequenceLength(text);
+    if (length == 0) return std::nullopt;
+    char32_t value = static_cast<unsigned char>(text[0]);
+    if (length > 1) {
+      value &= 0x7F >> length;
+      for (size_t k = 1; k < length; ++k) value = value << 6 | (text[k] & 0x3F);
+    }
+    text.remove_prefix(length);
+    if (value < 0x80) {
+      bytes.push_back(static_cast<char>(value));
+      continue;
+    }
+    const auto found = std::find(std::begin(kHighHalf), std::end(kHighHalf), value);
+    if (found == std::end(kHighHalf)) return std::nullopt;
+    bytes.push_back(static_cast<char>(0x80 + (found - std::begin(kHighHalf))));
+  }
+  return bytes;
+}
+
 size_t utf8SequenceLength(std::string_view bytes) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
   const unsigned char lead = byte(0);

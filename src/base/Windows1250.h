@@ -3,6 +3,7 @@
 #ifndef RELALG_BASE_WINDOWS1250_H
 #define RELALG_BASE_WINDOWS1250_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace relalg {
 // The UTF-8 text of Windows-1250 bytes. ASCII stays as it is; the five bytes that the code page
 // leaves unassigned become the control characters U+0081 and so on of the same number.
 std::string windows1250ToUtf8(std::string_view bytes);
+
+// The Windows-1250 bytes of UTF-8 text, or nothing when the text is no UTF-8 or holds a letter
+// that the code page has not.
+std::optional<std::string> utf8ToWindows1250(std::string_view text);
 
 // The length of the valid UTF-8 sequence at the start of bytes (which must not be empty), or 0
 // when it starts with none: no overlong forms, no surrogates, nothing beyond U+10FFFF.

@@ -89,26 +89,6 @@ void ComparandCheck::checkConstant(const std::string& text, const ShownColumn& p
       return;
     }
   }
-  const std::string_view written = std::string_view(tree_.line()).substr(begin_, length_);
-  if (text.find('"') != std::string::npos) {
-    add(true,
-        "double quotes are ordinary characters here and blanks outside apostrophes are "
-        "dropped: this compares with " +
-            text + "; write '" +
-            std::string(written.substr(1, written.size() > 1 ? written.size() - 2 : 0)) + "'");
-    return;
-  }
-  bool looseBlank = false;
-  bool quoted = false;
-  for (char c : written) {
-    if (c == '\'') quoted = !quoted;
-    looseBlank |= c == ' ' && !quoted;
-  }
-  if (looseBlank) {
-    add(true, "blanks outside apostrophes are dropped: this compares with " + text + "; write '" +
-                  std::string(written) + "'");
-    return;
-  }
   if (partner.type == "int" && !isPlainInteger(text)) {
     add(true, text + " is compared with the int column " + partner.name + " as " +
                   std::to_string(atoiValue(text)) +

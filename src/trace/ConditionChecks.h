@@ -1,6 +1,6 @@
-// The slips of a selection condition that only its operand's columns show: constants meant as
-// columns (another case, apostrophes), columns meant as constants, double quotes and blanks that
-// change a constant, and constants that an int column reads as another number.
+// The slips of a selection condition that its operand's columns show: constants meant as columns
+// (another case, apostrophes), columns held twice, and constants that an int column reads as
+// another number. Those that only the values show are in ConstantChecks.
 #ifndef RELALG_TRACE_CONDITIONCHECKS_H
 #define RELALG_TRACE_CONDITIONCHECKS_H
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "language/Keywords.h"
+#include "trace/TextMatch.h"
 
 namespace relalg {
 
@@ -38,6 +39,8 @@ class ExpressionChecks {
   void checkCommandWord(int node);
   void checkSplit(int node);
   void checkMissingClose(int node);
+  void checkInfixConnective(int node);
+  void checkOperatorSign(int node);
   void checkExtraOperands(int node, int operand, std::string_view takes);
   void checkBrackets();
   void checkTabs();
@@ -65,6 +68,9 @@ std::vector<Finding> ExpressionChecks::run() {
     if (tree_.fault(node) == SyntaxTree::Fault::kNone &&
         tree_.operand(node, 0) != SyntaxTree::kNoNode) {
       checkSplit(node);
+    }
+    if (tree_.isCondition(node) && tree_.fault(node) == SyntaxTree::Fault::kNoOperand) {
+      checkOperatorSign(node);
     }
   }
   checkBrackets();
@@ -117,12 +123,59 @@ void ExpressionChecks::checkSplit(int node) {
   }
   const LogType type = tree_.logType(node);
   if (type == LogType::kAnd || type == LogType::kOr) checkExtraOperands(node, 1, "two conditions");
-  if (isComparison(type)) checkExtraOperands(node, 1, "two operands");
+  if (isComparison(type)) {
+    checkExtraOperands(node, 1, "two operands");
+    checkInfixConnective(node);
+  }
   if (type == LogType::kNot && tree_.commaPos(node) != std::string_view::npos) {
     const std::string_view text = tree_.text(node);
     const size_t comma = tree_.lineOffset(text.substr(tree_.commaPos(node)));
     note(comma, tree_.lineOffset(text.substr(text.size() - 1)) - comma,
          "NOT takes one condition: what follows this comma is ignored");
+  }
+}
+
+// A connective written between two comparisons, as in EQ(a, 1) AND GT(b, 2): the first comparison
+// takes all the rest as its second operand.
+void ExpressionChecks::checkInfixConnective(int node) {
+  const std::string_view text = tree_.text(node);
+  for (std::string_view word : {"AND", "OR"}) {
+    for (size_t at = text.find(')'); at != std::string_view::npos; at = text.find(')', at + 1)) {
+      // The word, then a condition: a bracket, or a word and its bracket.
+      const std::string_view after = text.substr(at + 1);
+      const std::string_view rest = after.substr(std::min(word.size(), after.size()));
+      const size_t bracket = rest.find_first_of("(,)");
+      if (after.size() <= word.size() || !equalIgnoringCase(after.substr(0, word.size()), word) ||
+          bracket == std::string_view::npos || rest[bracket] != '(') {
+        continue;
+      }
+      note(tree_.lineOffset(after), word.size(),
+           std::string(after.substr(0, word.size())) +
+               " between two conditions is read as part of a constant: write " +
+               std::string(word) + "(" + std::string(text.substr(0, at + 1)) + ", " +
+               std::string(after.substr(word.size())) + ")");
+      return;
+    }
+  }
+}
+
+// A comparison written with an operator sign, as in szak = Informatika: a condition without
+// brackets, which the run rejects without a message.
+void ExpressionChecks::checkOperatorSign(int node) {
+  static constexpr struct {
+    std::string_view sign;
+    std::string_view word;
+  } kSigns[] = {{"<>", "NEQ"}, {"!=", "NEQ"}, {"<=", "LTE"}, {">=", "GTE"},
+                {"=", "EQ"},   {"<", "LT"},   {">", "GT"}};
+  const std::string_view text = tree_.text(node);
+  for (const auto& [sign, word] : kSigns) {
+    const size_t at = text.find(sign);
+    if (at == std::string_view::npos || at == 0 || at + sign.size() == text.size()) continue;
+    note(tree_.lineOffset(text.substr(at)), sign.size(),
+         "a condition is written with its word in front: " + std::string(word) + "(" +
+             std::string(text.substr(0, at)) + ", " +
+             std::string(text.substr(at + sign.size())) + ")");
+    return;
   }
 }
 

@@ -7,7 +7,9 @@
 #include "evaluation/RecordOrder.h"
 #include "evaluation/TableSet.h"
 #include "files/LineReader.h"
+#include "language/StringTokenizer.h"
 #include "storage/Table.h"
+#include "trace/ConstantChecks.h"
 #include "trace/ExpressionChecks.h"
 #include "trace/TableChecks.h"
 #include "trace/TableJson.h"
@@ -89,6 +91,14 @@ void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& 
   result.table = &table;
   const ExprType type = tree.exprType(node);
   if (type == ExprType::kUnion || type == ExprType::kMinus) checkMerge(node, table);
+  if (type == ExprType::kSelect) {  // its operand's table is alive until the select has finished
+    const Table* operand = this->result(tree.operand(node, 0)).table;
+    if (operand == nullptr) return;
+    for (const ConditionSlip& slip : checkConstants(tree, node, *operand)) {
+      addInExpression(slip.warning ? Diagnostic::kWarning : Diagnostic::kNote, slip.begin,
+                      slip.length, slip.message);
+    }
+  }
 }
 
 void TraceAnalysis::nodeFailed(const SyntaxTree& tree, int node) {
@@ -101,6 +111,7 @@ void TraceAnalysis::nodeFailed(const SyntaxTree& tree, int node) {
 void TraceAnalysis::finish(const RunOutcome& outcome) {
   outcome_ = outcome;
   if (plan_) checkTables(*plan_, outcome.place, lineOfInput(outcome.place.line), diagnostics_);
+  checkByteOrderMarks(input_, diagnostics_);
   if (tree_ != nullptr) {
     for (int node = 0; node < tree_->size(); ++node) {
       if (!tree_->isExpression(node) || tree_->exprType(node) != ExprType::kSelect) continue;
@@ -196,10 +207,15 @@ void TraceAnalysis::placeFailure() {
   }
   if (tree_ == nullptr || !evaluated_) return;
   const int failing = failedNode_ >= 0 ? failingNodeWithin(failedNode_) : 0;
-  const size_t begin = tree_->begin(failing);
-  addInExpression(Diagnostic::kError, begin, tree_->end(failing) - begin, printed);
   const MessageInfo* info = findMessage(outcome_.message);
-  if (info != nullptr && info->id == MessageId::kNoSuchTable) {
+  const MessageId id = info != nullptr ? info->id : MessageId::kUnknownFailure;
+  const std::string_view missingColumn =
+      id == MessageId::kBadProjection ? firstMissingColumn(failing) : std::string_view();
+  const size_t begin =
+      missingColumn.empty() ? tree_->begin(failing) : tree_->lineOffset(missingColumn);
+  const size_t length = missingColumn.empty() ? tree_->end(failing) - begin : missingColumn.size();
+  addInExpression(Diagnostic::kError, begin, length, printed);
+  if (id == MessageId::kNoSuchTable) {
     const std::string_view missing = tree_->command(failing);
     for (const std::string& name : tableNames_) {
       if (equalIgnoringCase(name, missing)) {
@@ -208,6 +224,49 @@ void TraceAnalysis::placeFailure() {
       }
     }
   }
+  if (id == MessageId::kCompareSchemaMismatch || id == MessageId::kCopySchemaMismatch) {
+    noteSchemaDifference(failing);
+  }
+}
+
+// The first name of a project node's list that is no column of its operand, or nothing.
+std::string_view TraceAnalysis::firstMissingColumn(int project) const {
+  if (!tree_->isExpression(project) || tree_->exprType(project) != ExprType::kProject) return {};
+  const Result& operand = result(tree_->operand(project, 0));
+  if (!operand.finished) return {};
+  for (StringTokenizer tokens(tree_->text(tree_->operand(project, 1))); tokens.hasMoreTokens();) {
+    const std::string_view name = tokens.nextView();
+    if (std::none_of(operand.columns.begin(), operand.columns.end(),
+                     [&](const ShownColumn& column) { return column.name == name; })) {
+      return name;
+    }
+  }
+  return {};
+}
+
+// Where the operands of a failed union or minus differ in their columns.
+void TraceAnalysis::noteSchemaDifference(int merge) {
+  if (!tree_->isExpression(merge) || !takesTwoTables(tree_->exprType(merge))) return;
+  const Result& left = result(tree_->operand(merge, 0));
+  const Result& right = result(tree_->operand(merge, 1));
+  if (!left.finished || !right.finished) return;
+  auto shown = [](const ShownColumn& column) { return column.name + " " + column.type; };
+  std::string difference;
+  const size_t common = std::min(left.columns.size(), right.columns.size());
+  for (size_t k = 0; k < common && difference.empty(); ++k) {
+    if (shown(left.columns[k]) != shown(right.columns[k])) {
+      difference = "column " + std::to_string(k + 1) + " is " + shown(left.columns[k]) +
+                   " on the left and " + shown(right.columns[k]) + " on the right";
+    }
+  }
+  if (difference.empty()) {
+    difference = "the left has " + std::to_string(left.columns.size()) + " columns, the right " +
+                 std::to_string(right.columns.size());
+  }
+  const std::string_view command = tree_->command(merge);
+  addInExpression(Diagnostic::kNote, tree_->begin(merge), command.size(),
+                  "the operands' columns differ: " + asShown(difference) +
+                      " (names, types, widths and order must agree)");
 }
 
 // A merge gives the set union or difference when its operands are sorted and free of repeats;

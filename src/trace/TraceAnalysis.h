@@ -75,6 +75,8 @@ class TraceAnalysis : public EvalObserver {
 
  private:
   void placeFailure();
+  std::string_view firstMissingColumn(int project) const;
+  void noteSchemaDifference(int merge);
   void checkMerge(int merge, const Table& result);
   int failingNodeWithin(int node) const;
   // A diagnostic at bytes of the expression line.
