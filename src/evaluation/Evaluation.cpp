@@ -204,7 +204,9 @@ TableHandle Evaluation::applyOperator(Pending& pending, TableHandle& operand) {
       operand->make_rename(tree_.text(parameter));
       return std::move(operand);
     case ExprType::kSelect:
-      if (operand.owns()) {  // no one else reads the operand: its records are kept in place
+      // No one else reads the operand (an observer may, until the select has finished): its
+      // records are kept in place.
+      if (operand.owns() && observer_ == nullptr) {
         operand->keepRows(operand->selectedRows(tree_, parameter));
         return std::move(operand);
       }

@@ -173,8 +173,7 @@ int trace(const Command& command) {
   } else if (command.form == Command::kDot) {
     std::cout << traceDot(analysis);
   } else {
-    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(), command.inputPath,
-                                 analysis.inputIsUtf8())
+    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(), command.inputPath)
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
     std::cout << steps.str();

@@ -214,23 +214,29 @@ bool ConstantCheck::checkLetters(const StrColumn& column, const std::string& con
   return false;
 }
 
-// A constant that misspells the name of a column of the same kind, where comparing with that
-// column holds for some records.
+// A constant that misspells the name of another column of the same kind (the closest such name),
+// where comparing with that column holds for some records.
 bool ConstantCheck::checkColumnName(const StrColumn& column, const std::string& constant) {
+  const StrColumn* closest = nullptr;
+  size_t closestDistance = 3;
   for (const auto& other : operand_.columns()) {
-    if (other->getType() != Column::STRING || !nearlyEqual(constant, other->name())) continue;
-    const StrColumn& strings = asStrings(*other);
-    size_t count = 0;
-    for (size_t row = 0; row < static_cast<size_t>(column.getSize()); ++row) {
-      count += column.view(row) == strings.view(row) ? 1 : 0;
+    if (other.get() == &column || other->getType() != Column::STRING) continue;
+    const size_t distance = editDistance(constant, other->name());
+    if (distance > 0 && distance < closestDistance && constant.size() >= 3) {
+      closest = &asStrings(*other);
+      closestDistance = distance;
     }
-    if (count == 0) continue;
-    add(true, constant + " is no column, so it is compared as a constant, which no value of " +
-                  column.name() + " equals; did you mean the column " + other->name() +
-                  "? Comparing with it holds for " + records(count));
-    return true;
   }
-  return false;
+  if (closest == nullptr) return false;
+  size_t count = 0;
+  for (size_t row = 0; row < static_cast<size_t>(column.getSize()); ++row) {
+    count += column.view(row) == closest->view(row) ? 1 : 0;
+  }
+  if (count == 0) return false;
+  add(true, constant + " is no column, so it is compared as a constant, which no value of " +
+                column.name() + " equals; did you mean the column " + closest->name() +
+                "? Comparing with it holds for " + records(count));
+  return true;
 }
 
 void ConstantCheck::checkCase(const StrColumn& column, const std::string& constant) {
@@ -248,9 +254,7 @@ void ConstantCheck::checkCase(const StrColumn& column, const std::string& consta
 
 }  // namespace
 
-bool nearlyEqual(std::string_view a, std::string_view b) {
-  if (a == b || a.size() + 2 < b.size() || b.size() + 2 < a.size() || a.size() < 3) return false;
-  // Edit distance, one row at a time.
+size_t editDistance(std::string_view a, std::string_view b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
   for (size_t i = 1; i <= a.size(); ++i) {
@@ -262,7 +266,7 @@ bool nearlyEqual(std::string_view a, std::string_view b) {
       diagonal = above;
     }
   }
-  return row[b.size()] <= 2;
+  return row[b.size()];
 }
 
 std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select,

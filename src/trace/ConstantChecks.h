@@ -24,8 +24,8 @@ namespace relalg {
 // The slips of the condition of a select node over its operand table.
 std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select, const Table& operand);
 
-// Whether two names are at most two letters apart (inserted, dropped or changed) and not equal.
-bool nearlyEqual(std::string_view a, std::string_view b);
+// How many letters must be inserted, dropped or changed to make a into b.
+size_t editDistance(std::string_view a, std::string_view b);
 
 }  // namespace relalg
 

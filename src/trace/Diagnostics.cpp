@@ -66,10 +66,11 @@ bool placedBefore(const Diagnostic& a, const Diagnostic& b) {
   return a.line != b.line ? a.line < b.line : a.column < b.column;
 }
 
-void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input, bool utf8) {
+void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input) {
   Lines lines(input);
   for (Diagnostic& diagnostic : diagnostics) {
     std::string_view line = lines.line(diagnostic.line);
+    const bool utf8 = isUtf8(line);
     const size_t mark = diagnostic.line == 1 && line.starts_with(kByteOrderMark) && utf8
                             ? kByteOrderMark.size()
                             : 0;
@@ -83,11 +84,12 @@ void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input
 }
 
 std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::string_view input,
-                            std::string_view path, bool utf8) {
+                            std::string_view path) {
   std::string text;
   Lines lines(input);
   for (const Diagnostic& diagnostic : diagnostics) {
     std::string_view line = lines.line(diagnostic.line);
+    const bool utf8 = isUtf8(line);
     if (diagnostic.line == 1 && line.starts_with(kByteOrderMark) && utf8) {
       line.remove_prefix(kByteOrderMark.size());
     }

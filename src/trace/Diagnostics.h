@@ -31,13 +31,13 @@ std::string_view severityName(Diagnostic::Severity severity);
 bool placedBefore(const Diagnostic& a, const Diagnostic& b);
 
 // Sets the letter column and length of diagnostics in the order of their place, from the lines of
-// input, whose text is UTF-8 when utf8 is set (else Windows-1250).
-void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input, bool utf8);
+// input: a line that is UTF-8 has UTF-8 letters, another line Windows-1250 letters (a byte each).
+void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input);
 
 // The diagnostics as compilers print them, each with its line of input shown as UTF-8 letters
 // (shortened around the caret when long), the column and the caret counted in letters.
 std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::string_view input,
-                            std::string_view path, bool utf8);
+                            std::string_view path);
 
 }  // namespace relalg
 

@@ -151,8 +151,8 @@ void ExpressionChecks::checkInfixConnective(int node) {
       }
       note(tree_.lineOffset(after), word.size(),
            std::string(after.substr(0, word.size())) +
-               " between two conditions is read as part of a constant: write " +
-               std::string(word) + "(" + std::string(text.substr(0, at + 1)) + ", " +
+               " between two conditions is read as part of a constant: write " + std::string(word) +
+               "(" + std::string(text.substr(0, at + 1)) + ", " +
                std::string(after.substr(word.size())) + ")");
       return;
     }
@@ -173,8 +173,8 @@ void ExpressionChecks::checkOperatorSign(int node) {
     if (at == std::string_view::npos || at == 0 || at + sign.size() == text.size()) continue;
     note(tree_.lineOffset(text.substr(at)), sign.size(),
          "a condition is written with its word in front: " + std::string(word) + "(" +
-             std::string(text.substr(0, at)) + ", " +
-             std::string(text.substr(at + sign.size())) + ")");
+             std::string(text.substr(0, at)) + ", " + std::string(text.substr(at + sign.size())) +
+             ")");
     return;
   }
 }

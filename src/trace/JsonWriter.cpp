@@ -51,7 +51,8 @@ JsonWriter& JsonWriter::key(std::string_view name) {
 
 JsonWriter& JsonWriter::text(std::string_view bytes, Encoding encoding) {
   separate();
-  appendString(encoding == kWindows1250 ? windows1250ToUtf8(bytes) : std::string(bytes));
+  const bool convert = encoding == kWindows1250 || (encoding == kInputText && !isUtf8(bytes));
+  appendString(convert ? windows1250ToUtf8(bytes) : std::string(bytes));
   return *this;
 }
 

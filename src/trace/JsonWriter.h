@@ -1,8 +1,9 @@
 // JsonWriter builds one JSON text in memory, compactly, with commas and nesting handled for the
-// caller. Strings are given as bytes in one of two encodings and always come out as valid JSON in
-// UTF-8: Windows-1250 text (the messages) is converted letter for letter; other bytes are taken
-// as UTF-8, and each byte that is not part of valid UTF-8 is written as the escape \udcXX (XX its
-// value), so the bytes can be recovered exactly.
+// caller. Strings are given as bytes in one of three encodings and always come out as valid JSON
+// in UTF-8: Windows-1250 text (the messages) is converted letter for letter; UTF-8 bytes are
+// taken as they are, and each byte that is not part of valid UTF-8 is written as the escape
+// \udcXX (XX its value), so the bytes can be recovered exactly; text of the input is taken as
+// UTF-8 where it is valid UTF-8 and converted from Windows-1250 where it is not.
 #ifndef RELALG_TRACE_JSONWRITER_H
 #define RELALG_TRACE_JSONWRITER_H
 
@@ -15,7 +16,7 @@ namespace relalg {
 
 class JsonWriter {
  public:
-  enum Encoding { kUtf8Bytes, kWindows1250 };
+  enum Encoding { kUtf8Bytes, kWindows1250, kInputText };
 
   JsonWriter& beginObject() { return open('{'); }
   JsonWriter& endObject() { return close('}'); }

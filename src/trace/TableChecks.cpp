@@ -75,6 +75,7 @@ void checkTypes(const HeaderLine& header, std::string_view line, size_t number,
         warn(column.type,
              "int takes no width: what follows in brackets is read as the name of "
              "another column, and the records then have too few values");
+        return;  // the columns after it are shifted
       }
       continue;
     }
@@ -89,6 +90,7 @@ void checkTypes(const HeaderLine& header, std::string_view line, size_t number,
                             std::string(column.width) +
                             " is read as its width and the columns after it shift: write " +
                             std::string(column.type) + "(20)");
+      return;  // the columns after it are shifted
     }
   }
 }
@@ -106,6 +108,7 @@ void checkHeader(const BlockPlan& block, const BlockPlan* previous,
                              "this line starts a new table named " + std::string(header.name) +
                                  ", because an empty line ends a table: is it a record of " +
                                  std::string(before.name) + "?"});
+      return;  // what it says of its columns would only mislead
     }
   }
   noteTab(line, number, diagnostics);

@@ -33,7 +33,6 @@ std::function<std::string()> TraceAnalysis::reader(std::function<std::string()> 
   return [this, readInput = std::move(readInput)] {
     input_ = readInput();
     markLength_ = std::string_view(input_).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-    inputIsUtf8_ = isUtf8(input_);
     return input_;
   };
 }
@@ -123,11 +122,10 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
       }
     }
   }
-  // The checks quote the input's bytes; a Windows-1250 input is shown as its letters.
-  if (!inputIsUtf8_) {
-    for (Diagnostic& diagnostic : diagnostics_) {
-      diagnostic.message = windows1250ToUtf8(diagnostic.message);
-    }
+  // The checks quote the bytes of the line they place a diagnostic on: where that line is no
+  // UTF-8, its bytes are Windows-1250 letters.
+  for (Diagnostic& diagnostic : diagnostics_) {
+    if (!lineIsUtf8(diagnostic.line)) diagnostic.message = windows1250ToUtf8(diagnostic.message);
   }
   if (outcome.status != RunOutcome::kSuccess) placeFailure();
   std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
@@ -142,14 +140,21 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
     diagnostics_.push_back({Diagnostic::kNote, last.line, last.column, last.length,
                             std::to_string(left) + " more diagnostics are not shown"});
   }
-  placeInLetters(diagnostics_, input_, inputIsUtf8_);
+  placeInLetters(diagnostics_, input_);
 }
 
 std::string TraceAnalysis::errorTextAsUtf8() const {
   if (outcome_.status != RunOutcome::kFailure) return outcome_.errorText();
-  return std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n" +
-         messageAsUtf8(outcome_.message, inputIsUtf8_) + "\n";
+  return std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n" + failureAsUtf8() +
+         "\n";
 }
+
+std::string TraceAnalysis::failureAsUtf8() const {
+  const size_t line = outcome_.place.line != 0 ? outcome_.place.line : 1;
+  return messageAsUtf8(outcome_.message, lineIsUtf8(line));
+}
+
+bool TraceAnalysis::lineIsUtf8(size_t number) const { return isUtf8(lineOfInput(number)); }
 
 void TraceAnalysis::addInExpression(Diagnostic::Severity severity, size_t begin, size_t length,
                                     std::string message) {
@@ -158,7 +163,7 @@ void TraceAnalysis::addInExpression(Diagnostic::Severity severity, size_t begin,
 }
 
 std::string TraceAnalysis::asShown(std::string_view bytes) const {
-  return inputIsUtf8_ ? std::string(bytes) : windows1250ToUtf8(bytes);
+  return isUtf8(bytes) ? std::string(bytes) : windows1250ToUtf8(bytes);
 }
 
 std::string_view TraceAnalysis::lineOfInput(size_t number) const {
@@ -197,7 +202,7 @@ int TraceAnalysis::failingNodeWithin(int failing) const {
 
 void TraceAnalysis::placeFailure() {
   const std::string printed = outcome_.status == RunOutcome::kFailure
-                                  ? messageAsUtf8(outcome_.message, inputIsUtf8_)
+                                  ? failureAsUtf8()
                                   : std::string(messageInfo(MessageId::kUnknownFailure).pattern);
   if (outcome_.place.line != 0) {  // a line of the table blocks
     const InputPlace& place = outcome_.place;

@@ -67,10 +67,9 @@ class TraceAnalysis : public EvalObserver {
   // The input as read, and the bytes of a byte order mark before its expression.
   std::string_view input() const { return input_; }
   size_t markLength() const { return markLength_; }
-  // Whether the input is UTF-8; else its bytes are read as Windows-1250 letters.
-  bool inputIsUtf8() const { return inputIsUtf8_; }
   // What relalgrun prints on standard error, as UTF-8: its words read as Windows-1250, the
-  // input's text it quotes as the input's letters.
+  // input's text it quotes as the letters of its line (UTF-8 where the line is, else
+  // Windows-1250).
   std::string errorTextAsUtf8() const;
 
  private:
@@ -83,14 +82,15 @@ class TraceAnalysis : public EvalObserver {
   void addInExpression(Diagnostic::Severity severity, size_t begin, size_t length,
                        std::string message);
   std::string_view lineOfInput(size_t number) const;
-  // Bytes of the input as UTF-8 text.
+  // Text of the input as UTF-8: as it is where it is UTF-8, else read as Windows-1250.
   std::string asShown(std::string_view bytes) const;
+  bool lineIsUtf8(size_t number) const;
+  std::string failureAsUtf8() const;
 
   size_t limit_;
   EvalObserver* next_;
   std::string input_;
   size_t markLength_ = 0;
-  bool inputIsUtf8_ = true;
   std::shared_ptr<const SyntaxTree> tree_;
   std::optional<TablePlan> plan_;
   std::vector<int> resultOf_;    // per node of the tree: its place in results_, or -1

@@ -34,27 +34,30 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool wi
   const TraceAnalysis::Result& result = analysis.result(node);
   const size_t begin = tree.begin(node);
   json.beginObject();
-  json.key("text").text(shortenedText(tree.text(node)));
+  json.key("text").text(shortenedText(tree.text(node)), JsonWriter::kInputText);
   json.key("line").number(1);
   json.key("column").number(static_cast<int64_t>(analysis.markLength() + begin + 1));
   json.key("length").number(static_cast<int64_t>(std::max<size_t>(tree.end(node) - begin, 1)));
   json.key("kind").text(operatorWord(tree.exprType(node)));
   if (result.finished) {
-    json.key("name").text(result.name);
+    json.key("name").text(result.name, JsonWriter::kInputText);
     json.key("columns").beginArray();
     for (const ShownColumn& column : result.columns) {
-      json.beginObject().key("name").text(column.name).key("type").text(column.type).endObject();
+      json.beginObject().key("name").text(column.name, JsonWriter::kInputText);
+      json.key("type").text(column.type, JsonWriter::kInputText).endObject();
     }
     json.endArray();
     json.key("count").number(static_cast<int64_t>(result.count));
     json.key("records").beginArray();
-    for (const std::vector<std::string>& values : result.records) json.text(recordLine(values));
+    for (const std::vector<std::string>& values : result.records) {
+      json.text(recordLine(values), JsonWriter::kInputText);
+    }
     json.endArray();
     if (withValues) {
       json.key("values").beginArray();
       for (const std::vector<std::string>& values : result.records) {
         json.beginArray();
-        for (const std::string& value : values) json.text(value);
+        for (const std::string& value : values) json.text(value, JsonWriter::kInputText);
         json.endArray();
       }
       json.endArray();

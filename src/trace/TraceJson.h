@@ -1,6 +1,7 @@
 // The trace of one run as a single JSON object, for relalgtrace --json and the browser page.
 // It is always valid JSON in UTF-8: message texts appear with their Windows-1250 letters as the
-// letters they are, and bytes of the input that are not UTF-8 are escaped losslessly.
+// letters they are, and text of the input as UTF-8 where it is valid UTF-8, else read as
+// Windows-1250 letters.
 //
 //   {"status": 0 | 1 | 3,              relalgrun's exit status
 //    "stderr": "...",                  what relalgrun prints on standard error
