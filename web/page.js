@@ -48,12 +48,37 @@
     const { text, encoding } = decodeFile(bytes);
     const crlf = (text.match(/\r\n/g) || []).length;
     const lf = (text.match(/\n/g) || []).length;
-    editor.value = text;
     const lineEnd = crlf * 2 > lf ? "\r\n" : "\n";
     const label = `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (lineEnd === "\r\n" ? " · CRLF" : "");
+    replaceText(text);
     source = { bytes, text: editor.value, encoding, lineEnd, name, label };
     $("encoding").textContent = label;
+    forgetDraft();
     editorChanged();
+  }
+
+  // Puts text in the editor as an edit of its own, so that Undo brings back what was there; a
+  // very large text is set directly, as the browser's edit history would copy it slowly.
+  const kUndoableLetters = 1 << 20;
+  let replacing = false;
+
+  function replaceText(text) {
+    replacing = true;
+    try {
+      const undoable = editor.value !== "" && text.length <= kUndoableLetters &&
+        editor.value.length <= kUndoableLetters;
+      if (undoable) {
+        editor.focus();
+        editor.select();
+        if (!document.execCommand("insertText", false, text)) editor.value = text;
+        editor.setSelectionRange(0, 0);
+        editor.scrollTop = editor.scrollLeft = 0;
+      } else {
+        editor.value = text;
+      }
+    } finally {
+      replacing = false;
+    }
   }
 
   function currentBytes() {
@@ -63,6 +88,59 @@
     $("encoding").textContent = source.label +
       (missing ? ` · ${missing} letter${missing === 1 ? "" : "s"} not in Windows-1250, sent as ?` : "");
     return bytes;
+  }
+
+  // ---- The draft ---------------------------------------------------------------------------
+  // Typed work outlives a reload: while the editor differs from the file, example or link it was
+  // loaded from, its text is kept in the browser's storage with the encoding it will be sent in.
+  const kDraftKey = "relalgrun-draft";
+
+  function hasUnsavedEdits() {
+    return editor.value !== source.text;
+  }
+
+  // Kept a moment after the last keystroke, and at once when the page goes away.
+  let draftTimer = 0;
+  function scheduleDraft() {
+    clearTimeout(draftTimer);
+    draftTimer = setTimeout(keepDraft, 300);
+  }
+
+  function keepDraft() {
+    clearTimeout(draftTimer);
+    if (!hasUnsavedEdits()) { forgetDraft(); return; }
+    const { encoding, lineEnd, name, label } = source;
+    try {
+      localStorage.setItem(kDraftKey, JSON.stringify({ text: editor.value, encoding, lineEnd, name, label }));
+    } catch {
+      $("state").textContent = "This browser cannot keep a draft this large: save the file yourself.";
+    }
+  }
+
+  function forgetDraft() {
+    try { localStorage.removeItem(kDraftKey); } catch { /* storage may be off */ }
+  }
+
+  function restoreDraft() {
+    let draft = null;
+    try { draft = JSON.parse(localStorage.getItem(kDraftKey) || "null"); } catch { return false; }
+    if (!draft || typeof draft.text !== "string") return false;
+    editor.value = draft.text;
+    // The text it came from is gone, so the draft stays unsaved until replaced or reverted.
+    source = { bytes: null, text: null, encoding: draft.encoding === "windows-1250" ? "windows-1250" : "utf-8",
+      lineEnd: draft.lineEnd === "\r\n" ? "\r\n" : "\n", name: String(draft.name || "input"),
+      label: `${String(draft.label || "input")} · draft kept from the last visit` };
+    $("encoding").textContent = source.label;
+    editorChanged();
+    return true;
+  }
+
+  // Whether the editor's text may give way to another input of bytes: asks only when typed work
+  // would be lost.
+  function mayReplaceEdits(what, bytes) {
+    if (!hasUnsavedEdits() || editor.value === "") return true;
+    if (decodeFile(bytes).text.replace(/\r\n?/g, "\n") === editor.value) return true;
+    return window.confirm(`Replace your edits with ${what}? (Undo in the editor brings them back.)`);
   }
 
   // ---- The editor: line numbers and underlined diagnostics -----------------------------------
@@ -148,7 +226,8 @@
       go.textContent = `${d.line}:${d.letterColumn ?? d.column}`;
       go.title = "Go to this place in the editor";
       go.addEventListener("click", () => selectBytes(d));
-      li.append(go, ` ${d.severity}: ${d.message}`);
+      const severity = Object.assign(document.createElement("span"), { className: "severity", textContent: `${d.severity}:` });
+      li.append(go, severity, ` ${d.message}`);
       items.append(li);
     }
     drawMarks();
@@ -164,6 +243,8 @@
   }
 
   function editorChanged() {
+    if (replacing) return;
+    scheduleDraft();
     diagnostics = [];
     $("diagnostics").replaceChildren();
     drawMarks();
@@ -295,18 +376,45 @@
     $("state").textContent = text;
   }
 
-  function showRun(run) {
+  function setVerdict(kind, text) {
     const verdict = $("verdict");
-    verdict.className = `verdict ${run.status === 0 ? "ok" : "failed"}`;
-    verdict.textContent = run.status === 0 ? "Success: exit status 0." : `Failed: exit status ${run.status}.`;
+    verdict.className = `verdict ${kind}`;
+    verdict.textContent = text;
+  }
+
+  // Text with `code` spans as nodes: the words between backticks in a monospace font.
+  function withCode(text) {
+    return String(text).split("`").map((part, k) =>
+      (k % 2 ? Object.assign(document.createElement("code"), { textContent: part }) : part));
+  }
+
+  // Empties every view of the last run, so that nothing on the page outlives the input it came from.
+  function clearRun() {
+    setVerdict("running", "Running…");
+    $("failure").hidden = true;
+    $("stderr").textContent = "";
+    $("explanation").replaceChildren();
+    lastOutput = null;
+    $("download").disabled = true;
+    $("output").textContent = "";
+    showResultTable(null);
+    $("tree").replaceChildren();
+    $("node-table").replaceChildren();
+    showDiagnostics([]);
+  }
+
+  function showRun(run) {
+    if (run.status === 0) setVerdict("ok", "Success: exit status 0.");
+    else setVerdict("failed", `Failed: exit status ${run.status}.`);
     $("failure").hidden = run.status === 0;
     $("stderr").textContent = run.stderr;
     const explanation = $("explanation");
     explanation.replaceChildren();
     if (run.explanation) {
       for (const [term, text] of [["Meaning", run.explanation.meaning], ["Fix", run.explanation.fix]]) {
-        explanation.append(Object.assign(document.createElement("dt"), { textContent: term }),
-          Object.assign(document.createElement("dd"), { textContent: text }));
+        const dd = document.createElement("dd");
+        dd.append(...withCode(text));
+        explanation.append(Object.assign(document.createElement("dt"), { textContent: term }), dd);
       }
     }
     lastOutput = run.output;
@@ -315,12 +423,21 @@
     showResultTable(run.status === 0 ? run.table : null);
   }
 
+  // A run that succeeded with warnings standing is not a plain success: say so where the verdict is.
+  function showWarnings(run, list) {
+    const warnings = (Array.isArray(list) ? list : []).filter((d) => d.severity !== "note").length;
+    if (run.status !== 0 || warnings === 0) return;
+    setVerdict("warned", `Finished with ${warnings} warning${warnings === 1 ? "" : "s"}: ` +
+      "the result may not be what you meant. Exit status 0.");
+  }
+
   async function runNow() {
     const bytes = currentBytes();
     const number = ++runs;
     running = number;
     const started = performance.now();
     setBusy(true, "Running…");
+    clearRun();
     try {
       const run = await relalg.run(bytes);
       if (running !== number) return;
@@ -329,6 +446,7 @@
       if (running !== number) return;
       showTree(trace);
       showDiagnostics(trace.diagnostics);
+      showWarnings(run, trace.diagnostics);
       setBusy(false, `Done in ${Math.round(performance.now() - started)} ms.`);
     } catch (error) {
       if (running !== number) return;
@@ -343,9 +461,12 @@
     running = 0;
     relalg.stop();
     setBusy(false, "Stopped.");
+    if ($("verdict").classList.contains("running")) setVerdict("", "Stopped before a result.");
   }
 
   // ---- Files, examples and links -------------------------------------------------------------
+  let shownExample = ""; // the example in the editor, to choose again when a change is refused
+
   function fromBase64(text) {
     const binary = atob(text.replace(/-/g, "+").replace(/_/g, "/"));
     return Uint8Array.from(binary, (c) => c.charCodeAt(0));
@@ -363,7 +484,13 @@
     const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
     if (!match) return false;
     try {
-      loadBytes(fromBase64(match[1]), "shared.txt");
+      const bytes = fromBase64(match[1]);
+      if (!mayReplaceEdits("the linked input", bytes)) {
+        $("state").textContent = "Your edits are kept; the link's input was not loaded.";
+        return false;
+      }
+      $("example").value = shownExample = "";
+      loadBytes(bytes, "shared.txt");
       return true;
     } catch {
       $("state").textContent = "The link's input could not be read.";
@@ -400,7 +527,13 @@
   $("example").addEventListener("change", () => {
     const example = examples.find((e) => e.name === $("example").value);
     if (!example) return;
-    loadBytes(fromBase64(example.base64), `${example.name}.txt`);
+    const bytes = fromBase64(example.base64);
+    if (!mayReplaceEdits(`the example ${example.name}`, bytes)) {
+      $("example").value = shownExample;
+      return;
+    }
+    shownExample = example.name;
+    loadBytes(bytes, `${example.name}.txt`);
     runNow();
   });
 
@@ -408,8 +541,11 @@
   $("file").addEventListener("change", async () => {
     const file = $("file").files[0];
     if (!file) return;
-    loadBytes(new Uint8Array(await file.arrayBuffer()), file.name);
+    const bytes = new Uint8Array(await file.arrayBuffer());
     $("file").value = "";
+    if (!mayReplaceEdits(file.name, bytes)) return;
+    $("example").value = shownExample = "";
+    loadBytes(bytes, file.name);
     runNow();
   });
 
@@ -419,6 +555,7 @@
   $("download").addEventListener("click", download);
   editor.addEventListener("input", editorChanged);
   editor.addEventListener("scroll", syncScroll);
+  window.addEventListener("pagehide", keepDraft);
   document.addEventListener("keydown", (event) => {
     if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
@@ -429,10 +566,12 @@
   });
   window.addEventListener("hashchange", () => { if (loadFromLink()) runNow(); });
 
-  if (!loadFromLink()) {
+  // A draft of typed work comes back first; a link opened over it asks before replacing it.
+  const restored = restoreDraft();
+  if (!loadFromLink() && !restored) {
     const first = examples.find((e) => e.name === "select-product") || examples[0];
     if (first) {
-      $("example").value = first.name;
+      $("example").value = shownExample = first.name;
       loadBytes(fromBase64(first.base64), `${first.name}.txt`);
     }
   }

@@ -25,10 +25,17 @@ async function launch() {
 }
 
 // Opens the site's index.html from disk (file://), or under the address base, with hash as its
-// fragment; resolves once the page's first run has finished.
+// fragment; resolves once the page's first run has finished. The page's questions (confirm) are
+// kept in dialogs and answered with page.dialogAnswer, yes unless set to false.
 async function openPage(browser, site, hash = "", base = null) {
   const page = await browser.newPage();
   const errors = [];
+  const dialogs = [];
+  page.dialogAnswer = true;
+  page.on("dialog", async (dialog) => {
+    dialogs.push(dialog.message());
+    await (page.dialogAnswer ? dialog.accept() : dialog.dismiss());
+  });
   page.on("pageerror", (error) => errors.push(String(error)));
   page.on("console", (message) => {
     if (message.type() === "error") errors.push(message.text());
@@ -37,7 +44,7 @@ async function openPage(browser, site, hash = "", base = null) {
   await page.goto(url);
   await page.waitForFunction(() => /Done|Error|Stopped/.test(document.getElementById("state").textContent),
     { timeout: 30000 });
-  return { page, errors, url };
+  return { page, errors, dialogs, url };
 }
 
 // Serves the site's files over HTTP on a free port of localhost, as a static host would.

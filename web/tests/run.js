@@ -5,7 +5,10 @@
 //   - through the page as a person uses it: typing a query and running it shows its table; a
 //     failure shows standard error, its explanation and the exit status; a tree node shows its
 //     table; a slip is underlined with its diagnostic; a shared link round-trips the exact bytes
-//     of a Windows-1250 file; Stop ends a long run and the engine answers again.
+//     of a Windows-1250 file; Stop ends a long run and the engine answers again;
+//   - the learner's view: a verdict that names standing warnings, the warnings above the fold, no
+//     horizontal scrolling at 390 px, nothing of the last run shown during a run, typed work
+//     kept over a reload and replaced only when allowed.
 "use strict";
 const assert = require("assert/strict");
 const fs = require("fs");
@@ -194,6 +197,11 @@ async function main() {
       assert.equal(await page.$eval("#stderr", (e) => e.textContent), "Hiba tortent: \nNincs staff nevu tabla.\n");
       assert.match(await page.$eval("#explanation", (e) => e.textContent), /no table of this name/);
       assert.deepEqual(await tableRows(page, "#result-table"), []);
+      // A Fix text's `code` is shown as code, not as backticks.
+      await replaceInput(page, "union(a, b)\n\na(x int)\n1\n\nb(y int)\n2\n");
+      await runByKeyboard(page);
+      assert.deepEqual(await page.$$eval("#explanation code", (all) => all.map((c) => c.textContent)), ["project", "rename"]);
+      assert.doesNotMatch(await page.$eval("#explanation", (e) => e.textContent), /`/);
     });
 
     await test("clicking a node of the expression tree shows its table", async () => {
@@ -212,6 +220,31 @@ async function main() {
       const marked = await page.$$eval("#marks mark", (all) => all.map((m) => [m.textContent, m.title]));
       assert.ok(marked.length >= 1);
       assert.ok(await page.$eval("#diagnostics", (e) => e.textContent.length > 0));
+    });
+
+    await test("a run that finishes with a warning says so, its warning listed above the fold", async () => {
+      await replaceInput(page, "select(t, EQ(szak, 'Informatika'))\n\nt(szak char(20))\nInformatika\n");
+      await runByKeyboard(page);
+      assert.deepEqual(await page.$eval("#verdict", (e) => [e.className, e.textContent]), ["verdict warned",
+        "Finished with 1 warning: the result may not be what you meant. Exit status 0."]);
+      const [text, seen] = await page.$eval("#diagnostics li", (e) => [e.textContent, e.getBoundingClientRect().bottom <= window.innerHeight]);
+      assert.match(text, /^1:20warning: 'Informatika' matches no value of szak/);
+      assert.ok(seen, "the warning is below the fold");
+    });
+
+    await test("at 390 px wide the page needs no horizontal scrolling", async () => {
+      await page.setViewport({ width: 390, height: 844 });
+      try {
+        await replaceInput(page, "project(select(product(hallgato, rename(hallgato, masik(fneptun, fnev))), " +
+          "AND(EQ(szak, 'Informatika'), NOT(EQ(neptun, fneptun)))), neptun, fnev)\n\n" +
+          "hallgato(neptun char(6), nev char(20), szak char(20))\nABC123, 'Nagy Bela', Informatika\n");
+        await runByKeyboard(page);
+        assert.equal(await page.$$eval("#tree button", (all) => all.length), 6);
+        assert.ok(await page.$eval("#diagnostics", (e) => e.children.length > 0));
+        assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), 390);
+      } finally {
+        await page.setViewport({ width: 800, height: 600 });
+      }
     });
 
     // The engine's trace may not fill in the tree and the diagnostics yet: these two check the
@@ -275,7 +308,7 @@ async function main() {
         assert.deepEqual(await page.$$eval("#marks mark", (all) => all.map((m) => [m.textContent, m.title])),
           [["émp", "no table émp"], ["name", '"name" <unused>']]);
         assert.equal(await page.$eval("#diagnostics", (e) => e.textContent),
-          '2:9 error: no table émp2:14 warning: "name" <unused>');
+          '2:9error: no table émp2:14warning: "name" <unused>');
         assert.equal(await page.$eval("#gutter .bad", (e) => e.textContent), "2");
         await page.click("#diagnostics button");
         assert.deepEqual(await page.$eval("#input", (e) => [e.selectionStart, e.selectionEnd]), [10, 13]);
@@ -334,14 +367,47 @@ async function main() {
       const records = Array.from({ length: 5000 }, (_, k) => String(k)).join("\n");
       await page.$eval("#input", (e, text) => { e.value = text; e.dispatchEvent(new Event("input")); },
         `product(a, rename(a, b(y)))\n\na(x int)\n${records}\n`);
+      assert.equal(await page.$eval("#download", (e) => e.disabled), false);
       await page.click("#run");
       await new Promise((resolve) => setTimeout(resolve, 500));
       assert.equal(await state(page), "Running…");
+      // Nothing of the last run stays on the page while this one goes on.
+      assert.deepEqual(await page.evaluate(() => [document.getElementById("verdict").textContent,
+        document.getElementById("download").disabled, ...["result-table", "tree", "output", "diagnostics"]
+          .map((id) => document.getElementById(id).textContent)]), ["Running…", true, "", "", "", ""]);
       await page.click("#stop");
       assert.equal(await state(page), "Stopped.");
       assert.equal(await page.$eval("#stop", (e) => e.disabled), true);
       const run = await page.evaluate(async () => (await window.relalg.run("x\n")).status);
       assert.equal(run, 1);
+    });
+
+    await test("typed work outlives a reload; an example replaces it only when allowed, and Undo brings it back", async () => {
+      const { page: own, dialogs } = await openPage(browser, site);
+      const typed = "project(emp, name)\n\nemp(name char(20))\nKis\n";
+      await replaceInput(own, typed);
+      await own.reload();
+      await waitForDone(own);
+      assert.equal(await own.$eval("#input", (e) => e.value), typed);
+      assert.match(await own.$eval("#encoding", (e) => e.textContent), /draft kept from the last visit$/);
+      assert.deepEqual(await tableRows(own, "#result-table"), [["name char(20)"], ["Kis"]]);
+      own.dialogAnswer = false;
+      await own.select("#example", "colleagues");
+      assert.equal(dialogs.length, 1);
+      assert.deepEqual(await own.$eval("#input", (e) => e.value), typed);
+      assert.equal(await own.$eval("#example", (e) => e.value), "");
+      own.dialogAnswer = true;
+      await own.$eval("#state", (e) => { e.textContent = ""; });
+      await own.select("#example", "colleagues");
+      await waitForDone(own);
+      assert.equal(dialogs.length, 2);
+      assert.notEqual(await own.$eval("#input", (e) => e.value), typed);
+      await own.focus("#input");
+      await own.keyboard.down("Control");
+      await own.keyboard.press("KeyZ");
+      await own.keyboard.up("Control");
+      assert.equal(await own.$eval("#input", (e) => e.value), typed);
+      await own.close();
     });
 
     await test("the site works from a static host too", async () => {
