@@ -167,6 +167,43 @@ constexpr MessageInfo kMessages[] = {
      "the script of --sql cannot give exactly relalgrun's records for this input; its first line "
      "says why",
      "Keep NUL bytes out of the values and constants that the expression uses."},
+
+    {kCheckMissingOperand, kCheck, "relalgcheck: missing {WHAT} file",
+     "relalgcheck takes an exercise file and at least one submission file",
+     "Name the exercise file, then the submissions."},
+    {kCheckUnknownOption, kCheck, "relalgcheck: unrecognized option '{OPTION}'",
+     "relalgcheck has no such option", "Use the options of relalgcheck --help."},
+    {kCheckOptionNeedsArgument, kCheck, "relalgcheck: option '--{OPTION}' requires an argument",
+     "this option needs a value", "Give the value after = or as the next argument."},
+    {kCheckInvalidValue, kCheck, "relalgcheck: invalid value of --{OPTION}: '{VALUE}'",
+     "the value is not one that the option takes",
+     "See relalgcheck --help for the values of each option."},
+    {kCheckTryHelp, kCheck, "Try 'relalgcheck --help' for more information.",
+     "the second line of every command-line error of relalgcheck", "See the line above it."},
+    {kCheckCannotRead, kCheck, "relalgcheck: cannot read {PATH}",
+     "the exercise or a data set could not be opened or read", "Check the path."},
+    {kCheckBadDataSet, kCheck, "relalgcheck: {PATH}: {MESSAGE}",
+     "relalgrun rejects a line of the tables of the exercise or a data set",
+     "Fix the tables as relalgtrace shows."},
+    {kCheckOtherTables, kCheck, "relalgcheck: {PATH} does not hold the exercise's tables: {WHERE}",
+     "every data set holds the tables of the exercise, with the same header lines",
+     "Give the data set the exercise's tables."},
+    {kCheckReferenceFails, kCheck, "relalgcheck: the reference expression fails on {PATH}: {MESSAGE}",
+     "the first line of the exercise fails on one of the data sets, so nothing can be graded",
+     "Fix the reference expression or the data set."},
+    {kCheckWriteError, kCheck, "relalgcheck: write error",
+     "standard output could not be written", "Write the report elsewhere."},
+    {kCheckUnreadableSubmission, kCheck, "cannot read the submission",
+     "the submission file could not be opened or read", "Check the path."},
+    {kCheckOverBudget, kCheck, "ran longer than its budget of {SECONDS} s on {DATASET}",
+     "the submission took longer than --budget allows on a given data set",
+     "Simplify the expression: select before product."},
+    {kCheckOutOfMemory, kCheck, "out of memory",
+     "the submission needed more memory than --max-memory allows",
+     "Simplify the expression: select before product."},
+    {kCheckEndedAbnormally, kCheck, "its check ended abnormally: {WHAT}",
+     "the process that checked the submission was stopped: past twice its budget, or by a signal",
+     "Simplify the expression; report it if it persists."},
 };
 
 constexpr bool inIdOrder() {
@@ -266,6 +303,16 @@ std::string messageAsUtf8(std::string_view printed, bool quotedIsUtf8) {
     at = piece.data() + piece.size();
   }
   return text;
+}
+
+std::string errorTextAsUtf8(std::string_view errorText, bool quotedIsUtf8) {
+  const std::string heading = std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n";
+  if (!errorText.starts_with(heading) || !errorText.ends_with('\n')) {
+    return windows1250ToUtf8(errorText);
+  }
+  const std::string_view printed =
+      errorText.substr(heading.size(), errorText.size() - heading.size() - 1);
+  return heading + messageAsUtf8(printed, quotedIsUtf8) + "\n";
 }
 
 std::string shownPattern(const MessageInfo& info) {

@@ -70,6 +70,21 @@ enum class MessageId {
   kTraceTryHelp,
   kTraceWriteError,
   kTraceSqlInexact,
+  // relalgcheck's command line, and what it says of a submission.
+  kCheckMissingOperand,
+  kCheckUnknownOption,
+  kCheckOptionNeedsArgument,
+  kCheckInvalidValue,
+  kCheckTryHelp,
+  kCheckCannotRead,
+  kCheckBadDataSet,
+  kCheckOtherTables,
+  kCheckReferenceFails,
+  kCheckWriteError,
+  kCheckUnreadableSubmission,
+  kCheckOverBudget,
+  kCheckOutOfMemory,
+  kCheckEndedAbnormally,
   kCount
 };
 
@@ -81,7 +96,8 @@ enum class MessageGroup {
   kOperators,
   kConditions,
   kInternal,
-  kTraceCommandLine
+  kTraceCommandLine,
+  kCheck
 };
 
 struct MessageInfo {
@@ -108,6 +124,10 @@ const MessageInfo* findMessage(std::string_view printed);
 // (names, lines, pieces of the expression, which come from the input) kept as it is when
 // quotedIsUtf8 is set and it is valid UTF-8, else read as Windows-1250 too.
 std::string messageAsUtf8(std::string_view printed, bool quotedIsUtf8);
+
+// What relalgrun prints on standard error (errorText of a run) as UTF-8, its message converted
+// as messageAsUtf8 converts it.
+std::string errorTextAsUtf8(std::string_view errorText, bool quotedIsUtf8);
 
 // The pattern as the user guide shows it: placeholders without their braces.
 std::string shownPattern(const MessageInfo& info);

@@ -1,6 +1,7 @@
 #include "trace/JsonWriter.h"
 
 #include <cassert>
+#include <cmath>
 #include <cstdio>
 
 #include "base/Windows1250.h"
@@ -59,6 +60,15 @@ JsonWriter& JsonWriter::text(std::string_view bytes, Encoding encoding) {
 JsonWriter& JsonWriter::number(int64_t value) {
   separate();
   out_ += std::to_string(value);
+  return *this;
+}
+
+JsonWriter& JsonWriter::fixed(double value, int decimals) {
+  assert(std::isfinite(value) && decimals >= 0 && decimals <= 9);
+  separate();
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  out_ += text;
   return *this;
 }
 

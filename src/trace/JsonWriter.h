@@ -26,6 +26,8 @@ class JsonWriter {
   JsonWriter& key(std::string_view name);
   JsonWriter& text(std::string_view bytes, Encoding encoding = kUtf8Bytes);
   JsonWriter& number(int64_t value);
+  // A finite number written with that many decimals.
+  JsonWriter& fixed(double value, int decimals);
   JsonWriter& boolean(bool value);
   JsonWriter& null();
 

@@ -98,13 +98,9 @@ void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues)
 
 }  // namespace
 
-std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
-  JsonWriter json;
-  json.beginObject();
-  json.key("status").number(analysis.outcome().status);
-  json.key("stderr").text(analysis.errorTextAsUtf8());
-  json.key("diagnostics").beginArray();
-  for (const Diagnostic& diagnostic : analysis.diagnostics()) {
+void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnostics) {
+  json.beginArray();
+  for (const Diagnostic& diagnostic : diagnostics) {
     json.beginObject();
     json.key("severity").text(severityName(diagnostic.severity));
     json.key("line").number(static_cast<int64_t>(diagnostic.line));
@@ -116,6 +112,15 @@ std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
     json.endObject();
   }
   json.endArray();
+}
+
+std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
+  JsonWriter json;
+  json.beginObject();
+  json.key("status").number(analysis.outcome().status);
+  json.key("stderr").text(analysis.errorTextAsUtf8());
+  json.key("diagnostics");
+  writeDiagnostics(json, analysis.diagnostics());
   json.key("root");
   if (analysis.tree() == nullptr) {
     json.null();

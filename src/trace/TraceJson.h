@@ -6,25 +6,31 @@
 //   {"status": 0 | 1 | 3,              relalgrun's exit status
 //    "stderr": "...",                  what relalgrun prints on standard error
 //    "diagnostics": [{"severity": "error" | "warning" | "note", "line": L, "column": C,
-//                     "length": N, "message": "..."}],
+//                     "length": N, "letterColumn": C, "letterLength": N, "message": "..."}],
 //    "root": null | NODE}              the expression tree (null when the input was not read)
 //   NODE: {"text", "line", "column", "length", "kind": "table" | "union" | ...,
 //          and once evaluated: "name", "columns": [{"name", "type": "int" | "char(W)"}],
 //          "count", "records": [the first records as record lines], "children": [NODE...];
 //          "failed": true on the node whose evaluation failed}
-// Lines and columns count from 1; columns and lengths count bytes of the line as stored. Nodes
-// nested deeper than 200 levels are left out; the last node shown then has "more": true. For the
-// browser page, a node may also carry "values": [[the values of each record shown], ...].
+// Lines and columns count from 1; columns and lengths count bytes of the line as stored, letter
+// columns and lengths its letters. Nodes nested deeper than 200 levels are left out; the last
+// node shown then has "more": true. For the browser page, a node may also carry "values":
+// [[the values of each record shown], ...].
 #ifndef RELALG_TRACE_TRACEJSON_H
 #define RELALG_TRACE_TRACEJSON_H
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "trace/JsonWriter.h"
 #include "trace/TraceAnalysis.h"
 
 namespace relalg {
+
+// Writes diagnostics as the array of "diagnostics" above.
+void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnostics);
 
 // The JSON of a finished analysis, with "values" when withValues is set.
 std::string traceJson(const TraceAnalysis& analysis, bool withValues = false);

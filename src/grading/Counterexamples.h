@@ -1,0 +1,93 @@
+// Counterexamples tell a submission from the reference expression: a data set on which the
+// reference succeeds and the submission does not give its result. The generator proposes data
+// sets of the exercise's tables, smallest first (every one of a size while a size has few, random
+// ones after that); the shrinker takes records and then value variety away from a data set that
+// tells the two apart, while it still does, until no single record can go.
+#ifndef RELALG_GRADING_COUNTEREXAMPLES_H
+#define RELALG_GRADING_COUNTEREXAMPLES_H
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "grading/DataSet.h"
+#include "grading/Outcome.h"
+#include "language/SyntaxTree.h"
+
+namespace relalg {
+
+using Clock = std::chrono::steady_clock;
+
+class Judge {
+ public:
+  // The trees outlive the judge.
+  Judge(const SyntaxTree& reference, const SyntaxTree& submission, CompareMode mode)
+      : reference_(reference), submission_(submission), mode_(mode) {}
+
+  // Whether data tells the two apart; the outcomes, when asked for, are filled in either way.
+  bool tellsApart(const DataSet& data, Outcome* expected = nullptr, Outcome* got = nullptr) const;
+
+ private:
+  const SyntaxTree& reference_;
+  const SyntaxTree& submission_;
+  CompareMode mode_;
+};
+
+class DataGenerator {
+ public:
+  // Data sets of the tables of given.front(), the exercise's own, with the values that each
+  // column holds in the given data sets, in the order first met; with edgeValues also integer
+  // and string boundary values and the constants of the expressions (and for an integer
+  // constant its neighbours).
+  DataGenerator(const std::vector<DataSet>& given, const std::vector<const SyntaxTree*>& expressions,
+                bool edgeValues, uint64_t seed);
+
+  // The next data set to try; there is always one more.
+  DataSet next();
+  // The values that a column of the table of that name may take, simplest first; null for a
+  // table or column that the exercise lacks.
+  const std::vector<std::string>* valuesOf(const std::string& table, size_t column) const;
+
+ private:
+  DataSet exhaustive();
+  DataSet randomSmall();
+  DataSet randomPart(bool changeValues);
+  // Moves to the next size whose data sets are few enough to try each, or to random ones.
+  void startSize(size_t size);
+  std::vector<std::string> decodeRecord(size_t table, uint64_t index) const;
+  DataSet made(std::vector<TableData> tables);
+
+  const std::vector<DataSet>& given_;
+  std::vector<TableData> shapes_;  // the exercise's tables without records
+  std::vector<std::vector<std::vector<std::string>>> values_;  // per table, per column
+  std::vector<uint64_t> recordChoices_;  // per table: how many different records it may hold
+  uint64_t universe_ = 0;                // the sum of recordChoices_, or 0 when too many
+  bool exhaustive_ = true;
+  std::vector<uint64_t> combination_;  // the records of the next exhaustive data set
+  size_t made_ = 0;
+  std::mt19937_64 random_;
+};
+
+struct SearchLimits {
+  size_t maxTries;
+  Clock::time_point deadline;
+};
+
+// Tries generated data sets until one tells the two apart, the tries run out or the deadline
+// passes; tried counts the data sets tried.
+std::optional<DataSet> searchDifference(const Judge& judge, DataGenerator& generator,
+                                        const SearchLimits& limits, size_t& tried);
+
+// Shrinks data, which tells the two apart, to a data set that still does: records are dropped,
+// then values made simpler (earlier in values()), then records dropped again, until the deadline
+// at the latest. Unless the deadline cut it short, dropping any one record of the result makes it
+// tell them apart no more.
+DataSet shrink(const Judge& judge, const DataSet& data, const DataGenerator& generator,
+               Clock::time_point deadline);
+
+}  // namespace relalg
+
+#endif  // RELALG_GRADING_COUNTEREXAMPLES_H

@@ -1,0 +1,108 @@
+#include "grading/DataSet.h"
+
+#include <map>
+#include <set>
+#include <utility>
+
+#include "files/InputSource.h"
+#include "files/SourceLines.h"
+#include "storage/Column.h"
+#include "storage/Table.h"
+#include "storage/TableBlocks.h"
+
+namespace relalg {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+size_t expressionStart(std::string_view input) {
+  return input.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
+TableData tableData(const Table& table) {
+  TableData data{table.name(), table.name() + table.fingerPrint(), {}, {}};
+  for (const auto& column : table.columns()) {
+    data.integer.push_back(column->getType() == Column::INTEGER);
+  }
+  data.records.resize(static_cast<size_t>(table.recordCount()));
+  for (size_t row = 0; row < data.records.size(); ++row) {
+    for (const auto& column : table.columns()) {
+      if (column->getType() == Column::STRING) {
+        data.records[row].emplace_back(asStrings(*column).view(row));
+      } else {
+        data.records[row].push_back(std::to_string(asInts(*column).value(row)));
+      }
+    }
+  }
+  return data;
+}
+
+}  // namespace
+
+DataSet DataSet::read(std::string name, std::string_view input) {
+  const TextInput source = TextInput::viewing(input);
+  SourceLines lines(source, expressionStart(input));
+  std::string_view expression;
+  lines.next(expression);
+  const size_t begin = lines.position();
+  // As the catalogue reads them: block by block, the first table of a name counting, and a
+  // record line before any header line rejected last.
+  const TablePlan plan = planBlocks(source, begin, 2);
+  DataSet data;
+  data.name_ = std::move(name);
+  std::set<std::string, std::less<>> seen;
+  for (const BlockPlan& block : plan.blocks) {
+    const std::unique_ptr<Table> table = readBlock(source, block);
+    if (seen.insert(table->name()).second) data.tables_.push_back(tableData(*table));
+  }
+  if (plan.stray) rejectStrayLine(*plan.stray);
+  data.text_ = std::string(input.substr(begin));
+  return data;
+}
+
+DataSet::DataSet(std::string name, std::vector<TableData> tables)
+    : name_(std::move(name)), tables_(std::move(tables)) {
+  for (const TableData& table : tables_) {
+    text_ += '\n' + table.header + '\n';
+    for (const std::vector<std::string>& record : table.records) {
+      for (size_t k = 0; k < record.size(); ++k) {
+        if (k > 0) text_ += ", ";
+        text_ += record[k];
+      }
+      text_ += '\n';
+    }
+  }
+}
+
+size_t DataSet::recordCount() const {
+  size_t count = 0;
+  for (const TableData& table : tables_) count += table.records.size();
+  return count;
+}
+
+std::string firstLine(std::string_view input) {
+  const TextInput source = TextInput::viewing(input);
+  SourceLines lines(source, expressionStart(input));
+  std::string_view line;
+  return lines.next(line) ? std::string(line) : std::string();
+}
+
+std::string tableDifference(const DataSet& exercise, const DataSet& other) {
+  std::map<std::string_view, std::string_view> headers;
+  for (const TableData& table : other.tables()) headers.emplace(table.name, table.header);
+  for (const TableData& table : exercise.tables()) {
+    const auto found = headers.find(table.name);
+    if (found == headers.end()) return "it has no table " + table.name;
+    if (found->second != table.header) {
+      return "it has " + std::string(found->second) + " where the exercise has " + table.header;
+    }
+    headers.erase(found);
+  }
+  if (!headers.empty()) {
+    return "it has a table that the exercise lacks: " + std::string(headers.begin()->second);
+  }
+  return {};
+}
+
+}  // namespace relalg

@@ -1,0 +1,35 @@
+// An exercise link opens the browser page with the exercise's tables under an empty expression
+// line, and lets a student check an expression on every data set of the exercise without the
+// reference expression: the link holds each data set's tables and only the digest of the
+// reference's result on it (grading/Outcome.h). A student who decodes the link sees the tables
+// of every data set and the compare mode, never the reference nor its results.
+//
+// The link is page + "#exercise=" + the base64url form of a JSON object:
+//   {"compare": "set" | "bag" | "exact", "title": the exercise's file name,
+//    "datasets": [{"name", "tables": base64 of the lines below an expression line,
+//                  "digest": 16 hexadecimal digits}]}
+// The first data set is the exercise's own, shown in the editor.
+#ifndef RELALG_GRADING_EXERCISELINK_H
+#define RELALG_GRADING_EXERCISELINK_H
+
+#include <string>
+#include <string_view>
+
+#include "grading/Grader.h"
+
+namespace relalg {
+
+std::string exerciseLink(const Exercise& exercise, std::string_view title, std::string_view page);
+
+// The base64 form of bytes: the standard alphabet with padding, or with urlSafe the alphabet of
+// addresses ('-' and '_') without it.
+std::string base64(std::string_view bytes, bool urlSafe);
+
+// What the page's Check asks for one data set: the outcome of the expression on the first line
+// of input over the tables below it, as JSON {"status", "stderr", "digest": null or the digest
+// of its result under mode}.
+std::string checkJson(std::string_view input, CompareMode mode);
+
+}  // namespace relalg
+
+#endif  // RELALG_GRADING_EXERCISELINK_H

@@ -1,0 +1,23 @@
+// The forms of a grader's reports: text for a person (per submission its verdict, and for a wrong
+// one the counterexample as an input file for relalgrun with the expected and the given result
+// side by side) and JSON for programs (one object per submission, see relalgcheck(1)).
+#ifndef RELALG_GRADING_GRADEREPORT_H
+#define RELALG_GRADING_GRADEREPORT_H
+
+#include <string>
+
+#include "grading/Grader.h"
+#include "trace/JsonWriter.h"
+
+namespace relalg {
+
+// The report of one submission as text, ending with an empty line. Messages are UTF-8; the
+// counterexample's lines and records are the data's own bytes.
+std::string reportText(const SubmissionReport& report);
+
+// Writes the report of one submission as a JSON object.
+void writeReportJson(JsonWriter& json, const SubmissionReport& report);
+
+}  // namespace relalg
+
+#endif  // RELALG_GRADING_GRADEREPORT_H

@@ -1,0 +1,162 @@
+#include "grading/Grader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <utility>
+
+#include "base/Messages.h"
+#include "base/Threads.h"
+#include "base/Windows1250.h"
+#include "grading/Counterexamples.h"
+#include "run/RunSequence.h"
+#include "trace/TraceAnalysis.h"
+
+namespace relalg {
+
+namespace {
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+Clock::time_point after(Clock::time_point start, double seconds) {
+  return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// relalgrun's report of a failure in words, as UTF-8.
+std::string failureWords(const Outcome& outcome, std::string_view line) {
+  const std::string heading(messageInfo(MessageId::kFailureHeading).pattern);
+  std::string_view text = outcome.errorText;
+  if (text.starts_with(heading + "\n")) text.remove_prefix(heading.size() + 1);
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  std::string words = messageAsUtf8(text, isUtf8(line));
+  if (outcome.outOfMemory) words += " (" + message(MessageId::kCheckOutOfMemory) + ")";
+  return words;
+}
+
+// What relalgtrace says of line 1, the expression line, of the submission over data.
+std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const DataSet& data) {
+  const std::string input = line + "\n" + data.text();
+  TraceAnalysis analysis(0);
+  const RunOutcome outcome = runSequence(analysis.reader([&] { return input; }), nullptr, &analysis);
+  analysis.finish(outcome);
+  std::vector<Diagnostic> kept;
+  for (const Diagnostic& diagnostic : analysis.diagnostics()) {
+    if (diagnostic.line == 1) kept.push_back(diagnostic);
+  }
+  return kept;
+}
+
+Counterexample makeCounterexample(const Judge& judge, const DataSet& source, const std::string& line,
+                                  const DataGenerator& generator, Clock::time_point deadline) {
+  // The values written out again read as the file's lines did, almost always; where they do not,
+  // the data set stays as it was given.
+  DataSet written(source.name(), source.tables());
+  const DataSet shrunk = judge.tellsApart(written) ? shrink(judge, written, generator, deadline) : source;
+  Counterexample example;
+  example.source = source.name();
+  example.input = line + "\n" + shrunk.text();
+  example.records = shrunk.recordCount();
+  example.recordsBefore = source.recordCount();
+  judge.tellsApart(shrunk, &example.expected, &example.got);
+  return example;
+}
+
+}  // namespace
+
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return text;
+}
+
+std::string_view verdictName(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kRight:
+      return "right";
+    case Verdict::kWrong:
+      return "wrong";
+    default:
+      return "failed";
+  }
+}
+
+Exercise::Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode)
+    : reference_(std::move(referenceLine)), given_(std::move(given)), mode_(mode) {
+  for (const DataSet& data : given_) expected_.push_back(evaluateOn(reference_, data));
+}
+
+std::optional<size_t> Exercise::failingDataSet() const {
+  for (size_t k = 0; k < expected_.size(); ++k) {
+    if (!expected_[k].succeeded()) return k;
+  }
+  return std::nullopt;
+}
+
+SubmissionReport grade(const Exercise& exercise, std::string file, std::string_view bytes,
+                       const GradeSettings& settings) {
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point deadline = after(start, settings.budgetSeconds);
+  SubmissionReport report;
+  report.file = std::move(file);
+  report.expression = firstLine(bytes);
+  const SyntaxTree submission(report.expression);
+  const Judge judge(exercise.reference(), submission, exercise.mode());
+  const std::vector<DataSet>& given = exercise.given();
+
+  // The given data sets, each to its end unless the budget runs out.
+  std::optional<size_t> differing;
+  for (size_t k = 0; k < given.size(); ++k) {
+    Outcome got;
+    try {
+      got = evaluateOn(submission, given[k]);
+    } catch (const Cancelled&) {
+      got.status = RunOutcome::kUnknownFailure;
+    }
+    ++report.tried;
+    if (Clock::now() > deadline) {
+      report.verdict = Verdict::kFailed;
+      report.reason = message(MessageId::kCheckOverBudget,
+                              {secondsText(settings.budgetSeconds), given[k].name()});
+      report.seconds = secondsSince(start);
+      return report;
+    }
+    const Verdict verdict = !got.succeeded() ? Verdict::kFailed
+                            : sameResult(exercise.mode(), exercise.expected()[k], got)
+                                ? Verdict::kRight
+                                : Verdict::kWrong;
+    report.dataSets.push_back({given[k].name(), verdict, got.status, got.errorText});
+    if (verdict != Verdict::kRight && !differing) differing = k;
+    if (k == 0 && verdict == Verdict::kFailed) report.reason = failureWords(got, report.expression);
+  }
+
+  try {
+    if (report.dataSets.front().verdict == Verdict::kFailed) {
+      report.verdict = Verdict::kFailed;
+      report.diagnostics = expressionDiagnostics(report.expression, given.front());
+    } else {
+      DataGenerator generator(given, {&exercise.reference(), &submission}, settings.edgeValues,
+                              settings.seed);
+      std::optional<DataSet> generated;
+      if (!differing) {
+        size_t generatedTries = 0;
+        generated = searchDifference(judge, generator, {settings.maxTries, deadline}, generatedTries);
+        report.tried += generatedTries;
+        report.searchCut = !generated && generatedTries < settings.maxTries;
+      }
+      if (differing || generated) {
+        const DataSet& source = differing ? given[*differing] : *generated;
+        report.verdict = Verdict::kWrong;
+        report.counterexample = makeCounterexample(judge, source, report.expression, generator,
+                                                   after(Clock::now(), settings.budgetSeconds / 2));
+        report.diagnostics = expressionDiagnostics(report.expression, given.front());
+      }
+    }
+  } catch (const Cancelled&) {
+    // The caller's limit ended the work: what was found stands.
+  }
+  report.seconds = secondsSince(start);
+  return report;
+}
+
+}  // namespace relalg

@@ -1,0 +1,97 @@
+// The grader of one exercise: a reference expression, the data sets it is given (the exercise's
+// own first) with the reference's outcome on each, and a compare mode. grade() decides one
+// submission: right, wrong with a small counterexample, or failed with relalgrun's message.
+// Submissions are untrusted: a caller that must survive any of them runs grade() in a process of
+// its own under a memory ceiling, and cancels its thread's work (base/Threads.h) some time after
+// the budget; grade() itself keeps to the budget between evaluations.
+#ifndef RELALG_GRADING_GRADER_H
+#define RELALG_GRADING_GRADER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grading/DataSet.h"
+#include "grading/Outcome.h"
+#include "language/SyntaxTree.h"
+#include "trace/Diagnostics.h"
+
+namespace relalg {
+
+enum class Verdict { kRight, kWrong, kFailed };
+std::string_view verdictName(Verdict verdict);
+
+struct GradeSettings {
+  uint64_t seed = 1;
+  size_t maxTries = 10000;     // generated data sets, at most
+  double budgetSeconds = 10;  // for the given data sets and the search together
+  bool edgeValues = false;
+};
+
+class Exercise {
+ public:
+  // given holds the exercise's own data set first; every data set holds the same tables.
+  Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode);
+
+  const SyntaxTree& reference() const { return reference_; }
+  const std::vector<DataSet>& given() const { return given_; }
+  // The reference's outcome on each given data set.
+  const std::vector<Outcome>& expected() const { return expected_; }
+  CompareMode mode() const { return mode_; }
+  // The first given data set on which the reference fails, if any.
+  std::optional<size_t> failingDataSet() const;
+
+ private:
+  SyntaxTree reference_;
+  std::vector<DataSet> given_;
+  std::vector<Outcome> expected_;
+  CompareMode mode_;
+};
+
+struct DataSetVerdict {
+  std::string name;
+  Verdict verdict;
+  int status;             // relalgrun's exit status for the submission
+  std::string errorText;  // relalgrun's standard error for it
+};
+
+struct Counterexample {
+  std::string source;     // the given data set it was shrunk from, or the generated one
+  std::string input;      // an input file: the submission's expression line, then the tables
+  size_t records = 0;     // in its tables
+  size_t recordsBefore = 0;  // in the data set it was shrunk from
+  Outcome expected;       // the reference's
+  Outcome got;            // the submission's
+};
+
+struct SubmissionReport {
+  std::string file;
+  std::string expression;  // the first line of the submission
+  Verdict verdict = Verdict::kRight;
+  std::vector<DataSetVerdict> dataSets;
+  std::optional<Counterexample> counterexample;
+  // For a failed submission: why, in words (UTF-8).
+  std::string reason;
+  // What relalgtrace says of the expression line over the exercise's data: the failure placed,
+  // or the warnings of a wrong submission.
+  std::vector<Diagnostic> diagnostics;
+  size_t tried = 0;         // data sets tried, given and generated
+  bool searchCut = false;   // the budget ended the search before its tries ran out
+  double seconds = 0;
+};
+
+// Grades the submission held in bytes (its first line is the expression; a byte order mark
+// before it is skipped, every other line ignored). Cancelled work ends the step at hand: the
+// report then says what was found until then.
+SubmissionReport grade(const Exercise& exercise, std::string file, std::string_view bytes,
+                       const GradeSettings& settings);
+
+// A number of seconds as a person writes it: 10, 2.5.
+std::string secondsText(double seconds);
+
+}  // namespace relalg
+
+#endif  // RELALG_GRADING_GRADER_H

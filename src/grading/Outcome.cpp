@@ -1,0 +1,107 @@
+#include "grading/Outcome.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <new>
+
+#include "base/AdbException.h"
+#include "base/StreamHash.h"
+#include "base/Threads.h"
+#include "evaluation/TableSet.h"
+#include "run/RunSequence.h"
+#include "storage/Column.h"
+
+namespace relalg {
+
+namespace {
+
+constexpr std::string_view kModeNames[] = {"set", "bag", "exact"};
+
+// The records that the comparison under mode looks at, in a canonical order.
+std::vector<std::string> comparedRecords(CompareMode mode, const Outcome& outcome) {
+  std::vector<std::string> records = outcome.records;
+  if (mode == CompareMode::kExact) return records;
+  std::sort(records.begin(), records.end());
+  if (mode == CompareMode::kSet) records.erase(std::unique(records.begin(), records.end()), records.end());
+  return records;
+}
+
+Outcome failure(int status, std::string message) {
+  Outcome outcome;
+  outcome.status = status;
+  outcome.errorText = RunOutcome{status, std::move(message), {}}.errorText();
+  return outcome;
+}
+
+}  // namespace
+
+std::optional<CompareMode> compareModeNamed(std::string_view name) {
+  for (size_t k = 0; k < std::size(kModeNames); ++k) {
+    if (name == kModeNames[k]) return static_cast<CompareMode>(k);
+  }
+  return std::nullopt;
+}
+
+std::string_view compareModeName(CompareMode mode) {
+  return kModeNames[static_cast<size_t>(mode)];
+}
+
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
+  try {
+    TableSet catalogue(data.text());
+    catalogue.evaluate(tree);
+    const Table& result = *catalogue.result();
+    Outcome outcome;
+    outcome.header = result.name() + result.fingerPrint();
+    for (const auto& column : result.columns()) {
+      outcome.integer.push_back(column->getType() == Column::INTEGER);
+    }
+    outcome.records.reserve(static_cast<size_t>(result.recordCount()));
+    for (size_t row = 0; row < static_cast<size_t>(result.recordCount()); ++row) {
+      outcome.records.emplace_back();
+      result.appendRecordText(outcome.records.back(), row);
+    }
+    return outcome;
+  } catch (const AdbException& error) {
+    return failure(RunOutcome::kFailure, error.getMessage());
+  } catch (const Cancelled&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    Outcome outcome = failure(RunOutcome::kUnknownFailure, {});
+    outcome.outOfMemory = true;
+    return outcome;
+  } catch (...) {
+    return failure(RunOutcome::kUnknownFailure, {});
+  }
+}
+
+bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
+  assert(expected.succeeded());
+  if (!got.succeeded()) return false;
+  if (mode == CompareMode::kExact) return got.header == expected.header && got.records == expected.records;
+  return got.integer == expected.integer &&
+         comparedRecords(mode, got) == comparedRecords(mode, expected);
+}
+
+std::string resultDigest(CompareMode mode, const Outcome& outcome) {
+  assert(outcome.succeeded());
+  StreamHash hash;
+  hash.update(compareModeName(mode));
+  hash.update("\n");
+  if (mode == CompareMode::kExact) {
+    hash.update(outcome.header);
+  } else {
+    for (bool integer : outcome.integer) hash.update(integer ? "i" : "s");
+  }
+  hash.update("\n");
+  for (const std::string& record : comparedRecords(mode, outcome)) {
+    hash.update(record);
+    hash.update("\n");
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash.digest()));
+  return digits;
+}
+
+}  // namespace relalg

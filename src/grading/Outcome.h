@@ -1,0 +1,51 @@
+// Outcome is what relalgrun would report for one expression over one data set: its exit status
+// and standard error, or its result table as record lines. A grader compares the outcome of a
+// submission with the reference's under a compare mode, and a digest stands for a result where
+// the result itself must stay hidden (an exercise link).
+#ifndef RELALG_GRADING_OUTCOME_H
+#define RELALG_GRADING_OUTCOME_H
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "grading/DataSet.h"
+#include "language/SyntaxTree.h"
+
+namespace relalg {
+
+// set: the same records, ignoring their order, repeats and the names of the result and its
+// columns, with as many columns of the same kinds (int or string); bag: the same, repeats
+// counted; exact: the result table's text as the output file holds it.
+enum class CompareMode { kSet, kBag, kExact };
+
+std::optional<CompareMode> compareModeNamed(std::string_view name);
+std::string_view compareModeName(CompareMode mode);
+
+struct Outcome {
+  int status = 0;         // relalgrun's exit status: 0, 1 or 3
+  std::string errorText;  // what relalgrun prints on standard error
+  bool outOfMemory = false;
+  std::string header;                // the result's name and schema, as its header line
+  std::vector<bool> integer;         // per result column: whether it holds integers
+  std::vector<std::string> records;  // the result's record lines, in its order
+
+  bool succeeded() const { return status == 0; }
+};
+
+// Evaluates tree over the tables of data as relalgrun evaluates an input of the tree's line and
+// data's lines. Cancelled passes through, when the calling thread's work is cancelled.
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data);
+
+// Whether got, a submission's outcome, gives the result of expected, the reference's: both
+// succeeded and their results agree under mode.
+bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);
+
+// Sixteen hexadecimal digits that stand for a successful outcome's result under mode: results
+// that agree under mode have the same digest.
+std::string resultDigest(CompareMode mode, const Outcome& outcome);
+
+}  // namespace relalg
+
+#endif  // RELALG_GRADING_OUTCOME_H
