@@ -6,6 +6,7 @@
 #include <set>
 #include <utility>
 
+#include "base/AdbException.h"
 #include "storage/HeaderLine.h"
 
 namespace relalg {
@@ -70,6 +71,7 @@ DataGenerator::DataGenerator(const std::vector<DataSet>& given,
                              uint64_t seed)
     : given_(given), random_(seed) {
   assert(!given.empty());
+  for (const DataSet& data : given) sorted_ = sorted_ && data.sortedWithoutRepeats();
   for (const TableData& table : given.front().tables()) {
     shapes_.push_back({table.name, table.header, table.integer, {}});
     values_.emplace_back(table.integer.size());
@@ -152,7 +154,17 @@ std::vector<std::string> DataGenerator::decodeRecord(size_t table, uint64_t inde
 }
 
 DataSet DataGenerator::made(std::vector<TableData> tables) {
-  return DataSet("generated data set " + std::to_string(++made_), std::move(tables));
+  return inForm("generated data set " + std::to_string(++made_), std::move(tables));
+}
+
+DataSet DataGenerator::inForm(std::string name, std::vector<TableData> tables) const {
+  DataSet data(std::move(name), std::move(tables));
+  if (!sorted_) return data;
+  try {
+    return data.sorted();
+  } catch (const AdbException&) {
+    return data;  // values that do not read back: the reference fails on it, so it is passed over
+  }
 }
 
 // The records of combination_, each an index into the records that all tables may hold, table
@@ -269,10 +281,12 @@ class Shrinker {
  private:
   bool timeLeft() const { return Clock::now() < deadline_; }
 
-  // Keeps candidate in place of the tables when it still tells the two apart.
+  // Keeps candidate, in the form of the given data sets, in place of the tables when it still
+  // tells the two apart.
   bool tryTables(std::vector<TableData>& candidate) {
-    if (!judge_.tellsApart(DataSet(name_, candidate))) return false;
-    tables_ = std::move(candidate);
+    DataSet data = generator_.inForm(name_, std::move(candidate));
+    if (!judge_.tellsApart(data)) return false;
+    tables_ = data.tables();
     return true;
   }
 

@@ -41,12 +41,16 @@ class DataGenerator {
   // Data sets of the tables of given.front(), the exercise's own, with the values that each
   // column holds in the given data sets, in the order first met; with edgeValues also integer
   // and string boundary values and the constants of the expressions (and for an integer
-  // constant its neighbours).
+  // constant its neighbours). Where the given tables are all sorted without repeats (union and
+  // minus expect such operands), so are the generated ones.
   DataGenerator(const std::vector<DataSet>& given, const std::vector<const SyntaxTree*>& expressions,
                 bool edgeValues, uint64_t seed);
 
   // The next data set to try; there is always one more.
   DataSet next();
+  // A data set of these tables in the form of the given ones: when every table of every given
+  // data set is sorted without repeats, sorted without repeats too.
+  DataSet inForm(std::string name, std::vector<TableData> tables) const;
   // The values that a column of the table of that name may take, simplest first; null for a
   // table or column that the exercise lacks.
   const std::vector<std::string>* valuesOf(const std::string& table, size_t column) const;
@@ -68,6 +72,7 @@ class DataGenerator {
   bool exhaustive_ = true;
   std::vector<uint64_t> combination_;  // the records of the next exhaustive data set
   size_t made_ = 0;
+  bool sorted_ = true;  // every given table is sorted without repeats
   std::mt19937_64 random_;
 };
 

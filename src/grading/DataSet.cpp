@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "evaluation/TableSet.h"
 #include "files/InputSource.h"
 #include "files/SourceLines.h"
 #include "storage/Column.h"
@@ -20,8 +21,8 @@ size_t expressionStart(std::string_view input) {
   return input.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
 }
 
-TableData tableData(const Table& table) {
-  TableData data{table.name(), table.name() + table.fingerPrint(), {}, {}};
+TableData tableData(const Table& table, const std::string& name) {
+  TableData data{name, name + table.fingerPrint(), {}, {}};
   for (const auto& column : table.columns()) {
     data.integer.push_back(column->getType() == Column::INTEGER);
   }
@@ -38,6 +39,13 @@ TableData tableData(const Table& table) {
   return data;
 }
 
+bool ascendsStrictly(const Table& table) {
+  for (int row = 1; row < table.recordCount(); ++row) {
+    if (table.compareRecord(row - 1, &table, row) >= 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 DataSet DataSet::read(std::string name, std::string_view input) {
@@ -52,9 +60,12 @@ DataSet DataSet::read(std::string name, std::string_view input) {
   DataSet data;
   data.name_ = std::move(name);
   std::set<std::string, std::less<>> seen;
+  data.sorted_ = true;
   for (const BlockPlan& block : plan.blocks) {
     const std::unique_ptr<Table> table = readBlock(source, block);
-    if (seen.insert(table->name()).second) data.tables_.push_back(tableData(*table));
+    if (!seen.insert(table->name()).second) continue;
+    data.tables_.push_back(tableData(*table, table->name()));
+    data.sorted_ = data.sorted_ && ascendsStrictly(*table);
   }
   if (plan.stray) rejectStrayLine(*plan.stray);
   data.text_ = std::string(input.substr(begin));
@@ -73,6 +84,18 @@ DataSet::DataSet(std::string name, std::vector<TableData> tables)
       text_ += '\n';
     }
   }
+}
+
+DataSet DataSet::sorted() const {
+  const TableSet catalogue(text_);
+  std::vector<TableData> tables;
+  for (const TableData& table : tables_) {
+    tables.push_back(tableData(*catalogue.getTableByName(table.name)->sortRecords()->deleteDuplicates(),
+                               table.name));
+  }
+  DataSet data(name_, std::move(tables));
+  data.sorted_ = true;
+  return data;
 }
 
 size_t DataSet::recordCount() const {

@@ -36,11 +36,18 @@ class DataSet {
   // its header line and its record lines.
   const std::string& text() const { return text_; }
   size_t recordCount() const;
+  // Whether every table holds its records in ascending order without repeats, as project
+  // leaves a table (known for a data set read from a file).
+  bool sortedWithoutRepeats() const { return sorted_; }
+  // The same tables, each sorted without repeats. Throws AdbException when the text does not
+  // read.
+  DataSet sorted() const;
 
  private:
   std::string name_;
   std::vector<TableData> tables_;
   std::string text_;
+  bool sorted_ = false;
 };
 
 // The first line of a submission's bytes, a UTF-8 byte order mark before it skipped, as
