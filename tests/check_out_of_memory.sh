@@ -3,11 +3,13 @@
 # whether the memory runs out while the tables are read or during the evaluation: never as a
 # crash. The memory is capped with ulimit -v at sizes that run out at different stages. A run
 # whose operands fit in memory one after the other ends on two threads as on one, and
-# relalgtrace --json that runs out of memory still prints JSON.
-#   check_out_of_memory.sh <relalgrun> <relalgtrace>
+# relalgtrace --json that runs out of memory still prints JSON. relalgcheck reports a submission
+# that runs out of memory under its ceiling as failed and grades the next one.
+#   check_out_of_memory.sh <relalgrun> <relalgtrace> <relalgcheck>
 set -euo pipefail
 relalgrun="$1"
 relalgtrace="$2"
+relalgcheck="$3"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 {
@@ -98,6 +100,21 @@ if [ "$status" != 3 ] || \
     [ "$(cat "$scratch/trace.json")" != '{"status":3,"stderr":"Ismeretlen hiba\n","diagnostics":[],"root":null}' ]; then
   echo "FAILED: relalgtrace --json under ulimit -v 300000: status $status, output:"
   head -c 300 "$scratch/trace.json" "$scratch/err.txt"
+  failed=1
+fi
+# A submission whose product needs gigabytes fails under the grader's ceiling; the grader goes on.
+{ echo 'select(t, GT(x, 5))'; echo; echo 't(x int)'; seq 1 400; } > "$scratch/exercise.txt"
+echo 'select(product(product(t, rename(t, u(y))), rename(t, v(z))), GT(x, 5))' > "$scratch/huge.txt"
+echo 'select(t, LT(5, x))' > "$scratch/right.txt"
+set +e
+"$relalgcheck" --max-memory=300M --tries=100 "$scratch/exercise.txt" "$scratch/huge.txt" \
+  "$scratch/right.txt" > "$scratch/report.txt" 2>&1
+status=$?
+set -e
+if [ "$status" != 1 ] || ! grep -q '^right: 1, wrong: 0, failed: 1' "$scratch/report.txt" || \
+    ! grep -q 'huge.txt: failed: Ismeretlen hiba (out of memory)' "$scratch/report.txt"; then
+  echo "FAILED: relalgcheck --max-memory=300M: status $status, report:"
+  head -c 2000 "$scratch/report.txt"
   failed=1
 fi
 exit $failed

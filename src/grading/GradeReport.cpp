@@ -18,6 +18,11 @@ std::string stderrAsUtf8(std::string_view errorText, std::string_view line) {
   return errorTextAsUtf8(errorText, isUtf8(line));
 }
 
+// Text of the input as its letters: UTF-8 as it is, anything else read as Windows-1250.
+std::string asLetters(std::string_view text) {
+  return isUtf8(text) ? std::string(text) : windows1250ToUtf8(text);
+}
+
 std::vector<std::string> lines(std::string_view text) {
   std::vector<std::string> cut;
   while (!text.empty()) {
@@ -32,8 +37,8 @@ std::vector<std::string> lines(std::string_view text) {
 // The lines of an outcome as the output file or standard error shows them.
 std::vector<std::string> shownLines(const Outcome& outcome, std::string_view line) {
   if (!outcome.succeeded()) return lines(stderrAsUtf8(outcome.errorText, line));
-  std::vector<std::string> shown{outcome.header};
-  shown.insert(shown.end(), outcome.records.begin(), outcome.records.end());
+  std::vector<std::string> shown{asLetters(outcome.header)};
+  for (const std::string& record : outcome.records) shown.push_back(asLetters(record));
   return shown;
 }
 
@@ -95,8 +100,9 @@ std::string reportText(const SubmissionReport& report) {
   out += diagnosticsText(report.diagnostics, report.expression, report.file);
   if (report.counterexample) {
     const Counterexample& example = *report.counterexample;
-    out += "--- counterexample: an input file for relalgrun ---\n" + example.input +
+    out += "--- counterexample: an input file for relalgrun ---\n" + asLetters(example.input) +
            "--- end of the counterexample ---\n";
+    if (!report.savedAs.empty()) out += "(saved as " + report.savedAs + ")\n";
     std::vector<std::string> expected = shownLines(example.expected, report.expression);
     std::vector<std::string> got = shownLines(example.got, report.expression);
     expected.insert(expected.begin(), "expected (the reference):");
@@ -147,6 +153,12 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
     json.endArray();
     json.key("gotStatus").number(example.got.status);
     json.key("gotStderr").text(stderrAsUtf8(example.got.errorText, report.expression));
+    json.key("saved");
+    if (report.savedAs.empty()) {
+      json.null();
+    } else {
+      json.text(report.savedAs);
+    }
     json.endObject();
   }
   json.key("tried").number(static_cast<int64_t>(report.tried));

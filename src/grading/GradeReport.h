@@ -11,8 +11,9 @@
 
 namespace relalg {
 
-// The report of one submission as text, ending with an empty line. Messages are UTF-8; the
-// counterexample's lines and records are the data's own bytes.
+// The report of one submission as text, ending with an empty line, in UTF-8: the input's text
+// shown as its letters (a Windows-1250 counterexample converted; its own bytes are what
+// SubmissionReport::savedAs holds).
 std::string reportText(const SubmissionReport& report);
 
 // Writes the report of one submission as a JSON object.

@@ -78,6 +78,7 @@ struct SubmissionReport {
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;
+  std::string savedAs;      // the file that holds the counterexample's bytes, if saved
   size_t tried = 0;         // data sets tried, given and generated
   bool searchCut = false;   // the budget ended the search before its tries ran out
   double seconds = 0;

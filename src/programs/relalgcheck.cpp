@@ -65,6 +65,8 @@ constexpr std::string_view kHelp =
     "      --budget=SECONDS time for each submission (default 10)\n"
     "      --edge-values    generate with boundary values and the expressions'\n"
     "                       constants too\n"
+    "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
+    "                       DIR/NAME.counterexample.txt (NAME: the submission's file name)\n"
     "      --max-memory=SIZE  memory for each submission (default 1G)\n"
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
@@ -88,6 +90,7 @@ struct Command {
   bool json = false;
   bool link = false;
   std::string page = "index.html";
+  std::string saveDir;
 };
 
 int usageError(const std::string& line) {
@@ -119,6 +122,9 @@ std::optional<double> parseSeconds(std::string_view text) {
 bool setValue(Command& command, std::string_view option, std::string_view value) {
   if (option == "data") {
     command.dataFiles.emplace_back(value);
+  } else if (option == "save") {
+    if (value.empty()) return false;
+    command.saveDir = value;
   } else if (option == "page") {
     command.page = value;
   } else if (option == "compare") {
@@ -152,8 +158,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 // as --option=VALUE or --option VALUE, and -- ending the options.
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   constexpr std::string_view kFlags[] = {"help", "version", "json", "link", "edge-values"};
-  constexpr std::string_view kValued[] = {"data",  "compare", "seed",       "tries",
-                                          "budget", "jobs",   "max-memory", "page"};
+  constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries", "budget",
+                                          "jobs", "save",    "max-memory", "page"};
   std::vector<std::string> operands;
   bool optionsEnded = false;
   for (int k = 1; k < argc; ++k) {
@@ -245,10 +251,12 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
   }
   exercise.emplace(std::move(reference), std::move(given), command.mode);
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
+    // relalgrun's message without its heading line, as UTF-8.
     const Outcome& outcome = exercise->expected()[*failing];
-    std::string words = errorTextAsUtf8(outcome.errorText, false);
+    std::string words = errorTextAsUtf8(outcome.errorText, isUtf8(exercise->reference().line()));
+    const std::string heading = std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n";
+    if (words.starts_with(heading)) words.erase(0, heading.size());
     while (!words.empty() && words.back() == '\n') words.pop_back();
-    for (char& c : words) c = c == '\n' ? ' ' : c;
     std::cerr << message(MessageId::kCheckReferenceFails,
                          {exercise->given()[*failing].name(), words})
               << '\n';
@@ -331,6 +339,21 @@ bool writeAll(int descriptor, std::string_view bytes) {
   return true;
 }
 
+// Writes the counterexample's bytes to a file of dir named after the submission.
+void saveCounterexample(const std::string& dir, SubmissionReport& report) {
+  std::string name = report.file.substr(report.file.find_last_of('/') + 1);
+  if (name.ends_with(".txt")) name.resize(name.size() - 4);
+  const std::string path = dir + "/" + name + ".counterexample.txt";
+  try {
+    auto stream = safe_oopen(path);
+    *stream << report.counterexample->input;
+    safe_oclose(std::move(stream), path);
+    report.savedAs = path;
+  } catch (const AdbException&) {
+    // The report says where it is only when it is there.
+  }
+}
+
 // The body of a check's process: grades the submission on one thread under the memory ceiling,
 // its work cancelled at twice the budget, and writes the report to descriptor.
 [[noreturn]] void checkInChild(const Command& command, const Exercise& exercise,
@@ -347,6 +370,7 @@ bool writeAll(int descriptor, std::string_view bytes) {
                                              std::chrono::duration<double>(2 * command.settings.budgetSeconds)));
       report = grade(exercise, file, bytes, command.settings);
     }
+    if (report->counterexample && !command.saveDir.empty()) saveCounterexample(command.saveDir, *report);
     _exit(writeAll(descriptor, encodeReport(*report)) ? EXIT_SUCCESS : EXIT_FAILURE);
   } catch (...) {
     _exit(3);

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Grades the submissions of each exercise folder with relalgcheck and holds the verdicts and the
+counterexamples to relalgrun. An exercise folder holds exercise.txt, data sets data-*.txt and
+submissions/*.txt whose names start with the verdict they must get: right-, wrong- or failed-.
+
+Each folder is graded twice: with its data sets, and with the exercise's data alone, where every
+wrong submission must still be found wrong (by a generated data set). For every counterexample:
+relalgrun, run on it with the submission's expression and with the reference's, must give other
+results (or fail with the submission only), and dropping any one record line of it must make the
+two agree. The median counterexample holds at most 5 records.
+
+usage: check_grader.py [--tries=N] <relalgcheck> <relalgrun> <exercise folder>..."""
+import json
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+
+
+def result_of(relalgrun, input_bytes, scratch):
+    """relalgrun's status and, on success, the result's column kinds and set of record lines."""
+    source = os.path.join(scratch, "in.txt")
+    output = os.path.join(scratch, "out.txt")
+    with open(source, "wb") as f:
+        f.write(input_bytes)
+    if os.path.exists(output):
+        os.remove(output)
+    status = subprocess.run([relalgrun, source, output], capture_output=True).returncode
+    if status != 0:
+        return (status, None, None)
+    with open(output, "rb") as f:
+        lines = f.read()[len(input_bytes) + 1:].split(b"\n")[:-1]
+    kinds = tuple(column.strip().endswith(b" int") for column in
+                  lines[0][lines[0].index(b"(") + 1:-1].split(b","))
+    return (0, kinds, frozenset(lines[1:]))
+
+
+def record_lines(input_bytes):
+    """The indexes of the record lines of an input file: the lines after a header line."""
+    lines = input_bytes.split(b"\n")
+    records, in_block, after_empty = [], False, False
+    for k, line in enumerate(lines[1:], start=1):
+        if line == b"":
+            in_block, after_empty = False, True
+        elif after_empty:
+            in_block, after_empty = True, False
+        elif in_block:
+            records.append(k)
+    return lines, records
+
+
+def tells_apart(relalgrun, reference, input_bytes, scratch):
+    expected = result_of(relalgrun, reference + input_bytes[input_bytes.index(b"\n"):], scratch)
+    if expected[0] != 0:
+        return False
+    return result_of(relalgrun, input_bytes, scratch) != expected
+
+
+def check_folder(relalgcheck, relalgrun, folder, with_data, tries, scratch, faults, sizes):
+    exercise = os.path.join(folder, "exercise.txt")
+    with open(exercise, "rb") as f:
+        exercise_bytes = f.read()
+    reference = exercise_bytes.split(b"\n")[0].rstrip(b"\r")
+    # The JSON gives the counterexample as UTF-8; a Windows-1250 exercise's one was converted.
+    try:
+        exercise_bytes.decode("utf-8")
+        encoding = "utf-8"
+    except UnicodeDecodeError:
+        encoding = "cp1250"
+    data = sorted(os.path.join(folder, name) for name in os.listdir(folder)
+                  if name.startswith("data-") and with_data)
+    submissions = sorted(os.path.join(folder, "submissions", name)
+                         for name in os.listdir(os.path.join(folder, "submissions")))
+    command = [relalgcheck, "--json", "--budget=60", f"--tries={tries}", exercise] + \
+              [f"--data={path}" for path in data] + submissions
+    run = subprocess.run(command, capture_output=True)
+    report = json.loads(run.stdout)
+    label = f"{folder} ({'with' if with_data else 'without'} its data sets)"
+    for submission in report["submissions"]:
+        name = os.path.basename(submission["file"])
+        want = name.split("-")[0]
+        if submission["verdict"] != want:
+            faults.append(f"{label}: {name} is {submission['verdict']}, not {want}")
+            continue
+        example = submission["counterexample"]
+        if want != "wrong":
+            continue
+        if example is None:
+            faults.append(f"{label}: {name} has no counterexample")
+            continue
+        input_bytes = example["input"].encode(encoding)
+        sizes.append(example["records"])
+        if not tells_apart(relalgrun, reference, input_bytes, scratch):
+            faults.append(f"{label}: relalgrun finds no difference on the counterexample of {name}")
+            continue
+        lines, records = record_lines(input_bytes)
+        if len(records) != example["records"]:
+            faults.append(f"{label}: {name}: {len(records)} record lines, {example['records']} said")
+        for k in records:
+            smaller = b"\n".join(lines[:k] + lines[k + 1:])
+            if tells_apart(relalgrun, reference, smaller, scratch):
+                faults.append(f"{label}: {name}: the counterexample without line {k + 1} still "
+                              f"tells them apart")
+                break
+    if run.returncode != (0 if all(os.path.basename(s).startswith("right-") for s in submissions) else 1):
+        faults.append(f"{label}: exit status {run.returncode}")
+    print(f"{label}: {len(report['submissions'])} submissions graded")
+
+
+def main():
+    arguments = sys.argv[1:]
+    tries = 10000
+    if arguments and arguments[0].startswith("--tries="):
+        tries = int(arguments.pop(0)[len("--tries="):])
+    relalgcheck, relalgrun, folders = arguments[0], arguments[1], arguments[2:]
+    faults, sizes = [], []
+    with tempfile.TemporaryDirectory() as scratch:
+        for folder in folders:
+            for with_data in (True, False):
+                check_folder(relalgcheck, relalgrun, folder, with_data, tries, scratch, faults, sizes)
+    median = statistics.median(sizes) if sizes else 0
+    print(f"{len(sizes)} counterexamples, median {median} records, largest {max(sizes, default=0)}")
+    if median > 5:
+        faults.append(f"the median counterexample holds {median} records, more than 5")
+    for fault in faults:
+        print("FAULT:", fault)
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
