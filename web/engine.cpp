@@ -9,6 +9,7 @@
 
 #include "base/Messages.h"
 #include "files/OutputTarget.h"
+#include "grading/ExerciseLink.h"
 #include "run/RunSequence.h"
 #include "storage/Table.h"
 #include "trace/JsonWriter.h"
@@ -91,6 +92,14 @@ EMSCRIPTEN_KEEPALIVE void relalg_trace(const char* input, size_t size, size_t li
 // "fix"}, or null when no message of the table fits; read it with relalg_text.
 EMSCRIPTEN_KEEPALIVE void relalg_explain(const char* printed, size_t size) {
   lastText = explanationJson(std::string_view(printed, size));
+}
+
+// What an exercise's Check needs of one data set: the outcome of the expression on the first line
+// of size bytes at input over the tables below it, with the digest of its result under the
+// compare mode (0 set, 1 bag, 2 exact), as JSON {"status", "stderr", "digest"}; read it with
+// relalg_text.
+EMSCRIPTEN_KEEPALIVE void relalg_check(const char* input, size_t size, int mode) {
+  lastText = checkJson(std::string_view(input, size), static_cast<CompareMode>(mode));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* relalg_text() { return lastText.data(); }

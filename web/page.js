@@ -464,6 +464,103 @@
     if ($("verdict").classList.contains("running")) setVerdict("", "Stopped before a result.");
   }
 
+  // ---- Exercises ----------------------------------------------------------------------------
+  // An exercise link (relalgcheck --link) holds the compare mode and, per data set, its tables and
+  // the digest of the reference's result; never the reference itself. The editor gets the first
+  // data set's tables under an empty expression line; Check runs the editor's first line on the
+  // tables of every data set as the link holds them and compares the digests.
+  let exercise = null; // {compare, title, datasets: [{name, tables: Uint8Array, digest}]}
+
+  function decodeExercise(text) {
+    const json = JSON.parse(new TextDecoder().decode(fromBase64(text)));
+    if (!["set", "bag", "exact"].includes(json.compare) || !Array.isArray(json.datasets) ||
+        !json.datasets.length) {
+      throw new Error("not an exercise");
+    }
+    return {
+      compare: json.compare,
+      title: String(json.title || "exercise"),
+      datasets: json.datasets.map((d) => ({ name: String(d.name), tables: fromBase64(d.tables), digest: String(d.digest) })),
+    };
+  }
+
+  function setExercise(loaded) {
+    exercise = loaded;
+    $("exercise").hidden = !exercise;
+    $("exercise-name").textContent = exercise ? exercise.title : "";
+    $("check-results").replaceChildren();
+  }
+
+  function withFirstLine(line, tables) {
+    const bytes = new Uint8Array(line.length + 1 + tables.length);
+    bytes.set(line);
+    bytes[line.length] = 10;
+    bytes.set(tables, line.length + 1);
+    return bytes;
+  }
+
+  // The lines below the first, for comparing a kept draft with an exercise's tables.
+  const belowFirstLine = (text) => {
+    const lines = text.replace(/\r\n?/g, "\n");
+    return lines.slice(lines.indexOf("\n") + 1);
+  };
+
+  function loadExerciseLink() {
+    let loaded;
+    try {
+      loaded = decodeExercise(location.hash.slice("#exercise=".length));
+    } catch {
+      $("state").textContent = "The exercise link could not be read.";
+      return false;
+    }
+    const bytes = withFirstLine(new Uint8Array(0), loaded.datasets[0].tables);
+    const draftOfIt = hasUnsavedEdits() &&
+      belowFirstLine(editor.value) === belowFirstLine(decodeFile(bytes).text);
+    if (!draftOfIt && !mayReplaceEdits(`the exercise ${loaded.title}`, bytes)) {
+      $("state").textContent = "Your edits are kept; the exercise was not opened.";
+      return false;
+    }
+    $("example").value = shownExample = "";
+    if (!draftOfIt) loadBytes(bytes, loaded.title);
+    setExercise(loaded);
+    return true;
+  }
+
+  async function checkNow() {
+    if (!exercise || running) return;
+    const bytes = currentBytes();
+    let end = bytes.indexOf(10);
+    if (end < 0) end = bytes.length;
+    const line = bytes.subarray(0, end > 0 && bytes[end - 1] === 13 ? end - 1 : end);
+    const list = $("check-results");
+    list.replaceChildren();
+    const number = ++runs;
+    running = number;
+    setBusy(true, "Checking…");
+    try {
+      let right = 0;
+      for (const [k, data] of exercise.datasets.entries()) {
+        const answer = await relalg.check(withFirstLine(line, data.tables), exercise.compare);
+        if (running !== number) return;
+        const verdict = answer.status !== 0 ? "failed" : answer.digest === data.digest ? "right" : "wrong";
+        if (verdict === "right") ++right;
+        const li = document.createElement("li");
+        li.className = verdict;
+        const why = verdict === "failed" ? ` (${answer.stderr.trim().split("\n").pop()})` : "";
+        li.textContent = `${data.name}${k === 0 ? " (the tables in the editor)" : ""}: ${verdict}${why}`;
+        list.append(li);
+      }
+      const all = exercise.datasets.length;
+      setBusy(false, right === all ? `Checked: right on all ${all} data sets.`
+        : `Checked: right on ${right} of ${all} data sets.`);
+    } catch (error) {
+      if (running !== number) return;
+      setBusy(false, error.message === "stopped" ? "Stopped." : `Error: ${error.message}`);
+    } finally {
+      if (running === number) running = 0;
+    }
+  }
+
   // ---- Files, examples and links -------------------------------------------------------------
   let shownExample = ""; // the example in the editor, to choose again when a change is refused
 
@@ -481,6 +578,7 @@
   }
 
   function loadFromLink() {
+    if (/^#exercise=/.test(location.hash)) return loadExerciseLink();
     const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
     if (!match) return false;
     try {
@@ -490,6 +588,7 @@
         return false;
       }
       $("example").value = shownExample = "";
+      setExercise(null);
       loadBytes(bytes, "shared.txt");
       return true;
     } catch {
@@ -533,6 +632,7 @@
       return;
     }
     shownExample = example.name;
+    setExercise(null);
     loadBytes(bytes, `${example.name}.txt`);
     runNow();
   });
@@ -545,11 +645,13 @@
     $("file").value = "";
     if (!mayReplaceEdits(file.name, bytes)) return;
     $("example").value = shownExample = "";
+    setExercise(null);
     loadBytes(bytes, file.name);
     runNow();
   });
 
   $("run").addEventListener("click", runNow);
+  $("check").addEventListener("click", checkNow);
   $("stop").addEventListener("click", stopNow);
   $("share").addEventListener("click", share);
   $("download").addEventListener("click", download);
@@ -564,7 +666,16 @@
       stopNow();
     }
   });
-  window.addEventListener("hashchange", () => { if (loadFromLink()) runNow(); });
+  // An exercise opens with an empty expression line: nothing to run yet.
+  const runUnlessExercise = () => {
+    if (exercise && editor.value.startsWith("\n")) {
+      setVerdict("", "Write your expression on the first line, then Check.");
+      $("state").textContent = "Ready.";
+    } else {
+      runNow();
+    }
+  };
+  window.addEventListener("hashchange", () => { if (loadFromLink()) runUnlessExercise(); });
 
   // A draft of typed work comes back first; a link opened over it asks before replacing it.
   const restored = restoreDraft();
@@ -575,5 +686,5 @@
       loadBytes(fromBase64(first.base64), `${first.name}.txt`);
     }
   }
-  runNow();
+  runUnlessExercise();
 })();

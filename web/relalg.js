@@ -5,6 +5,10 @@
 //   await relalg.run(input)    -> {status, stderr, stderrBytes, output, table, explanation}
 //                                 (table: the result's first records as arrays of values, or null)
 //   await relalg.trace(input)  -> the object that relalgtrace --json prints
+//   await relalg.check(input, mode) -> {status, stderr, digest}: the outcome of the expression on
+//                                 the input's first line over its tables, and the digest of its
+//                                 result under the compare mode ("set", "bag" or "exact"), as
+//                                 relalgcheck --link gives the reference's (null on a failure)
 //   relalg.stop()              -> ends the work in progress (its promises reject) at once
 //
 // input is a string (encoded as UTF-8) or a Uint8Array of the input file's raw bytes.
@@ -50,11 +54,11 @@
     startWorker();
   }
 
-  function call(op, bytes, limit) {
+  function call(op, bytes, limit, mode) {
     return new Promise((resolve, reject) => {
       const id = nextId++;
       pending.set(id, { resolve, reject });
-      worker.postMessage({ id, op, bytes, limit });
+      worker.postMessage({ id, op, bytes, limit, mode });
     });
   }
 
@@ -90,10 +94,14 @@
     return call("trace", toBytes(input), limit);
   }
 
+  function check(input, mode = "set") {
+    return call("check", toBytes(input), 0, mode);
+  }
+
   function stop() {
     restart(new Error("stopped"));
   }
 
   startWorker();
-  window.relalg = { run, trace, stop, decodeText };
+  window.relalg = { run, trace, check, stop, decodeText };
 })();

@@ -1,7 +1,7 @@
 // The engine's Web Worker: the page's messages in, the core library's answers out. The build
 // places this script after the compiled engine (which defines Module) in one worker source.
-// A message is {id, op: "run" | "trace", bytes: Uint8Array, limit}; the answer is {id, result}
-// or {id, error}.
+// A message is {id, op: "run" | "trace" | "check", bytes: Uint8Array, limit, mode}; the answer
+// is {id, result} or {id, error}.
 "use strict";
 
 // In a function of its own, so that no name here replaces one of the engine's globals.
@@ -58,11 +58,20 @@ function trace(bytes, limit) {
   return JSON.parse(lastText());
 }
 
+const compareModes = ["set", "bag", "exact"];
+
+function check(bytes, mode) {
+  const number = compareModes.indexOf(mode);
+  if (number < 0) throw new Error(`no compare mode ${mode}`);
+  withBytes(bytes, (pointer, size) => Module._relalg_check(pointer, size, number));
+  return JSON.parse(lastText());
+}
+
 self.onmessage = async (event) => {
-  const { id, op, bytes, limit } = event.data;
+  const { id, op, bytes, limit, mode } = event.data;
   await engineReady;
   try {
-    const result = op === "run" ? run(bytes) : trace(bytes, limit);
+    const result = op === "run" ? run(bytes) : op === "check" ? check(bytes, mode) : trace(bytes, limit);
     self.postMessage({ id, result });
   } catch (error) {
     self.postMessage({ id, error: String(error && error.stack ? error.stack : error) });

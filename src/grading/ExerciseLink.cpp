@@ -42,7 +42,7 @@ std::string exerciseLink(const Exercise& exercise, std::string_view title, std::
   for (size_t k = 0; k < exercise.given().size(); ++k) {
     const DataSet& data = exercise.given()[k];
     json.beginObject();
-    json.key("name").text(data.name());
+    json.key("name").text(data.name().substr(data.name().find_last_of('/') + 1));
     json.key("tables").text(base64(data.text(), false));
     json.key("digest").text(resultDigest(exercise.mode(), exercise.expected()[k]));
     json.endObject();

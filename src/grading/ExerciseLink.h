@@ -6,7 +6,7 @@
 //
 // The link is page + "#exercise=" + the base64url form of a JSON object:
 //   {"compare": "set" | "bag" | "exact", "title": the exercise's file name,
-//    "datasets": [{"name", "tables": base64 of the lines below an expression line,
+//    "datasets": [{"name": the file name, "tables": base64 of the lines below an expression line,
 //                  "digest": 16 hexadecimal digits}]}
 // The first data set is the exercise's own, shown in the editor.
 #ifndef RELALG_GRADING_EXERCISELINK_H

@@ -25,7 +25,7 @@ async function launch() {
 }
 
 // Opens the site's index.html from disk (file://), or under the address base, with hash as its
-// fragment; resolves once the page's first run has finished. The page's questions (confirm) are
+// fragment; resolves once the page's first run has finished (or it waits for an expression). The page's questions (confirm) are
 // kept in dialogs and answered with page.dialogAnswer, yes unless set to false.
 async function openPage(browser, site, hash = "", base = null) {
   const page = await browser.newPage();
@@ -42,7 +42,7 @@ async function openPage(browser, site, hash = "", base = null) {
   });
   const url = `${base || `file://${path.resolve(site)}/`}index.html${hash}`;
   await page.goto(url);
-  await page.waitForFunction(() => /Done|Error|Stopped/.test(document.getElementById("state").textContent),
+  await page.waitForFunction(() => /Done|Error|Stopped|Ready/.test(document.getElementById("state").textContent),
     { timeout: 30000 });
   return { page, errors, dialogs, url };
 }

@@ -14,6 +14,7 @@ const assert = require("assert/strict");
 const fs = require("fs");
 const os = require("os");
 const path = require("path");
+const { execFileSync } = require("child_process");
 const { launch, openPage, serve } = require("./browser");
 const { agreementInputs, generatedInputs, nativeRun, nativeTrace, withoutValues, byteDifference } = require("./agreement");
 
@@ -407,6 +408,41 @@ async function main() {
       await own.keyboard.press("KeyZ");
       await own.keyboard.up("Control");
       assert.equal(await own.$eval("#input", (e) => e.value), typed);
+      await own.close();
+    });
+
+    await test("an exercise link opens its tables under an empty line; Check says right or wrong per data set", async () => {
+      const folder = path.join(root, "examples", "grading", "every-course");
+      const link = execFileSync(path.join(native, "relalgcheck"), ["--link", path.join(folder, "exercise.txt"),
+        `--data=${path.join(folder, "data-unused-course.txt")}`]).toString().trim();
+      const hash = link.slice(link.indexOf("#"));
+      const reference = fs.readFileSync(path.join(folder, "exercise.txt"), "utf8").split("\n")[0];
+      assert.ok(!Buffer.from(hash.slice("#exercise=".length), "base64url").toString().includes("EQ(neptun, hn)"),
+        "the link holds the reference");
+      const { page: own } = await openPage(browser, site, hash);
+      assert.equal(await own.$eval("#exercise", (e) => e.hidden), false);
+      assert.equal(await own.$eval("#exercise-name", (e) => e.textContent), "exercise.txt");
+      assert.match(await own.$eval("#input", (e) => e.value), /^\n\nhallgato\(neptun char\(6\)/);
+      const checkWith = async (file) => {
+        const line = fs.readFileSync(path.join(folder, "submissions", file), "utf8").split("\n")[0];
+        await own.$eval("#input", (e, line) => {
+          e.value = line + e.value.slice(e.value.indexOf("\n"));
+          e.dispatchEvent(new Event("input"));
+        }, line);
+        await own.$eval("#state", (e) => { e.textContent = ""; });
+        await own.click("#check");
+        await own.waitForFunction(() => /^(Checked|Error)/.test(document.getElementById("state").textContent));
+        return own.$$eval("#check-results li", (all) => all.map((li) => li.textContent));
+      };
+      assert.deepEqual(await checkWith("wrong-02-courses-from-enrolment.txt"),
+        ["exercise.txt (the tables in the editor): right", "data-unused-course.txt: wrong"]);
+      assert.deepEqual(await checkWith("right-05-codes-with-names.txt"),
+        ["exercise.txt (the tables in the editor): right", "data-unused-course.txt: right"]);
+      assert.equal(await state(own), "Checked: right on all 2 data sets.");
+      assert.deepEqual(await checkWith("failed-04-no-such-table.txt"),
+        ["exercise.txt (the tables in the editor): failed (Nincs hallgatok nevu tabla.)",
+          "data-unused-course.txt: failed (Nincs hallgatok nevu tabla.)"]);
+      assert.ok(reference.length > 0);
       await own.close();
     });
 
