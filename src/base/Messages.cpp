@@ -174,7 +174,7 @@ constexpr MessageInfo kMessages[] = {
     {kCheckUnknownOption, kCheck, "relalgcheck: unrecognized option '{OPTION}'",
      "relalgcheck has no such option", "Use the options of relalgcheck --help."},
     {kCheckOptionNeedsArgument, kCheck, "relalgcheck: option '--{OPTION}' requires an argument",
-     "this option needs a value", "Give the value after = or as the next argument."},
+     "this option of relalgcheck needs a value", "Give the value after = or as the next argument."},
     {kCheckInvalidValue, kCheck, "relalgcheck: invalid value of --{OPTION}: '{VALUE}'",
      "the value is not one that the option takes",
      "See relalgcheck --help for the values of each option."},
@@ -282,11 +282,22 @@ std::string message(MessageId id, std::initializer_list<std::string_view> args) 
   return text;
 }
 
+// Of the patterns that printed fits, the one with the most fixed text: a pattern such as
+// "relalgcheck: {PATH}: {MESSAGE}" fits the printed form of nearly every other message too.
 const MessageInfo* findMessage(std::string_view printed) {
+  const MessageInfo* best = nullptr;
+  size_t bestFixed = 0;
   for (const MessageInfo& info : kMessages) {
-    if (fits(info.pattern, printed)) return &info;
+    if (!fits(info.pattern, printed)) continue;
+    size_t fixed = 0;
+    walkPattern(
+        info.pattern, [&](std::string_view piece) { fixed += piece.size(); }, [](auto) {});
+    if (best == nullptr || fixed > bestFixed) {
+      best = &info;
+      bestFixed = fixed;
+    }
   }
-  return nullptr;
+  return best;
 }
 
 std::string messageAsUtf8(std::string_view printed, bool quotedIsUtf8) {
