@@ -4,6 +4,7 @@
     python3 bench/run.py              # every workload, full sizes, 5 runs each (3 for scale)
     python3 bench/run.py --quick      # smoke run: small sizes, 1 run each
     python3 bench/run.py --only select,union --runs 3
+    python3 bench/run.py --only scale100  # 100 million records (2.4 GB), relalgrun alone
 
 Builds relalgrun (Release) and the generator under build-bench/, generates the inputs once
 (cached under build-bench/data, keyed by workload and size), then for each workload runs
@@ -52,6 +53,7 @@ class Workload:
     header: str  # the header line expected above relalgrun's result records
     sql: str
     uses_emp2: bool
+    alone: bool = False  # relalgrun only, with its time set against the scale workload's
     # Filled in from the command line:
     records: int = 0
     records2: int = 0
@@ -79,12 +81,15 @@ def workloads(args):
         Workload("product", "product(emp, emp2)", product_header,
                  f"SELECT {cols} FROM emp, emp2 ORDER BY {cols};", True),
         Workload("scale", select_expr, EMP_HEADER, select_sql, False),
+        Workload("scale100", select_expr, EMP_HEADER, select_sql, False, alone=True),
     ]
     for w in all_:
         if w.name == "product":
             w.records = w.records2 = args.product_records
         elif w.name == "scale":
             w.records, w.runs = args.scale_records, args.scale_runs
+        elif w.name == "scale100":
+            w.records, w.runs = args.scale100_records, args.scale100_runs
         else:
             w.records = args.records
             w.records2 = args.records if w.uses_emp2 else 0
@@ -450,9 +455,13 @@ class Outcome:
     duck_detail: str = "not measured"
     result_rows: int = 0
     load: float = 0.0  # 1-minute load average right after the runs
+    scale: list = field(default_factory=list)  # alone: relalgrun's runs on the scale input
+    scale_size: int = 0
 
 
 def median_seconds(runs):
+    if not runs:
+        return None
     good = [r.seconds for r in runs if r.ok]
     return statistics.median(good) if good and len(good) == len(runs) else None
 
@@ -461,7 +470,9 @@ def peak_mb(runs):
     return max(r.max_rss_bytes for r in runs) / MB if runs else None
 
 
-def fmt_seconds(s):
+def fmt_seconds(s, runs=True):
+    if not runs:
+        return "–"
     return "failed" if s is None else (f"{s:.3f} s" if s < 10 else f"{s:.1f} s")
 
 
@@ -497,7 +508,7 @@ def summary_cells(o):
     duck_mb = peak_mb(o.duck) if o.duck else None
     duck_peak = f"{duck_mb:.0f} MB" if duck_mb is not None else "–"
     return [o.workload.name, records_text(o.workload), fmt_size(o.input_size),
-            fmt_count(o.result_rows), fmt_seconds(ours_s), fmt_seconds(theirs_s), duck_time,
+            fmt_count(o.result_rows), fmt_seconds(ours_s), fmt_seconds(theirs_s, o.theirs), duck_time,
             ratio, duck_ratio, throughput, ours_peak, theirs_peak, duck_peak,
             f"{o.verdict}, {o.duck_verdict}"]
 
@@ -531,13 +542,71 @@ def print_workload_report(o):
         print(f"  throughput   {cells['relalgrun MB/s']} MB/s of input "
               f"({fmt_size(o.input_size)})")
     print(f"  load         1-min load average after the runs: {o.load:.2f}")
+    if o.workload.alone:
+        print(f"  scale        {scale_line(o)}")
+    if o.workload.alone:
+        print(f"  result       {o.detail}", flush=True)
+        return
     print(f"  result       sqlite3 {o.verdict}: {o.detail}")
     print(f"               DuckDB {o.duck_verdict}: {o.duck_detail}", flush=True)
+
+
+def scale_line(o):
+    """How the time and memory of an alone workload grow from the scale workload's input."""
+    big, small = median_seconds(o.ours), median_seconds(o.scale)
+    if big is None or small is None:
+        return "not compared: a run failed"
+    size_ratio = o.input_size / o.scale_size
+    peak = peak_mb(o.ours) * MB / o.input_size
+    return (f"{size_ratio:.1f}x the input of scale ({fmt_size(o.scale_size)}, "
+            f"relalgrun {fmt_seconds(small)}): {big / small:.1f}x the time "
+            f"(goal at most 12x), peak RSS {peak:.2f}x the input (goal at most 1.3x)")
 
 
 def report_failure(tool, run):
     what = "timed out" if run.timed_out else f"exited with status {run.status}"
     print(f"  {tool} {what}" + (f": {run.stderr[:500]}" if run.stderr else ""), flush=True)
+
+
+def run_alone(w, args, tools, dirs, scale):
+    """relalgrun alone on w's input and on the scale workload's, alternately."""
+    data_dir, out_dir = dirs
+    generator, measurer, relalgrun = tools
+    print(f"\n== {w.name}: {w.expression}  [{records_text(w)} records, {w.runs} runs, "
+          f"relalgrun only, against scale's {fmt_count(scale.records)}]", flush=True)
+    input_path = input_file(w, data_dir, generator)
+    scale_path = input_file(scale, data_dir, generator)
+    rel_out = out_dir / f"{w.name}.relalgrun.txt"
+    o = Outcome(w, input_path.stat().st_size, scale_size=scale_path.stat().st_size)
+    o.duck_verdict = "–"
+    for i in range(w.runs):
+        small = measure(measurer, [str(relalgrun), str(scale_path), str(rel_out)], None,
+                        args.timeout, out_dir)
+        big = measure(measurer, [str(relalgrun), str(input_path), str(rel_out)], None,
+                      args.timeout, out_dir)
+        o.scale.append(small)
+        o.ours.append(big)
+        print(f"  run {i + 1}/{w.runs}    relalgrun {big.seconds:7.3f} s "
+              f"{big.max_rss_bytes / MB:6.0f} MB   on scale's input {small.seconds:7.3f} s "
+              f"{small.max_rss_bytes / MB:6.0f} MB", flush=True)
+        for run in (small, big):
+            if not run.ok:
+                report_failure("relalgrun", run)
+        if not small.ok or not big.ok:
+            break
+    o.load = os.getloadavg()[0]
+    if not o.ours[-1].ok:
+        o.verdict, o.detail = "FAILED", "a run failed; see above"
+    elif not prefix_matches(rel_out, input_path, o.input_size):
+        o.verdict, o.detail = "MISMATCH", "relalgrun's output does not start with the input"
+    elif result_header(rel_out, o.input_size) != w.header:
+        o.verdict, o.detail = "MISMATCH", "relalgrun's result header is not " + w.header
+    else:
+        o.result_rows = sum(1 for _ in relalgrun_rows(rel_out, o.input_size))
+        o.verdict, o.detail = "–", "not compared (relalgrun alone); the copy and header are right"
+    rel_out.unlink(missing_ok=True)  # gigabytes
+    print_workload_report(o)
+    return o
 
 
 def run_workload(w, args, tools, sqlite3, duckdb, dirs):
@@ -603,6 +672,10 @@ def parse_args(names):
                    help="smoke run: 20,000 records (product 100 x 100, scale 200,000), 1 run")
     p.add_argument("--runs", type=int, help="runs of each tool per workload (default 5)")
     p.add_argument("--scale-runs", type=int, help="runs for the scale workload (default 3)")
+    p.add_argument("--scale100-runs", type=int,
+                   help="runs for the scale100 workload (default 1)")
+    p.add_argument("--scale100-records", type=int,
+                   help="records of the scale100 workload (default 100,000,000)")
     p.add_argument("--records", type=int, help="records of emp and emp2 (default 1,000,000)")
     p.add_argument("--product-records", type=int,
                    help="records of each product operand (default 1,000)")
@@ -622,9 +695,9 @@ def parse_args(names):
         args.commit = command_output(["git", "rev-parse", "--verify", args.commit + "^{commit}"],
                                      REPO) or sys.exit(f"error: no commit {args.commit}")
     quick = dict(runs=1, scale_runs=1, records=20_000, product_records=100,
-                 scale_records=200_000)
+                 scale_records=200_000, scale100_runs=1, scale100_records=2_000_000)
     full = dict(runs=5, scale_runs=3, records=1_000_000, product_records=1_000,
-                scale_records=10_000_000)
+                scale_records=10_000_000, scale100_runs=1, scale100_records=100_000_000)
     for key, value in (quick if args.quick else full).items():
         if getattr(args, key) is None:
             setattr(args, key, value)
@@ -632,9 +705,9 @@ def parse_args(names):
 
 
 def main():
-    names = ["load", "select", "project", "union", "minus", "product", "scale"]
+    names = ["load", "select", "project", "union", "minus", "product", "scale", "scale100"]
     args = parse_args(names)
-    chosen = names
+    chosen = names[:-1]  # scale100 (gigabytes, relalgrun alone) only when asked for
     if args.only:
         chosen = [n.strip() for n in args.only.split(",") if n.strip()]
         unknown = [n for n in chosen if n not in names]
@@ -668,8 +741,14 @@ def main():
     print(f"DuckDB: {duck_text}")
 
     outcomes = []
-    for w in workloads(args):
-        if w.name in chosen:
+    every = workloads(args)
+    scale = next(w for w in every if w.name == "scale")
+    for w in every:
+        if w.name not in chosen:
+            continue
+        if w.alone:
+            outcomes.append(run_alone(w, args, tools, (data_dir, out_dir), scale))
+        else:
             outcomes.append(run_workload(w, args, tools, sqlite3, duckdb, (data_dir, out_dir)))
 
     load_after = load_text()
@@ -686,7 +765,8 @@ def main():
     print("\n" + preamble + "\n\n" + table)
     if args.markdown:
         Path(args.markdown).write_text(preamble + "\n\n" + table + "\n")
-    bad = [o for o in outcomes if o.verdict != "OK" or o.duck_verdict not in ("OK", "–")]
+    bad = [o for o in outcomes if o.verdict not in ("OK", "–" if o.workload.alone else "OK")
+           or o.duck_verdict not in ("OK", "–")]
     return 1 if bad else 0
 
 
