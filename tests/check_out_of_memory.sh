@@ -19,7 +19,7 @@ trap 'rm -rf "$scratch"' EXIT
   seq 1 400000 | awk '{ printf "Nev%d, %d, Sales\n", $1, $1 % 70 }'
   echo
   echo "small(x int)"
-  seq 1 3
+  seq 1 10
 } > "$scratch/in.txt"
 failed=0
 # Runs relalgrun on an input under ulimit -v, on a number of threads, and requires an exit

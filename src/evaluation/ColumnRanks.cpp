@@ -76,52 +76,56 @@ std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
   return ids;
 }
 
-// Eight bytes of a value from offset on as a number, padded with zero bytes, so that different
-// numbers order their values the way the bytes do.
-uint64_t chunkAt(std::string_view value, size_t offset) {
+// count bytes (at most eight) of a value from offset on as a number, padded with zero bytes,
+// so that different numbers order their values the way the bytes do.
+uint64_t bytesAt(std::string_view value, size_t offset, size_t count) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
   uint64_t chunk = 0;
-  if (offset + 8 <= value.size()) {
-    for (size_t k = offset; k < offset + 8; ++k) chunk = chunk << 8 | bytes[k];
+  if (offset + count <= value.size()) {
+    for (size_t k = offset; k < offset + count; ++k) chunk = chunk << 8 | bytes[k];
     return chunk;
   }
-  for (size_t k = offset; k < offset + 8; ++k) {
+  for (size_t k = offset; k < offset + count; ++k) {
     chunk = chunk << 8 | (k < value.size() ? bytes[k] : 0u);
   }
   return chunk;
 }
 
-constexpr size_t kWidth = 16;
+// Eleven bytes of a value are compared at a time: an entry then takes sixteen bytes, and values
+// such as names and codes of up to eleven bytes are sorted in one round.
+constexpr size_t kWidth = 11;
+constexpr uint32_t kMostLeft = kWidth + 1;  // bytes left beyond the chunk: more than kWidth
 
-// A value's sixteen bytes from a chunk's start as two numbers, and how many bytes it has left.
+// A value's eleven bytes from a chunk's start as two numbers, the second also holding how many
+// bytes it has left from there.
 struct Entry {
-  uint64_t high;
-  uint64_t low;
-  uint32_t left;  // bytes left from the chunk's start, capped at kWidth + 1: more than it
+  uint64_t high;        // bytes 0 .. 7 of the chunk
+  uint32_t lowAndLeft;  // bytes 8 .. 10, then the bytes left, capped at kMostLeft
   uint32_t index;
 };
+static_assert(sizeof(Entry) == 16);
 
 bool before(const Entry& a, const Entry& b) {
   if (a.high != b.high) return a.high < b.high;
-  if (a.low != b.low) return a.low < b.low;
-  return a.left < b.left;
+  return a.lowAndLeft < b.lowAndLeft;
 }
 
-// Digit number digit of an entry's key (high, low, left), the most significant first: sixteen
-// bytes, then the count of bytes left (at most kWidth + 1, so one byte).
+// Digit number digit of an entry's key, the most significant first: the eleven bytes, then the
+// count of bytes left.
 unsigned digitOf(const Entry& entry, unsigned digit) {
   if (digit < 8) return static_cast<unsigned>(entry.high >> (56 - 8 * digit)) & 0xFF;
-  if (digit < 16) return static_cast<unsigned>(entry.low >> (120 - 8 * digit)) & 0xFF;
-  return entry.left;
+  return (entry.lowAndLeft >> (88 - 8 * digit)) & 0xFF;
 }
 
-// Sorts entries by their keys, most significant byte first: the entries are distributed into
-// 256 buckets by one byte of their keys and each bucket is sorted by the bytes after it. A byte
-// that every entry of a range shares costs one counting pass and no moves. Short ranges are
-// sorted by comparison.
-void radixSort(std::span<Entry> entries, std::span<Entry> scratch, unsigned digit) {
+// Sorts entries by their keys, most significant byte first, in place: the entries are counted
+// by one byte of their keys, moved into their 256 buckets by following cycles of swaps (no
+// scratch memory: fresh pages cost as much as the moves), and each bucket is sorted by the
+// bytes after it. A byte that every entry of a range shares costs one counting pass and no
+// moves. Short ranges are sorted by comparison. Equal keys may change their order, which the
+// ranks do not see. The recursion is at most kDigits deep.
+void radixSort(std::span<Entry> entries, unsigned digit) {
   constexpr size_t kShort = 48;
-  constexpr unsigned kDigits = 17;
+  constexpr unsigned kDigits = 12;
   while (digit < kDigits && entries.size() > kShort) {
     size_t counts[256] = {};
     for (const Entry& entry : entries) ++counts[digitOf(entry, digit)];
@@ -129,56 +133,60 @@ void radixSort(std::span<Entry> entries, std::span<Entry> scratch, unsigned digi
       ++digit;  // every entry shares this byte
       continue;
     }
-    size_t starts[256];
-    size_t next = 0;
+    size_t starts[257];
+    starts[0] = 0;
     for (unsigned bucket = 0; bucket < 256; ++bucket) {
-      starts[bucket] = next;
-      next += counts[bucket];
+      starts[bucket + 1] = starts[bucket] + counts[bucket];
     }
     size_t fill[256];
-    std::copy(std::begin(starts), std::end(starts), std::begin(fill));
-    for (const Entry& entry : entries) scratch[fill[digitOf(entry, digit)]++] = entry;
-    std::copy(scratch.begin(), scratch.begin() + static_cast<ptrdiff_t>(entries.size()),
-              entries.begin());
+    std::copy(std::begin(starts), std::begin(starts) + 256, std::begin(fill));
     for (unsigned bucket = 0; bucket < 256; ++bucket) {
-      if (counts[bucket] > 1) {
-        radixSort(entries.subspan(starts[bucket], counts[bucket]),
-                  scratch.subspan(starts[bucket], counts[bucket]), digit + 1);
+      while (fill[bucket] < starts[bucket + 1]) {
+        Entry moving = entries[fill[bucket]];
+        for (unsigned home = digitOf(moving, digit); home != bucket;
+             home = digitOf(moving, digit)) {
+          std::swap(moving, entries[fill[home]++]);
+        }
+        entries[fill[bucket]++] = moving;
       }
+    }
+    for (unsigned bucket = 0; bucket < 256; ++bucket) {
+      if (counts[bucket] > 1) radixSort(entries.subspan(starts[bucket], counts[bucket]), digit + 1);
     }
     return;
   }
   if (digit < kDigits) std::sort(entries.begin(), entries.end(), before);
 }
 
-// The ranks of the values at rows, in the order of rows. The values are sorted sixteen bytes at
-// a time, taken as two numbers: by their first sixteen bytes, then each run that agrees on them
-// and goes on by the next sixteen, and so on, so that long shared beginnings are compared as
-// numbers, never byte by byte.
-Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
+// The ranks of count values. The values are sorted eleven bytes at a time, taken as two
+// numbers: by their first eleven bytes, then each run that agrees on them and goes on by the
+// next eleven, and so on, so that long shared beginnings are compared as numbers, never byte by
+// byte.
+// rowOf(k) is the row of the k-th value to rank: an index into a list, or k itself.
+template <class RowOf>
+Ranks valueRanks(const StrColumn& column, size_t count, RowOf rowOf) {
   struct Run {
     size_t begin, end, offset;
   };
   // Left unset until written (default-initialised): zeroing them first would touch every page
   // twice.
-  const std::unique_ptr<Entry[]> entryStore(new Entry[rows.size()]);
-  const std::unique_ptr<Entry[]> scratchStore(new Entry[rows.size()]);
-  const std::span<Entry> entries(entryStore.get(), rows.size());
-  const std::span<Entry> scratch(scratchStore.get(), rows.size());
+  const std::unique_ptr<Entry[]> entryStore(new Entry[count]);
+  const std::span<Entry> entries(entryStore.get(), count);
   for (uint32_t k = 0; k < entries.size(); ++k) entries[k].index = k;
-  std::vector<uint8_t> startsGroup(rows.size(), 0);
-  std::vector<Run> runs{{0, rows.size(), 0}};
+  std::vector<uint8_t> startsGroup(count, 0);
+  std::vector<Run> runs{{0, count, 0}};
   while (!runs.empty()) {
     const Run run = runs.back();
     runs.pop_back();
     for (size_t k = run.begin; k < run.end; ++k) {
-      std::string_view value = column.view(rows[entries[k].index]);
-      entries[k].high = chunkAt(value, run.offset);
-      entries[k].low = chunkAt(value, run.offset + 8);
-      entries[k].left = static_cast<uint32_t>(std::min(value.size() - run.offset, kWidth + 1));
+      std::string_view value = column.view(rowOf(entries[k].index));
+      const auto left =
+          static_cast<uint32_t>(std::min<size_t>(value.size() - run.offset, kMostLeft));
+      entries[k].high = bytesAt(value, run.offset, 8);
+      entries[k].lowAndLeft = static_cast<uint32_t>(bytesAt(value, run.offset + 8, 3)) << 8 | left;
     }
     const size_t size = run.end - run.begin;
-    radixSort(entries.subspan(run.begin, size), scratch.subspan(run.begin, size), 0);
+    radixSort(entries.subspan(run.begin, size), 0);
     for (size_t k = run.begin + 1; k < run.end; ++k) {
       if (before(entries[k - 1], entries[k])) startsGroup[k] = 1;
     }
@@ -186,13 +194,13 @@ Ranks valueRanks(const StrColumn& column, const std::vector<uint32_t>& rows) {
     for (size_t k = run.begin; k < run.end;) {
       size_t next = k + 1;
       while (next < run.end && !startsGroup[next]) ++next;
-      if (entries[k].left > kWidth && next - k > 1) {
+      if ((entries[k].lowAndLeft & 0xFF) == kMostLeft && next - k > 1) {
         runs.push_back({k, next, run.offset + kWidth});
       }
       k = next;
     }
   }
-  Ranks ranks(rows.size());
+  Ranks ranks(count);
   uint32_t rank = 0;
   for (size_t k = 0; k < entries.size(); ++k) {
     rank += k > 0 && startsGroup[k];
@@ -218,13 +226,12 @@ Ranks codedRanks(const StrColumn& column, size_t count) {
 Ranks stringRanks(const StrColumn& column, size_t count) {
   if (column.coded()) return codedRanks(column, count);
   if (!fewDistinct(column, count)) {
-    std::vector<uint32_t> rows(count);
-    std::iota(rows.begin(), rows.end(), 0u);
-    return valueRanks(column, rows);
+    return valueRanks(column, count, [](uint32_t k) { return k; });
   }
   std::vector<uint32_t> firstRows;
   Ranks ranks = distinctIds(column, count, firstRows);
-  const Ranks rankOfId = valueRanks(column, firstRows);
+  const Ranks rankOfId =
+      valueRanks(column, firstRows.size(), [&firstRows](uint32_t k) { return firstRows[k]; });
   for (uint32_t& id : ranks) id = rankOfId[id];
   return ranks;
 }

@@ -90,28 +90,40 @@ std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
   return sortRows(count, ranks);
 }
 
+namespace {
+
+// Whether two rows agree in every column's rank.
+bool sameRanks(const std::vector<Ranks>& ranks, uint32_t a, uint32_t b) {
+  for (const Ranks& column : ranks) {
+    if (column[a] != column[b]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
   std::vector<Ranks> ranks;
   SortedRuns sorted{sortRows(count, ranks), {}};
   sorted.starts.reserve(count);  // room for the most; pages never written are never mapped
-  auto equal = [&ranks](uint32_t a, uint32_t b) {
-    for (const Ranks& column : ranks) {
-      if (column[a] != column[b]) return false;
-    }
-    return true;
-  };
   for (size_t k = 0; k < sorted.rows.size(); ++k) {
-    if (k == 0 || !equal(sorted.rows[k - 1], sorted.rows[k])) sorted.starts.push_back(k);
+    if (k == 0 || !sameRanks(ranks, sorted.rows[k - 1], sorted.rows[k])) {
+      sorted.starts.push_back(k);
+    }
   }
   return sorted;
 }
 
+// The first row of each run is kept as the runs are found, without a list of where they start.
 std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
-  const SortedRuns sorted = sortedRuns(count);
-  std::vector<uint32_t> firsts;
-  firsts.reserve(sorted.starts.size());
-  for (size_t start : sorted.starts) firsts.push_back(sorted.rows[start]);
-  return firsts;
+  std::vector<Ranks> ranks;
+  std::vector<uint32_t> rows = sortRows(count, ranks);
+  size_t kept = 0;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    if (k == 0 || !sameRanks(ranks, rows[kept - 1], rows[k])) rows[kept++] = rows[k];
+  }
+  rows.resize(kept);
+  return rows;
 }
 
 std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sorted) const {
