@@ -33,6 +33,30 @@ TEST(RecordOrder, SortIsStableAndMatchesPairwiseComparison) {
   EXPECT_EQ(order.sortedDistinctRows(2000), distinct);
 }
 
+// Columns of few values take the first row of each combination from a table indexed by it, and
+// the others sort; both must keep the same rows in the same order.
+TEST(RecordOrder, DistinctRowsAgreeWhetherCombinationsAreCountedOrSorted) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 40; ++round) {
+    auto table = makeTable("t(a int, s char(4), b int)");
+    const int count = 1 + static_cast<int>(random() % 3000);
+    const int spanA = 1 + static_cast<int>(random() % (round % 2 == 0 ? 40 : 100000));
+    const int strings = 1 + static_cast<int>(random() % (round % 3 == 0 ? 400 : 20));
+    for (int k = 0; k < count; ++k) {
+      table->addRecord(itos(static_cast<int>(random() % spanA) - spanA / 2) + ",v" +
+                       itos(static_cast<int>(random() % strings)) + "," +
+                       itos(static_cast<int>(random() % 5) * 1000));
+    }
+    for (const std::vector<const Column*>& columns :
+         {columnHandles(table->columns()),
+          std::vector<const Column*>{table->columns()[2].get(), table->columns()[1].get()}}) {
+      RecordOrder order(columns);
+      ASSERT_EQ(order.sortedDistinctRows(count), order.distinctRows(order.sortedRows(count)))
+          << "round " << round;
+    }
+  }
+}
+
 TEST(RecordOrder, SortsStringsByUnsignedBytesWithPrefixesFirst) {
   const std::vector<std::string> values = {
       "b",         "",          "ab",           std::string("ab\0", 3),

@@ -209,15 +209,22 @@ Ranks valueRanks(const StrColumn& column, size_t count, RowOf rowOf) {
   return ranks;
 }
 
-// A coded column's values rank as its distinct values do, which are few and sorted directly.
-Ranks codedRanks(const StrColumn& column, size_t count) {
+// The rank of each code of a coded column: its distinct values are few and sorted directly.
+// Returns how many there are.
+uint32_t rankCodes(const StrColumn& column, uint32_t (&rankOfCode)[ValueCodes::kMostValues]) {
   const ValueCodes& values = column.distinctValues();
   std::vector<uint32_t> order(values.size());
   std::iota(order.begin(), order.end(), 0u);
   std::sort(order.begin(), order.end(),
             [&](uint32_t a, uint32_t b) { return values.value(a) < values.value(b); });
-  uint32_t rankOfCode[ValueCodes::kMostValues];
   for (uint32_t rank = 0; rank < order.size(); ++rank) rankOfCode[order[rank]] = rank;
+  return static_cast<uint32_t>(order.size());
+}
+
+// A coded column's values rank as its distinct values do.
+Ranks codedRanks(const StrColumn& column, size_t count) {
+  uint32_t rankOfCode[ValueCodes::kMostValues];
+  rankCodes(column, rankOfCode);
   Ranks ranks(count);
   for (size_t row = 0; row < count; ++row) ranks[row] = rankOfCode[column.code(row)];
   return ranks;
@@ -237,6 +244,28 @@ Ranks stringRanks(const StrColumn& column, size_t count) {
 }
 
 }  // namespace
+
+std::optional<DenseRanks> DenseRanks::of(const Column& column, size_t count, uint32_t mostRange) {
+  DenseRanks dense;
+  if (column.getType() == Column::STRING) {
+    const StrColumn& strings = asStrings(column);
+    if (!strings.coded()) return std::nullopt;
+    dense.strings_ = &strings;
+    dense.range_ = rankCodes(strings, dense.rankOfCode_);
+  } else {
+    const IntColumn& ints = asInts(column);
+    dense.ints_ = &ints;
+    if (count > 0) {
+      const auto [smallest, largest] = std::minmax_element(ints.data(), ints.data() + count);
+      dense.smallest_ = *smallest;
+      const int64_t range = int64_t{*largest} - *smallest + 1;
+      if (range > mostRange) return std::nullopt;
+      dense.range_ = static_cast<uint32_t>(range);
+    }
+  }
+  if (dense.range_ > mostRange) return std::nullopt;
+  return dense;
+}
 
 Ranks columnRanks(const Column& column, size_t count) {
   if (column.getType() == Column::INTEGER) {

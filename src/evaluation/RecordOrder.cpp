@@ -1,6 +1,8 @@
 #include "evaluation/RecordOrder.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <numeric>
 
 #include "base/Threads.h"
@@ -9,6 +11,8 @@
 namespace relalg {
 
 namespace {
+
+constexpr size_t kRowsBetweenChecks = size_t{1} << 16;
 
 // Reorders rows stably by their ranks: a counting sort on each 16-bit half that is not zero
 // for every row, or a merge sort where there are too few rows to fill the counters.
@@ -114,8 +118,44 @@ RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
   return sorted;
 }
 
+// Where every column has few distinct values and their combinations are fewer than the rows,
+// each record's combination is a number (the first column most significant) and a table
+// indexed by it keeps the first row of each: no row is sorted and nothing is kept per row.
+std::optional<std::vector<uint32_t>> RecordOrder::denseDistinctRows(size_t count) const {
+  constexpr uint64_t kFewCombinations = 4096;
+  const uint64_t most = std::max<uint64_t>(count, kFewCombinations);
+  std::vector<DenseRanks> dense;
+  uint64_t combinations = 1;
+  for (const Key& key : keys_) {
+    const Column& column =
+        key.leftInts != nullptr ? static_cast<const Column&>(*key.leftInts) : *key.leftStrings;
+    std::optional<DenseRanks> ranks =
+        DenseRanks::of(column, count, static_cast<uint32_t>(std::min<uint64_t>(most, UINT32_MAX)));
+    if (!ranks) return std::nullopt;
+    combinations *= std::max<uint32_t>(ranks->range(), 1);
+    if (combinations > most) return std::nullopt;
+    dense.push_back(*ranks);
+  }
+  constexpr uint32_t kUnseen = UINT32_MAX;
+  std::vector<uint32_t> firstRow(static_cast<size_t>(combinations), kUnseen);
+  for (size_t row = 0; row < count; ++row) {
+    if (row % kRowsBetweenChecks == 0) throwIfCancelled();
+    uint64_t combination = 0;
+    for (const DenseRanks& column : dense) {
+      combination = combination * column.range() + column.rankOf(row);
+    }
+    if (firstRow[combination] == kUnseen) firstRow[combination] = static_cast<uint32_t>(row);
+  }
+  std::vector<uint32_t> rows;
+  for (uint32_t row : firstRow) {
+    if (row != kUnseen) rows.push_back(row);
+  }
+  return rows;
+}
+
 // The first row of each run is kept as the runs are found, without a list of where they start.
 std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
+  if (std::optional<std::vector<uint32_t>> rows = denseDistinctRows(count)) return *rows;
   std::vector<Ranks> ranks;
   std::vector<uint32_t> rows = sortRows(count, ranks);
   size_t kept = 0;

@@ -5,6 +5,7 @@
 #define RELALG_EVALUATION_RECORDORDER_H
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "storage/Column.h"
@@ -42,6 +43,7 @@ class RecordOrder {
     const StrColumn* rightStrings;
   };
   static int compareKey(const Key& key, size_t i, size_t j);
+  std::optional<std::vector<uint32_t>> denseDistinctRows(size_t count) const;
   std::vector<uint32_t> sortRows(size_t count, std::vector<std::vector<uint32_t>>& ranks) const;
 
   std::vector<Key> keys_;
