@@ -1,6 +1,8 @@
 // Selection: the records of a table for which a condition holds, and the two evaluators of
 // conditions that the table offers, l_eval over a whole condition and lt over one comparison.
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <new>
 #include <utility>
 #include <vector>
@@ -46,25 +48,33 @@ std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition)
   return selectedRows(tree, condition, 1);
 }
 
+// Each piece marks its records in a bit per record (pieces are cut at whole words, so that no
+// two threads write one word); the marks then become the list of rows. A bit per record
+// instead of a row per chosen record keeps a piece's own memory small.
 std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition,
                                           size_t pieces) const {
-  const EvenCut cut{static_cast<size_t>(recordCount()), pieces};
-  std::vector<std::vector<uint32_t>> chosen(pieces);
+  const size_t count = static_cast<size_t>(recordCount());
+  std::vector<uint64_t> marks((count + 63) / 64, 0);
+  const EvenCut cut{marks.size(), pieces};
   auto test = [&](size_t piece) {
     Condition holds(*this, tree, condition);
-    std::vector<uint32_t>& rows = chosen[piece];
-    rows.reserve(cut.begin(piece + 1) - cut.begin(piece));
-    for (size_t row = cut.begin(piece); row < cut.begin(piece + 1); ++row) {
+    const size_t end = std::min(count, 64 * cut.begin(piece + 1));
+    for (size_t row = 64 * cut.begin(piece); row < end; ++row) {
       if (row % kRecordsBetweenChecks == 0) throwIfCancelled();
-      if (holds.holds(row)) rows.push_back(static_cast<uint32_t>(row));
+      marks[row / 64] |= uint64_t{holds.holds(row)} << (row % 64);
     }
   };
   runPieces(pieces, test);
-  for (size_t piece = 1; piece < pieces; ++piece) {
-    chosen[0].insert(chosen[0].end(), chosen[piece].begin(), chosen[piece].end());
-    std::vector<uint32_t>().swap(chosen[piece]);
+  size_t chosen = 0;
+  for (uint64_t word : marks) chosen += static_cast<size_t>(std::popcount(word));
+  std::vector<uint32_t> rows;
+  rows.reserve(chosen);
+  for (size_t k = 0; k < marks.size(); ++k) {
+    for (uint64_t word = marks[k]; word != 0; word &= word - 1) {
+      rows.push_back(static_cast<uint32_t>(64 * k + static_cast<size_t>(std::countr_zero(word))));
+    }
   }
-  return std::move(chosen[0]);
+  return rows;
 }
 
 bool Table::l_eval(int i, std::string condition) const {
