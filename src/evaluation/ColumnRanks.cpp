@@ -162,9 +162,10 @@ void radixSort(std::span<Entry> entries, unsigned digit) {
 // numbers: by their first eleven bytes, then each run that agrees on them and goes on by the
 // next eleven, and so on, so that long shared beginnings are compared as numbers, never byte by
 // byte.
-// rowOf(k) is the row of the k-th value to rank: an index into a list, or k itself.
+// rowOf(k) is the row of the k-th value to sort: an index into a list, or k itself. The order
+// holds the numbers k.
 template <class RowOf>
-Ranks valueRanks(const StrColumn& column, size_t count, RowOf rowOf) {
+ValueOrder sortValues(const StrColumn& column, size_t count, RowOf rowOf) {
   struct Run {
     size_t begin, end, offset;
   };
@@ -200,11 +201,20 @@ Ranks valueRanks(const StrColumn& column, size_t count, RowOf rowOf) {
       k = next;
     }
   }
+  if (count > 0) startsGroup[0] = 1;
+  std::vector<uint32_t> order(count);
+  for (size_t k = 0; k < count; ++k) order[k] = entries[k].index;
+  return {std::move(order), std::move(startsGroup)};
+}
+
+template <class RowOf>
+Ranks valueRanks(const StrColumn& column, size_t count, RowOf rowOf) {
+  const ValueOrder sorted = sortValues(column, count, rowOf);
   Ranks ranks(count);
   uint32_t rank = 0;
-  for (size_t k = 0; k < entries.size(); ++k) {
-    rank += k > 0 && startsGroup[k];
-    ranks[entries[k].index] = rank;
+  for (size_t k = 0; k < count; ++k) {
+    rank += k > 0 && sorted.startsGroup[k];
+    ranks[sorted.rows[k]] = rank;
   }
   return ranks;
 }
@@ -244,6 +254,13 @@ Ranks stringRanks(const StrColumn& column, size_t count) {
 }
 
 }  // namespace
+
+std::optional<ValueOrder> manyValueOrder(const Column& column, size_t count) {
+  if (column.getType() != Column::STRING) return std::nullopt;
+  const StrColumn& strings = asStrings(column);
+  if (strings.coded() || fewDistinct(strings, count)) return std::nullopt;
+  return sortValues(strings, count, [](uint32_t k) { return k; });
+}
 
 std::optional<DenseRanks> DenseRanks::of(const Column& column, size_t count, uint32_t mostRange) {
   DenseRanks dense;

@@ -18,6 +18,16 @@ using Ranks = std::vector<uint32_t>;
 // The ranks of the first count values of column.
 Ranks columnRanks(const Column& column, size_t count);
 
+// The rows 0 .. count-1 of a column in the order of their values (equal values in any order),
+// and a mark (1) where each group of equal values starts, the first row's included.
+struct ValueOrder {
+  std::vector<uint32_t> rows;
+  std::vector<uint8_t> startsGroup;
+};
+// Nothing for a column that columnRanks ranks faster than it sorts: an integer column, or a
+// string column of few distinct values.
+std::optional<ValueOrder> manyValueOrder(const Column& column, size_t count);
+
 // The ranks of a column with few distinct values as a function of each value, with no rank
 // stored per record: a coded string column (a rank per code), or an integer column whose first
 // count values span a narrow range (the distance from the smallest). Ranks are 0 .. range()-1.

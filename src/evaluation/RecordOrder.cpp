@@ -14,6 +14,14 @@ namespace {
 
 constexpr size_t kRowsBetweenChecks = size_t{1} << 16;
 
+// Whether two rows agree in every column's rank.
+bool sameRanks(const std::vector<Ranks>& ranks, uint32_t a, uint32_t b) {
+  for (const Ranks& column : ranks) {
+    if (column[a] != column[b]) return false;
+  }
+  return true;
+}
+
 // Reorders rows stably by their ranks: a counting sort on each 16-bit half that is not zero
 // for every row, or a merge sort where there are too few rows to fill the counters.
 void stableSortByRank(std::vector<uint32_t>& rows, const Ranks& ranks) {
@@ -76,46 +84,72 @@ int RecordOrder::compare(size_t i, size_t j) const {
 }
 
 // Sorts by the last column first, then stably by each column before it, so that the first
-// column decides and records equal in every column keep their index order.
-std::vector<uint32_t> RecordOrder::sortRows(size_t count, std::vector<Ranks>& ranks) const {
-  std::vector<uint32_t> rows = allRows(count);
+// column decides and records equal in every column keep their index order. Where the first
+// column is a string column of many distinct values, its values are sorted instead, and only
+// the rows of each group of equal values are sorted by the other columns.
+RecordOrder::Sorted RecordOrder::sortWithRuns(size_t count) const {
+  if (!keys_.empty()) {
+    if (std::optional<ValueOrder> first = manyValueOrder(keyColumn(keys_.front()), count)) {
+      return sortGroups(std::move(*first));
+    }
+  }
+  std::vector<Ranks> ranks;
+  Sorted sorted{allRows(count), std::vector<uint8_t>(count, 0)};
   for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
     throwIfCancelled();
-    const Column* column =
-        key->leftInts != nullptr ? static_cast<const Column*>(key->leftInts) : key->leftStrings;
-    ranks.push_back(columnRanks(*column, count));
-    stableSortByRank(rows, ranks.back());
+    ranks.push_back(columnRanks(keyColumn(*key), count));
+    stableSortByRank(sorted.rows, ranks.back());
   }
-  return rows;
+  for (size_t k = 0; k < count; ++k) {
+    sorted.startsRun[k] = k == 0 || !sameRanks(ranks, sorted.rows[k - 1], sorted.rows[k]);
+  }
+  return sorted;
+}
+
+// The rows of each group of equal first values are sorted by the ranks of the other columns,
+// then by row, and split into runs where those ranks differ.
+RecordOrder::Sorted RecordOrder::sortGroups(ValueOrder first) const {
+  const size_t count = first.rows.size();
+  std::vector<Ranks> rest;
+  for (size_t k = 1; k < keys_.size(); ++k) rest.push_back(columnRanks(keyColumn(keys_[k]), count));
+  Sorted sorted{std::move(first.rows), std::move(first.startsGroup)};
+  auto before = [&rest](uint32_t a, uint32_t b) {
+    for (const Ranks& column : rest) {
+      if (column[a] != column[b]) return column[a] < column[b];
+    }
+    return a < b;
+  };
+  for (size_t begin = 0, checked = 0; begin < count;) {
+    size_t end = begin + 1;
+    while (end < count && !sorted.startsRun[end]) ++end;
+    if (end - begin > 1) {
+      std::sort(sorted.rows.begin() + static_cast<ptrdiff_t>(begin),
+                sorted.rows.begin() + static_cast<ptrdiff_t>(end), before);
+      for (size_t k = begin + 1; k < end; ++k) {
+        sorted.startsRun[k] = !sameRanks(rest, sorted.rows[k - 1], sorted.rows[k]);
+      }
+    }
+    if (end - checked >= kRowsBetweenChecks) {
+      throwIfCancelled();
+      checked = end;
+    }
+    begin = end;
+  }
+  return sorted;
 }
 
 std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
-  std::vector<Ranks> ranks;
-  return sortRows(count, ranks);
+  return sortWithRuns(count).rows;
 }
-
-namespace {
-
-// Whether two rows agree in every column's rank.
-bool sameRanks(const std::vector<Ranks>& ranks, uint32_t a, uint32_t b) {
-  for (const Ranks& column : ranks) {
-    if (column[a] != column[b]) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
-  std::vector<Ranks> ranks;
-  SortedRuns sorted{sortRows(count, ranks), {}};
-  sorted.starts.reserve(count);  // room for the most; pages never written are never mapped
-  for (size_t k = 0; k < sorted.rows.size(); ++k) {
-    if (k == 0 || !sameRanks(ranks, sorted.rows[k - 1], sorted.rows[k])) {
-      sorted.starts.push_back(k);
-    }
+  Sorted sorted = sortWithRuns(count);
+  SortedRuns runs{std::move(sorted.rows), {}};
+  runs.starts.reserve(count);  // room for the most; pages never written are never mapped
+  for (size_t k = 0; k < count; ++k) {
+    if (sorted.startsRun[k]) runs.starts.push_back(k);
   }
-  return sorted;
+  return runs;
 }
 
 // Where every column has few distinct values and their combinations are fewer than the rows,
@@ -127,10 +161,8 @@ std::optional<std::vector<uint32_t>> RecordOrder::denseDistinctRows(size_t count
   std::vector<DenseRanks> dense;
   uint64_t combinations = 1;
   for (const Key& key : keys_) {
-    const Column& column =
-        key.leftInts != nullptr ? static_cast<const Column&>(*key.leftInts) : *key.leftStrings;
-    std::optional<DenseRanks> ranks =
-        DenseRanks::of(column, count, static_cast<uint32_t>(std::min<uint64_t>(most, UINT32_MAX)));
+    std::optional<DenseRanks> ranks = DenseRanks::of(
+        keyColumn(key), count, static_cast<uint32_t>(std::min<uint64_t>(most, UINT32_MAX)));
     if (!ranks) return std::nullopt;
     combinations *= std::max<uint32_t>(ranks->range(), 1);
     if (combinations > most) return std::nullopt;
@@ -156,14 +188,13 @@ std::optional<std::vector<uint32_t>> RecordOrder::denseDistinctRows(size_t count
 // The first row of each run is kept as the runs are found, without a list of where they start.
 std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
   if (std::optional<std::vector<uint32_t>> rows = denseDistinctRows(count)) return *rows;
-  std::vector<Ranks> ranks;
-  std::vector<uint32_t> rows = sortRows(count, ranks);
+  Sorted sorted = sortWithRuns(count);
   size_t kept = 0;
-  for (size_t k = 0; k < rows.size(); ++k) {
-    if (k == 0 || !sameRanks(ranks, rows[kept - 1], rows[k])) rows[kept++] = rows[k];
+  for (size_t k = 0; k < count; ++k) {
+    if (sorted.startsRun[k]) sorted.rows[kept++] = sorted.rows[k];
   }
-  rows.resize(kept);
-  return rows;
+  sorted.rows.resize(kept);
+  return std::move(sorted.rows);
 }
 
 std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sorted) const {

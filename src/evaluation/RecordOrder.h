@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "evaluation/ColumnRanks.h"
 #include "storage/Column.h"
 
 namespace relalg {
@@ -43,8 +44,17 @@ class RecordOrder {
     const StrColumn* rightStrings;
   };
   static int compareKey(const Key& key, size_t i, size_t j);
+  static const Column& keyColumn(const Key& key) {
+    return key.leftInts != nullptr ? static_cast<const Column&>(*key.leftInts) : *key.leftStrings;
+  }
+  // Rows in ascending record order, and a mark (1) where each run of equal records starts.
+  struct Sorted {
+    std::vector<uint32_t> rows;
+    std::vector<uint8_t> startsRun;
+  };
+  Sorted sortWithRuns(size_t count) const;
+  Sorted sortGroups(ValueOrder first) const;
   std::optional<std::vector<uint32_t>> denseDistinctRows(size_t count) const;
-  std::vector<uint32_t> sortRows(size_t count, std::vector<std::vector<uint32_t>>& ranks) const;
 
   std::vector<Key> keys_;
 };
