@@ -5,9 +5,12 @@
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "base/Messages.h"
+#include "files/InputSource.h"
 #include "files/OutputTarget.h"
 #include "grading/ExerciseLink.h"
 #include "run/RunSequence.h"
@@ -56,12 +59,16 @@ extern "C" {
 
 // Runs relalgrun's sequence on size bytes at input; returns the exit status.
 EMSCRIPTEN_KEEPALIVE int relalg_run(const char* input, size_t size) {
-  const std::string bytes(input, size);
+  // The input is read where the worker placed it, which stays until the run returns.
+  const std::string_view bytes(input, size);
   MemoryTarget output;
   lastRun.table.clear();
-  const RunOutcome outcome =
-      runSequence([&] { return bytes; }, &output, nullptr,
-                  [](const Table& result) { lastRun.table = tableJson(result, kShownRecords); });
+  const RunOutcome outcome = runSequence(
+      [&]() -> std::unique_ptr<InputSource> {
+        return std::make_unique<TextInput>(TextInput::viewing(bytes));
+      },
+      &output, nullptr,
+      [](const Table& result) { lastRun.table = tableJson(result, kShownRecords); });
   lastRun.status = outcome.status;
   lastRun.outputOpened = output.opened();
   lastRun.errorText = outcome.errorText();

@@ -72,7 +72,8 @@ self.onmessage = async (event) => {
   await engineReady;
   try {
     const result = op === "run" ? run(bytes) : op === "check" ? check(bytes, mode) : trace(bytes, limit);
-    self.postMessage({ id, result });
+    // The output file's bytes are handed over, not copied: they can be as large as the input twice.
+    self.postMessage({ id, result }, result && result.output ? [result.output.buffer] : []);
   } catch (error) {
     self.postMessage({ id, error: String(error && error.stack ? error.stack : error) });
   }
