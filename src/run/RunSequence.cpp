@@ -5,6 +5,7 @@
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
+#include "base/Threads.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
@@ -62,9 +63,25 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
   catalogue.releaseTablesAsUsed();
   if (observer != nullptr) observer->tablesRead();
 
-  std::ostream* const stream = output != nullptr ? &writeCopy(*input, *output, planned) : nullptr;
-  input.reset();  // the tables hold copies of their values
-  catalogue.evaluate(*tree);
+  std::ostream* stream = nullptr;
+  if (output != nullptr && input->mayChange() && threadCount() > 1) {
+    // The copy (reading the input file, writing the output) and the evaluation (of the tables,
+    // which hold copies of their values) touch disjoint data, so they run at the same time; a
+    // failing copy is reported before a failing evaluation, as when they run in order. Only an
+    // input read where it lies is kept open meanwhile: one held in memory is let go first.
+    runPieces(2, [&](size_t piece) {
+      if (piece == 0) {
+        stream = &writeCopy(*input, *output, planned);
+      } else {
+        catalogue.evaluate(*tree);
+      }
+    });
+    input.reset();
+  } else {
+    if (output != nullptr) stream = &writeCopy(*input, *output, planned);
+    input.reset();  // the tables hold copies of their values
+    catalogue.evaluate(*tree);
+  }
   if (output != nullptr) {
     catalogue.write_result(stream);
     output->close();
