@@ -63,7 +63,9 @@ TEST(CopyContent, CopiesLineEndsAcrossWindowEdges) {
 TEST(FileTools, ReportsFilesThatCannotBeOpened) {
   const std::string missing = "/nonexistent/relalg/input.txt";
   EXPECT_EQ(messageOf([&] { read_file(missing); }), "Hiba a fajl megnyitasa soran: " + missing);
-  const std::string directory = std::filesystem::temp_directory_path().string();
+  const ScratchFolder scratch;
+  const std::string directory = scratch.file("folder");
+  std::filesystem::create_directory(directory);
   EXPECT_EQ(messageOf([&] { read_file(directory); }), "Hiba a fajl megnyitasa soran: " + directory);
   EXPECT_EQ(messageOf([&] { safe_oopen(directory); }),
             "Hiba a fajl megnyitasa soran: " + directory);

@@ -9,6 +9,9 @@
 
 namespace relalg {
 
+// The UTF-8 byte order mark. At the very start of an input it is no part of the expression line.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // The UTF-8 text of Windows-1250 bytes. ASCII stays as it is; the five bytes that the code page
 // leaves unassigned become the control characters U+0081 and so on of the same number.
 std::string windows1250ToUtf8(std::string_view bytes);

@@ -264,23 +264,23 @@ std::optional<ValueOrder> manyValueOrder(const Column& column, size_t count) {
 
 std::optional<DenseRanks> DenseRanks::of(const Column& column, size_t count, uint32_t mostRange) {
   DenseRanks dense;
+  int64_t range = 0;
   if (column.getType() == Column::STRING) {
     const StrColumn& strings = asStrings(column);
     if (!strings.coded()) return std::nullopt;
     dense.strings_ = &strings;
-    dense.range_ = rankCodes(strings, dense.rankOfCode_);
+    range = rankCodes(strings, dense.rankOfCode_);
   } else {
     const IntColumn& ints = asInts(column);
     dense.ints_ = &ints;
     if (count > 0) {
       const auto [smallest, largest] = std::minmax_element(ints.data(), ints.data() + count);
       dense.smallest_ = *smallest;
-      const int64_t range = int64_t{*largest} - *smallest + 1;
-      if (range > mostRange) return std::nullopt;
-      dense.range_ = static_cast<uint32_t>(range);
+      range = int64_t{*largest} - *smallest + 1;
     }
   }
-  if (dense.range_ > mostRange) return std::nullopt;
+  if (range > mostRange) return std::nullopt;
+  dense.range_ = static_cast<uint32_t>(range);
   return dense;
 }
 

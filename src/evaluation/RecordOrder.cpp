@@ -87,19 +87,21 @@ int RecordOrder::compare(size_t i, size_t j) const {
 // column decides and records equal in every column keep their index order. Where the first
 // column is a string column of many distinct values, its values are sorted instead, and only
 // the rows of each group of equal values are sorted by the other columns.
-RecordOrder::Sorted RecordOrder::sortWithRuns(size_t count) const {
+RecordOrder::Sorted RecordOrder::sortWithRuns(size_t count, bool markRuns) const {
   if (!keys_.empty()) {
     if (std::optional<ValueOrder> first = manyValueOrder(keyColumn(keys_.front()), count)) {
       return sortGroups(std::move(*first));
     }
   }
   std::vector<Ranks> ranks;
-  Sorted sorted{allRows(count), std::vector<uint8_t>(count, 0)};
+  Sorted sorted{allRows(count), {}};
   for (auto key = keys_.rbegin(); key != keys_.rend(); ++key) {
     throwIfCancelled();
     ranks.push_back(columnRanks(keyColumn(*key), count));
     stableSortByRank(sorted.rows, ranks.back());
   }
+  if (!markRuns) return sorted;
+  sorted.startsRun.resize(count);
   for (size_t k = 0; k < count; ++k) {
     sorted.startsRun[k] = k == 0 || !sameRanks(ranks, sorted.rows[k - 1], sorted.rows[k]);
   }
@@ -139,11 +141,11 @@ RecordOrder::Sorted RecordOrder::sortGroups(ValueOrder first) const {
 }
 
 std::vector<uint32_t> RecordOrder::sortedRows(size_t count) const {
-  return sortWithRuns(count).rows;
+  return sortWithRuns(count, false).rows;
 }
 
 RecordOrder::SortedRuns RecordOrder::sortedRuns(size_t count) const {
-  Sorted sorted = sortWithRuns(count);
+  Sorted sorted = sortWithRuns(count, true);
   SortedRuns runs{std::move(sorted.rows), {}};
   runs.starts.reserve(count);  // room for the most; pages never written are never mapped
   for (size_t k = 0; k < count; ++k) {
@@ -188,7 +190,7 @@ std::optional<std::vector<uint32_t>> RecordOrder::denseDistinctRows(size_t count
 // The first row of each run is kept as the runs are found, without a list of where they start.
 std::vector<uint32_t> RecordOrder::sortedDistinctRows(size_t count) const {
   if (std::optional<std::vector<uint32_t>> rows = denseDistinctRows(count)) return *rows;
-  Sorted sorted = sortWithRuns(count);
+  Sorted sorted = sortWithRuns(count, true);
   size_t kept = 0;
   for (size_t k = 0; k < count; ++k) {
     if (sorted.startsRun[k]) sorted.rows[kept++] = sorted.rows[k];

@@ -47,12 +47,13 @@ class RecordOrder {
   static const Column& keyColumn(const Key& key) {
     return key.leftInts != nullptr ? static_cast<const Column&>(*key.leftInts) : *key.leftStrings;
   }
-  // Rows in ascending record order, and a mark (1) where each run of equal records starts.
+  // Rows in ascending record order, and a mark (1) where each run of equal records starts;
+  // without markRuns the marks may be left out (empty).
   struct Sorted {
     std::vector<uint32_t> rows;
     std::vector<uint8_t> startsRun;
   };
-  Sorted sortWithRuns(size_t count) const;
+  Sorted sortWithRuns(size_t count, bool markRuns) const;
   Sorted sortGroups(ValueOrder first) const;
   std::optional<std::vector<uint32_t>> denseDistinctRows(size_t count) const;
 

@@ -91,7 +91,8 @@ DataGenerator::DataGenerator(const std::vector<DataSet>& given,
     for (size_t c = 0; c < columns.size(); ++c) {
       const bool integer = shapes_[t].integer[c];
       if (edgeValues) {
-        for (const std::string& value : integer ? kEdgeIntegers : kEdgeStrings) columns[c].add(value);
+        for (const std::string& value : integer ? kEdgeIntegers : kEdgeStrings)
+          columns[c].add(value);
       }
       if (values_[t][c].empty()) {
         columns[c].add(integer ? "0" : "a");
@@ -127,7 +128,8 @@ DataGenerator::DataGenerator(const std::vector<DataSet>& given,
   for (size_t t = 0; t < shapes_.size(); ++t) {
     uint64_t count = 1;
     for (const auto& column : values_[t]) {
-      count = count > kMostRecordChoices / column.size() ? kMostRecordChoices + 1 : count * column.size();
+      count = count > kMostRecordChoices / column.size() ? kMostRecordChoices + 1
+                                                         : count * column.size();
     }
     recordChoices_.push_back(count);
     countable = countable && count <= kMostRecordChoices;
@@ -198,7 +200,8 @@ DataSet DataGenerator::randomSmall() {
     for (size_t r = 0; r < count; ++r) {
       std::vector<std::string> record;
       for (const auto& column : values_[t]) {
-        record.push_back(column[std::uniform_int_distribution<size_t>(0, column.size() - 1)(random_)]);
+        record.push_back(
+            column[std::uniform_int_distribution<size_t>(0, column.size() - 1)(random_)]);
       }
       tables[t].records.push_back(std::move(record));
     }
@@ -209,7 +212,8 @@ DataSet DataGenerator::randomSmall() {
 // A part of a given data set: each record kept at random, and with changeValues some of its
 // values replaced by others of their column.
 DataSet DataGenerator::randomPart(bool changeValues) {
-  const DataSet& from = given_[std::uniform_int_distribution<size_t>(0, given_.size() - 1)(random_)];
+  const DataSet& from =
+      given_[std::uniform_int_distribution<size_t>(0, given_.size() - 1)(random_)];
   const double kept = std::uniform_real_distribution<double>(0.2, 0.8)(random_);
   std::bernoulli_distribution keep(kept);
   std::bernoulli_distribution change(0.15);
@@ -245,7 +249,8 @@ DataSet DataGenerator::next() {
   }
 }
 
-const std::vector<std::string>* DataGenerator::valuesOf(const std::string& table, size_t column) const {
+const std::vector<std::string>* DataGenerator::valuesOf(const std::string& table,
+                                                        size_t column) const {
   for (size_t t = 0; t < shapes_.size(); ++t) {
     if (shapes_[t].name == table && column < values_[t].size()) return &values_[t][column];
   }
@@ -268,7 +273,10 @@ class Shrinker {
  public:
   Shrinker(const Judge& judge, const DataSet& data, const DataGenerator& generator,
            Clock::time_point deadline)
-      : judge_(judge), name_(data.name()), tables_(data.tables()), generator_(generator),
+      : judge_(judge),
+        name_(data.name()),
+        tables_(data.tables()),
+        generator_(generator),
         deadline_(deadline) {}
 
   DataSet run() {
@@ -298,8 +306,9 @@ class Shrinker {
         for (size_t begin = 0; begin < tables_[t].records.size() && timeLeft();) {
           std::vector<TableData> candidate = tables_;
           auto& records = candidate[t].records;
-          records.erase(records.begin() + static_cast<std::ptrdiff_t>(begin),
-                        records.begin() + static_cast<std::ptrdiff_t>(std::min(begin + run, records.size())));
+          records.erase(
+              records.begin() + static_cast<std::ptrdiff_t>(begin),
+              records.begin() + static_cast<std::ptrdiff_t>(std::min(begin + run, records.size())));
           if (!tryTables(candidate)) begin += run;
         }
       }

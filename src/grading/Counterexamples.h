@@ -21,6 +21,12 @@ namespace relalg {
 
 using Clock = std::chrono::steady_clock;
 
+// The time a number of seconds after start.
+inline Clock::time_point after(Clock::time_point start, double seconds) {
+  return start +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
 class Judge {
  public:
   // The trees outlive the judge.
@@ -43,8 +49,8 @@ class DataGenerator {
   // and string boundary values and the constants of the expressions (and for an integer
   // constant its neighbours). Where the given tables are all sorted without repeats (union and
   // minus expect such operands), so are the generated ones.
-  DataGenerator(const std::vector<DataSet>& given, const std::vector<const SyntaxTree*>& expressions,
-                bool edgeValues, uint64_t seed);
+  DataGenerator(const std::vector<DataSet>& given,
+                const std::vector<const SyntaxTree*>& expressions, bool edgeValues, uint64_t seed);
 
   // The next data set to try; there is always one more.
   DataSet next();

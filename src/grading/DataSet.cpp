@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "files/InputSource.h"
 #include "files/SourceLines.h"
@@ -14,8 +15,6 @@
 namespace relalg {
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 size_t expressionStart(std::string_view input) {
   return input.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
@@ -90,8 +89,8 @@ DataSet DataSet::sorted() const {
   const TableSet catalogue(text_);
   std::vector<TableData> tables;
   for (const TableData& table : tables_) {
-    tables.push_back(tableData(*catalogue.getTableByName(table.name)->sortRecords()->deleteDuplicates(),
-                               table.name));
+    tables.push_back(tableData(
+        *catalogue.getTableByName(table.name)->sortRecords()->deleteDuplicates(), table.name));
   }
   DataSet data(name_, std::move(tables));
   data.sorted_ = true;

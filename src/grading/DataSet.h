@@ -14,7 +14,7 @@ namespace relalg {
 
 struct TableData {
   std::string name;
-  std::string header;        // the header line, as relalgrun writes a schema
+  std::string header;         // the header line, as relalgrun writes a schema
   std::vector<bool> integer;  // per column: whether it holds integers
   // Per record, the value text of each column as relalgrun writes it.
   std::vector<std::vector<std::string>> records;

@@ -93,7 +93,8 @@ std::string reportText(const SubmissionReport& report) {
   if (report.dataSets.size() > 1) {
     for (const DataSetVerdict& data : report.dataSets) {
       out += "  " + data.name + ": " + std::string(verdictName(data.verdict));
-      if (data.verdict == Verdict::kFailed) out += " (exit status " + std::to_string(data.status) + ")";
+      if (data.verdict == Verdict::kFailed)
+        out += " (exit status " + std::to_string(data.status) + ")";
       out += "\n";
     }
   }
@@ -146,7 +147,8 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
     json.key("source").text(example.source);
     json.key("recordsBefore").number(static_cast<int64_t>(example.recordsBefore));
     json.key("expected").beginArray();
-    for (const std::string& record : example.expected.records) json.text(record, JsonWriter::kInputText);
+    for (const std::string& record : example.expected.records)
+      json.text(record, JsonWriter::kInputText);
     json.endArray();
     json.key("got").beginArray();
     for (const std::string& record : example.got.records) json.text(record, JsonWriter::kInputText);

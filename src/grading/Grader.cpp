@@ -6,7 +6,6 @@
 
 #include "base/Messages.h"
 #include "base/Threads.h"
-#include "base/Windows1250.h"
 #include "grading/Counterexamples.h"
 #include "run/RunSequence.h"
 #include "trace/TraceAnalysis.h"
@@ -19,17 +18,9 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-Clock::time_point after(Clock::time_point start, double seconds) {
-  return start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
-
-// relalgrun's report of a failure in words, as UTF-8.
+// relalgrun's report of a failure in words, as UTF-8, saying when it ran out of memory.
 std::string failureWords(const Outcome& outcome, std::string_view line) {
-  const std::string heading(messageInfo(MessageId::kFailureHeading).pattern);
-  std::string_view text = outcome.errorText;
-  if (text.starts_with(heading + "\n")) text.remove_prefix(heading.size() + 1);
-  if (text.ends_with('\n')) text.remove_suffix(1);
-  std::string words = messageAsUtf8(text, isUtf8(line));
+  std::string words = failureMessage(outcome, line);
   if (outcome.outOfMemory) words += " (" + message(MessageId::kCheckOutOfMemory) + ")";
   return words;
 }
@@ -38,7 +29,8 @@ std::string failureWords(const Outcome& outcome, std::string_view line) {
 std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const DataSet& data) {
   const std::string input = line + "\n" + data.text();
   TraceAnalysis analysis(0);
-  const RunOutcome outcome = runSequence(analysis.reader([&] { return input; }), nullptr, &analysis);
+  const RunOutcome outcome =
+      runSequence(analysis.reader([&] { return input; }), nullptr, &analysis);
   analysis.finish(outcome);
   std::vector<Diagnostic> kept;
   for (const Diagnostic& diagnostic : analysis.diagnostics()) {
@@ -47,12 +39,14 @@ std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const Dat
   return kept;
 }
 
-Counterexample makeCounterexample(const Judge& judge, const DataSet& source, const std::string& line,
-                                  const DataGenerator& generator, Clock::time_point deadline) {
+Counterexample makeCounterexample(const Judge& judge, const DataSet& source,
+                                  const std::string& line, const DataGenerator& generator,
+                                  Clock::time_point deadline) {
   // The values written out again read as the file's lines did, almost always; where they do not,
   // the data set stays as it was given.
   DataSet written(source.name(), source.tables());
-  const DataSet shrunk = judge.tellsApart(written) ? shrink(judge, written, generator, deadline) : source;
+  const DataSet shrunk =
+      judge.tellsApart(written) ? shrink(judge, written, generator, deadline) : source;
   Counterexample example;
   example.source = source.name();
   example.input = line + "\n" + shrunk.text();
@@ -140,7 +134,8 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
       std::optional<DataSet> generated;
       if (!differing) {
         size_t generatedTries = 0;
-        generated = searchDifference(judge, generator, {settings.maxTries, deadline}, generatedTries);
+        generated =
+            searchDifference(judge, generator, {settings.maxTries, deadline}, generatedTries);
         report.tried += generatedTries;
         report.searchCut = !generated && generatedTries < settings.maxTries;
       }

@@ -26,7 +26,7 @@ std::string_view verdictName(Verdict verdict);
 
 struct GradeSettings {
   uint64_t seed = 1;
-  size_t maxTries = 10000;     // generated data sets, at most
+  size_t maxTries = 10000;    // generated data sets, at most
   double budgetSeconds = 10;  // for the given data sets and the search together
   bool edgeValues = false;
 };
@@ -59,12 +59,12 @@ struct DataSetVerdict {
 };
 
 struct Counterexample {
-  std::string source;     // the given data set it was shrunk from, or the generated one
-  std::string input;      // an input file: the submission's expression line, then the tables
-  size_t records = 0;     // in its tables
+  std::string source;        // the given data set it was shrunk from, or the generated one
+  std::string input;         // an input file: the submission's expression line, then the tables
+  size_t records = 0;        // in its tables
   size_t recordsBefore = 0;  // in the data set it was shrunk from
-  Outcome expected;       // the reference's
-  Outcome got;            // the submission's
+  Outcome expected;          // the reference's
+  Outcome got;               // the submission's
 };
 
 struct SubmissionReport {
@@ -78,9 +78,9 @@ struct SubmissionReport {
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;
-  std::string savedAs;      // the file that holds the counterexample's bytes, if saved
-  size_t tried = 0;         // data sets tried, given and generated
-  bool searchCut = false;   // the budget ended the search before its tries ran out
+  std::string savedAs;     // the file that holds the counterexample's bytes, if saved
+  size_t tried = 0;        // data sets tried, given and generated
+  bool searchCut = false;  // the budget ended the search before its tries ran out
   double seconds = 0;
 };
 

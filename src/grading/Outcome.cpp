@@ -6,8 +6,10 @@
 #include <new>
 
 #include "base/AdbException.h"
+#include "base/Messages.h"
 #include "base/StreamHash.h"
 #include "base/Threads.h"
+#include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "run/RunSequence.h"
 #include "storage/Column.h"
@@ -23,7 +25,8 @@ std::vector<std::string> comparedRecords(CompareMode mode, const Outcome& outcom
   std::vector<std::string> records = outcome.records;
   if (mode == CompareMode::kExact) return records;
   std::sort(records.begin(), records.end());
-  if (mode == CompareMode::kSet) records.erase(std::unique(records.begin(), records.end()), records.end());
+  if (mode == CompareMode::kSet)
+    records.erase(std::unique(records.begin(), records.end()), records.end());
   return records;
 }
 
@@ -43,9 +46,7 @@ std::optional<CompareMode> compareModeNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::string_view compareModeName(CompareMode mode) {
-  return kModeNames[static_cast<size_t>(mode)];
-}
+std::string_view compareModeName(CompareMode mode) { return kModeNames[static_cast<size_t>(mode)]; }
 
 Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
   try {
@@ -76,10 +77,20 @@ Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
   }
 }
 
+std::string failureMessage(const Outcome& outcome, std::string_view line) {
+  assert(!outcome.succeeded());
+  const std::string heading(messageInfo(MessageId::kFailureHeading).pattern);
+  std::string_view text = outcome.errorText;
+  if (text.starts_with(heading + "\n")) text.remove_prefix(heading.size() + 1);
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  return messageAsUtf8(text, isUtf8(line));
+}
+
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
   assert(expected.succeeded());
   if (!got.succeeded()) return false;
-  if (mode == CompareMode::kExact) return got.header == expected.header && got.records == expected.records;
+  if (mode == CompareMode::kExact)
+    return got.header == expected.header && got.records == expected.records;
   return got.integer == expected.integer &&
          comparedRecords(mode, got) == comparedRecords(mode, expected);
 }

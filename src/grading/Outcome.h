@@ -38,6 +38,10 @@ struct Outcome {
 // data's lines. Cancelled passes through, when the calling thread's work is cancelled.
 Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data);
 
+// relalgrun's message of a failed outcome without its heading line, in UTF-8; the text it quotes
+// stays UTF-8 where line, the expression line, is.
+std::string failureMessage(const Outcome& outcome, std::string_view line);
+
 // Whether got, a submission's outcome, gives the result of expected, the reference's: both
 // succeeded and their results agree under mode.
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);

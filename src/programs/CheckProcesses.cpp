@@ -22,19 +22,13 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "files/FileTools.h"
+#include "grading/Counterexamples.h"
 #include "grading/GradeReport.h"
 #include "trace/JsonWriter.h"
 
 namespace relalg {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point after(double seconds) {
-  return Clock::now() +
-         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-}
 
 // What a check sends back: its verdict, then the length and bytes of its text, then its JSON.
 std::string encodeReport(const SubmissionReport& report) {
@@ -137,7 +131,7 @@ void saveCounterexample(const std::string& dir, SubmissionReport& report) {
     const CancelScope scope(&token);
     std::optional<SubmissionReport> report;
     {
-      const Watchdog watchdog(token, after(2 * settings.grade.budgetSeconds));
+      const Watchdog watchdog(token, after(Clock::now(), 2 * settings.grade.budgetSeconds));
       report = grade(exercise, file, bytes, settings.grade);
     }
     if (report->counterexample && !settings.saveDir.empty()) {
@@ -195,7 +189,8 @@ void CheckProcesses::start(size_t k) {
   }
   // The check cancels its own work at twice the budget; a process still running some time
   // after that is stopped.
-  running_.push_back({k, process, ends[0], after(2 * settings_.grade.budgetSeconds + 5), {}});
+  running_.push_back(
+      {k, process, ends[0], after(Clock::now(), 2 * settings_.grade.budgetSeconds + 5), {}});
 }
 
 // Waits until a running check sends bytes or ends, or one is past its time.

@@ -20,6 +20,7 @@
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
 #include "programs/CheckProcesses.h"
+#include "programs/CommandLine.h"
 #include "trace/JsonWriter.h"
 
 using namespace relalg;
@@ -143,24 +144,19 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries", "budget",
                                           "jobs", "save",    "max-memory", "page"};
   std::vector<std::string> operands;
-  bool optionsEnded = false;
-  for (int k = 1; k < argc; ++k) {
-    const std::string_view arg = argv[k];
-    if (optionsEnded || arg == "-" || !arg.starts_with("--")) {
-      if (!optionsEnded && arg.starts_with("-") && arg != "-") {
-        return usageError(message(MessageId::kCheckUnknownOption, {arg}));
-      }
+  CommandLine words(argc, argv);
+  while (const std::optional<CommandLine::Word> word = words.next()) {
+    const std::string_view arg = word->text;
+    if (word->kind == CommandLine::Word::kOperand) {
       operands.emplace_back(arg);
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
+    if (word->kind == CommandLine::Word::kShortOption) {
+      return usageError(message(MessageId::kCheckUnknownOption, {arg}));
     }
-    const size_t equals = arg.find('=');
-    const std::string_view option = arg.substr(2, equals - 2);
+    const std::string_view option = word->name;
     if (std::find(std::begin(kFlags), std::end(kFlags), option) != std::end(kFlags) &&
-        equals == std::string_view::npos) {
+        !word->hasValue) {
       if (option == "help") {
         std::cout << kHelp;
         return EXIT_SUCCESS;
@@ -177,16 +173,10 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     if (std::find(std::begin(kValued), std::end(kValued), option) == std::end(kValued)) {
       return usageError(message(MessageId::kCheckUnknownOption, {arg}));
     }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-    } else if (k + 1 < argc) {
-      value = argv[++k];
-    } else {
-      return usageError(message(MessageId::kCheckOptionNeedsArgument, {option}));
-    }
-    if (!setValue(command, option, value)) {
-      return usageError(message(MessageId::kCheckInvalidValue, {option, value}));
+    const std::optional<std::string_view> value = words.valueOf(*word);
+    if (!value) return usageError(message(MessageId::kCheckOptionNeedsArgument, {option}));
+    if (!setValue(command, option, *value)) {
+      return usageError(message(MessageId::kCheckInvalidValue, {option, *value}));
     }
   }
   if (operands.empty()) return usageError(message(MessageId::kCheckMissingOperand, {"exercise"}));
@@ -225,12 +215,8 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
   }
   exercise.emplace(std::move(reference), std::move(given), command.mode);
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
-    // relalgrun's message without its heading line, as UTF-8.
-    const Outcome& outcome = exercise->expected()[*failing];
-    std::string words = errorTextAsUtf8(outcome.errorText, isUtf8(exercise->reference().line()));
-    const std::string heading = std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n";
-    if (words.starts_with(heading)) words.erase(0, heading.size());
-    while (!words.empty() && words.back() == '\n') words.pop_back();
+    const std::string words =
+        failureMessage(exercise->expected()[*failing], exercise->reference().line());
     std::cerr << message(MessageId::kCheckReferenceFails,
                          {exercise->given()[*failing].name(), words})
               << '\n';

@@ -15,6 +15,7 @@
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
 #include "files/FileTools.h"
+#include "programs/CommandLine.h"
 #include "run/RunSequence.h"
 #include "trace/Diagnostics.h"
 #include "trace/SqlScript.h"
@@ -94,26 +95,21 @@ std::string_view longOption(std::string_view name) {
 // status when the command line is handled here: help, version or an error.
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   bool haveInput = false;
-  bool optionsEnded = false;
-  for (int k = 1; k < argc; ++k) {
-    const std::string_view arg = argv[k];
-    if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+  CommandLine words(argc, argv);
+  while (const std::optional<CommandLine::Word> word = words.next()) {
+    const std::string_view arg = word->text;
+    if (word->kind == CommandLine::Word::kOperand) {
       if (haveInput) return usageError(message(MessageId::kTraceExtraOperand, {arg}));
       command.inputPath = arg;
       haveInput = true;
       continue;
     }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (!arg.starts_with("--")) {
+    if (word->kind == CommandLine::Word::kShortOption) {
       return usageError(message(MessageId::kTraceInvalidOption, {arg.substr(1, 1)}));
     }
-    const size_t equals = arg.find('=');
-    const std::string_view option = longOption(arg.substr(2, equals - 2));
+    const std::string_view option = longOption(word->name);
     if (option.empty()) return usageError(message(MessageId::kTraceUnknownOption, {arg}));
-    if (option != "limit" && option != "max-memory" && equals != std::string_view::npos) {
+    if (option != "limit" && option != "max-memory" && word->hasValue) {
       return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
     }
     if (option == "help") {
@@ -130,22 +126,16 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
                                        : Command::kSql;
       continue;
     }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-    } else if (k + 1 < argc) {
-      value = argv[++k];
-    } else {
-      return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
-    }
+    const std::optional<std::string_view> value = words.valueOf(*word);
+    if (!value) return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
     if (option == "max-memory") {
-      command.maxMemory = parseMemorySize(value);
+      command.maxMemory = parseMemorySize(*value);
       if (!command.maxMemory)
-        return usageError(message(MessageId::kTraceInvalidMaxMemory, {value}));
+        return usageError(message(MessageId::kTraceInvalidMaxMemory, {*value}));
       continue;
     }
-    const std::optional<size_t> limit = parseLimit(value);
-    if (!limit) return usageError(message(MessageId::kTraceInvalidLimit, {value}));
+    const std::optional<size_t> limit = parseLimit(*value);
+    if (!limit) return usageError(message(MessageId::kTraceInvalidLimit, {*value}));
     command.limit = *limit;
   }
   if (!haveInput) return usageError(message(MessageId::kTraceMissingInput));

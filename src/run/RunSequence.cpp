@@ -6,6 +6,7 @@
 #include "base/AdbException.h"
 #include "base/Messages.h"
 #include "base/Threads.h"
+#include "base/Windows1250.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
@@ -17,8 +18,6 @@
 namespace relalg {
 
 namespace {
-
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Writes the copy of the input, and for an input that may change meanwhile compares the bytes it
 // copied with those that the tables were planned from: a difference leaves the output empty and

@@ -9,7 +9,6 @@ namespace relalg {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Source lines longer than this many letters are shown around the caret only.
 constexpr size_t kShownBefore = 100;
 constexpr size_t kShownAfter = 60;

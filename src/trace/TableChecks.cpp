@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/Windows1250.h"
 #include "files/LineReader.h"
 #include "language/StringTokenizer.h"
 #include "storage/HeaderLine.h"
@@ -143,15 +144,14 @@ void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_v
 }
 
 void checkByteOrderMarks(std::string_view input, std::vector<Diagnostic>& diagnostics) {
-  constexpr std::string_view kMark = "\xEF\xBB\xBF";
   LineReader lines(input);
   std::string_view line;
   for (size_t number = 1; lines.next(line); ++number) {
-    for (size_t at = line.find(kMark); at != std::string_view::npos;
-         at = line.find(kMark, at + 1)) {
+    for (size_t at = line.find(kByteOrderMark); at != std::string_view::npos;
+         at = line.find(kByteOrderMark, at + 1)) {
       if (number == 1 && at == 0) continue;  // the mark of the file, which is no part of it
       diagnostics.push_back(
-          {Diagnostic::kWarning, number, at + 1, kMark.size(),
+          {Diagnostic::kWarning, number, at + 1, kByteOrderMark.size(),
            "a byte order mark stands here, within the file (as where files are joined): it is "
            "read as part of the line"});
     }

@@ -19,7 +19,6 @@ namespace relalg {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // A run reports at most this many diagnostics.
 constexpr size_t kMaxDiagnostics = 100;
 
