@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "trace/SqlScript.h"
+#include "sql/SqlScript.h"
 
 using namespace relalg;
 

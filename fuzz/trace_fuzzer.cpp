@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "files/LineReader.h"
-#include "trace/TraceJson.h"
+#include "forms/TraceJson.h"
 
 using namespace relalg;
 

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "trace/SqlScript.h"
-#include "trace/SqlText.h"
+#include "sql/SqlScript.h"
+#include "sql/SqlText.h"
 
 using namespace relalg;
 

@@ -13,6 +13,7 @@
 
 #include "TestSupport.h"
 #include "base/Threads.h"
+#include "evaluation/TableOperators.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
@@ -97,14 +98,14 @@ TEST(CancelToken, CancelledWorkStopsAtItsNextLook) {
   CancelToken child(&parent);
   {
     const CancelScope scope(&child);
-    EXPECT_EQ(table->make_product(table.get())->recordCount(), 9);
+    EXPECT_EQ(make_product(*table, *table)->recordCount(), 9);
     parent.cancel();
     EXPECT_TRUE(child.cancelled());
-    EXPECT_THROW(table->make_product(table.get()), Cancelled);
+    EXPECT_THROW(make_product(*table, *table), Cancelled);
     EXPECT_THROW(runPieces(2, [](size_t) { throwIfCancelled(); }), Cancelled);
   }
   EXPECT_NO_THROW(throwIfCancelled());
-  EXPECT_EQ(table->make_product(table.get())->recordCount(), 9);
+  EXPECT_EQ(make_product(*table, *table)->recordCount(), 9);
 }
 
 TEST(EvenCut, CoversTheItemsInNearEqualRanges) {

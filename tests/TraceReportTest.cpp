@@ -6,13 +6,13 @@
 #include "TestSupport.h"
 #include "base/Messages.h"
 #include "base/Windows1250.h"
+#include "diagnostics/TraceAnalysis.h"
 #include "evaluation/TableSet.h"
 #include "files/FileTools.h"
 #include "files/InputSource.h"
+#include "forms/TraceDot.h"
+#include "forms/TraceReport.h"
 #include "run/RunSequence.h"
-#include "trace/TraceAnalysis.h"
-#include "trace/TraceDot.h"
-#include "trace/TraceReport.h"
 
 using namespace relalg;
 

@@ -7,9 +7,12 @@ import os
 import re
 import sys
 
-# From the bottom up: a layer may include the layers before it in this list.
-LAYERS = ["base", "files", "language", "storage", "evaluation", "run", "trace", "grading",
-          "programs"]
+# The levels from the bottom up: a layer may include its own folder and the layers of the levels
+# before it, never a layer of its own level or one above. notation/ (the textbook notation, lowered
+# to the core line) has its place even while it has no folder.
+LEVELS = [["base"], ["files"], ["language"], ["storage"], ["evaluation"], ["run"],
+          ["diagnostics", "sql"], ["forms"], ["notation"], ["grading"], ["programs"]]
+LEVEL = {layer: level for level, layers in enumerate(LEVELS) for layer in layers}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 
@@ -20,7 +23,7 @@ def main(src):
         folder = os.path.join(src, layer)
         if not os.path.isdir(folder):
             continue
-        if layer not in LAYERS:
+        if layer not in LEVEL:
             faults.append(f"{layer}/: not a known layer")
             continue
         for name in sorted(os.listdir(folder)):
@@ -34,10 +37,12 @@ def main(src):
                     faults.append(f"{path}: includes {header} without its layer folder")
                     continue
                 other = header.split("/")[0]
-                if other not in LAYERS:
+                if other not in LEVEL:
                     faults.append(f"{path}: includes {header} from no known layer")
-                elif LAYERS.index(other) > LAYERS.index(layer):
+                elif LEVEL[other] > LEVEL[layer]:
                     faults.append(f"{path}: includes {header} from the layer above it")
+                elif LEVEL[other] == LEVEL[layer] and other != layer:
+                    faults.append(f"{path}: includes {header} from a layer beside it")
                 target = os.path.splitext(header)[0]
                 if target != unit:
                     edges[unit].add(target)

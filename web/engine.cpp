@@ -9,15 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "base/JsonWriter.h"
 #include "base/Messages.h"
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
+#include "forms/TableJson.h"
+#include "forms/TraceJson.h"
 #include "grading/ExerciseLink.h"
 #include "run/RunSequence.h"
 #include "storage/Table.h"
-#include "trace/JsonWriter.h"
-#include "trace/TableJson.h"
-#include "trace/TraceJson.h"
 
 using namespace relalg;
 
@@ -31,7 +31,7 @@ struct RunAnswer {
   bool outputOpened = false;
   std::string errorText;
   std::string output;
-  std::string table;  // the result table as JSON (trace/TableJson.h), or empty
+  std::string table;  // the result table as JSON (forms/TableJson.h), or empty
 };
 
 RunAnswer lastRun;

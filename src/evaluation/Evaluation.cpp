@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "base/Threads.h"
+#include "evaluation/TableOperators.h"
+#include "evaluation/TableSelect.h"
 
 namespace relalg {
 
@@ -192,25 +194,25 @@ TableHandle Evaluation::applyOperator(Pending& pending, TableHandle& operand) {
   const int parameter = tree_.operand(pending.node, 1);
   switch (tree_.exprType(pending.node)) {
     case ExprType::kUnion:
-      return TableHandle::owned(left->make_union(operand.get()));
+      return TableHandle::owned(make_union(*left, *operand));
     case ExprType::kMinus:
-      return TableHandle::owned(left->make_minus(operand.get()));
+      return TableHandle::owned(make_minus(*left, *operand));
     case ExprType::kProduct:
-      return TableHandle::owned(left->make_product(operand.get()));
+      return TableHandle::owned(make_product(*left, *operand));
     case ExprType::kProject:
-      return TableHandle::owned(operand->make_project(tree_.text(parameter)));
+      return TableHandle::owned(make_project(*operand, tree_.text(parameter)));
     case ExprType::kRename:
       keepEarlierOperands(operand.get());
-      operand->make_rename(tree_.text(parameter));
+      make_rename(*operand, tree_.text(parameter));
       return std::move(operand);
     case ExprType::kSelect:
       // No one else reads the operand (an observer may, until the select has finished): its
       // records are kept in place.
       if (operand.owns() && observer_ == nullptr) {
-        operand->keepRows(operand->selectedRows(tree_, parameter));
+        operand->keepRows(selectedRows(*operand, tree_, parameter));
         return std::move(operand);
       }
-      return TableHandle::owned(operand->make_select(tree_, parameter));
+      return TableHandle::owned(make_select(*operand, tree_, parameter));
     case ExprType::kTable:
       break;
   }

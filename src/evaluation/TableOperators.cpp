@@ -1,5 +1,5 @@
-// The operators of the expression language over whole tables: union, minus, product, project
-// and rename. Selection is in TableSelect.cpp.
+#include "evaluation/TableOperators.h"
+
 #include <climits>
 #include <cstdint>
 
@@ -7,9 +7,9 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "evaluation/RecordOrder.h"
+#include "evaluation/TableOrdering.h"
 #include "language/StringTokenizer.h"
 #include "storage/ColumnIndex.h"
-#include "storage/Table.h"
 
 namespace relalg {
 
@@ -22,30 +22,32 @@ constexpr uint32_t kStepsBetweenChecks = uint32_t{1} << 16;
 
 // Walks both tables once, in step. Records that the walk meets as an equal pair are taken once,
 // from the left; every other record of either table is taken. Nothing is sorted.
-std::unique_ptr<Table> Table::make_union(const Table* right) const {
-  const uint32_t p = static_cast<uint32_t>(recordCount());
-  const uint32_t q = static_cast<uint32_t>(right->recordCount());
-  if (q > 0 && !sameSchema(*right)) {
-    if (p > 0) checkComparable(*right);
-    throw AdbException(message(MessageId::kCopySchemaMismatch, {right->name_, resultTableName()}));
+std::unique_ptr<Table> make_union(const Table& left, const Table& right) {
+  const uint32_t p = static_cast<uint32_t>(left.recordCount());
+  const uint32_t q = static_cast<uint32_t>(right.recordCount());
+  if (q > 0 && !left.sameSchema(right)) {
+    if (p > 0) checkComparable(left, right);
+    throw AdbException(message(MessageId::kCopySchemaMismatch, {right.name(), resultTableName()}));
   }
-  auto result = emptyLike(resultTableName());
+  auto result = left.emptyLike(resultTableName());
   if (q == 0) {
-    result->gatherRows(*this, allRows(p));
+    result->gatherRows(left, allRows(p));
     return result;
   }
   // Room for every record of both, at most what the result takes, instead of growing the
   // columns run by run.
-  for (size_t k = 0; k < columns_.size(); ++k) {
+  const auto& leftColumns = left.columns();
+  const auto& rightColumns = right.columns();
+  for (size_t k = 0; k < leftColumns.size(); ++k) {
     result->columns()[k]->reserve(size_t{p} + q,
-                                  columns_[k]->valueBytes() + right->columns_[k]->valueBytes());
+                                  leftColumns[k]->valueBytes() + rightColumns[k]->valueBytes());
   }
-  RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
+  RecordOrder order(columnHandles(leftColumns), columnHandles(rightColumns));
   std::vector<uint32_t> run;
   bool runFromRight = false;
   auto take = [&](bool fromRight, uint32_t row) {
     if (fromRight != runFromRight && !run.empty()) {
-      result->gatherRows(runFromRight ? *right : *this, run);
+      result->gatherRows(runFromRight ? right : left, run);
       run.clear();
     }
     runFromRight = fromRight;
@@ -62,22 +64,22 @@ std::unique_ptr<Table> Table::make_union(const Table* right) const {
       if (s == 0) ++i;
     }
   }
-  result->gatherRows(runFromRight ? *right : *this, run);
+  result->gatherRows(runFromRight ? right : left, run);
   return result;
 }
 
 // Walks both tables once, in step: a right record cancels the left record that the walk meets
 // as its equal. The result keeps the left table's order.
-std::unique_ptr<Table> Table::make_minus(const Table* right) const {
-  const uint32_t p = static_cast<uint32_t>(recordCount());
-  const uint32_t q = static_cast<uint32_t>(right->recordCount());
-  auto result = emptyLike(resultTableName());
+std::unique_ptr<Table> make_minus(const Table& left, const Table& right) {
+  const uint32_t p = static_cast<uint32_t>(left.recordCount());
+  const uint32_t q = static_cast<uint32_t>(right.recordCount());
+  auto result = left.emptyLike(resultTableName());
   if (p == 0 || q == 0) {
-    result->gatherRows(*this, allRows(p));
+    result->gatherRows(left, allRows(p));
     return result;
   }
-  checkComparable(*right);
-  RecordOrder order(columnHandles(columns_), columnHandles(right->columns_));
+  checkComparable(left, right);
+  RecordOrder order(columnHandles(left.columns()), columnHandles(right.columns()));
   std::vector<uint32_t> kept;
   kept.reserve(p);
   uint32_t j = 0, i = 0;
@@ -92,24 +94,25 @@ std::unique_ptr<Table> Table::make_minus(const Table* right) const {
       ++j;
     }
   }
-  result->gatherRows(*this, kept);
+  result->gatherRows(left, kept);
   return result;
 }
 
 // The sorted product is the pairing of the sorted operands: for each run of equal left records,
 // every right record in order, each paired with every left record of the run. The result is
 // gathered a run at a time.
-std::unique_ptr<Table> Table::make_product(const Table* right) const {
-  const size_t p = static_cast<size_t>(recordCount());
-  const size_t q = static_cast<size_t>(right->recordCount());
+std::unique_ptr<Table> make_product(const Table& left, const Table& right) {
+  const size_t p = static_cast<size_t>(left.recordCount());
+  const size_t q = static_cast<size_t>(right.recordCount());
   // In 64 bits: where size_t has 32 (WebAssembly), p * q could wrap below the limit.
   if (static_cast<uint64_t>(p) * q > INT_MAX) {
     throw AdbException(message(MessageId::kProductTooLarge,
                                {itos(static_cast<int>(p)), itos(static_cast<int>(q))}));
   }
-  const RecordOrder::SortedRuns left = RecordOrder(columnHandles(columns_)).sortedRuns(p);
-  const std::vector<uint32_t> rightSorted =
-      RecordOrder(columnHandles(right->columns_)).sortedRows(q);
+  const auto& leftColumns = left.columns();
+  const auto& rightColumns = right.columns();
+  const RecordOrder::SortedRuns leftRuns = RecordOrder(columnHandles(leftColumns)).sortedRuns(p);
+  const std::vector<uint32_t> rightSorted = RecordOrder(columnHandles(rightColumns)).sortedRows(q);
   // Every left value appears q times in the result and every right value p times: room for
   // all of them is made at once instead of growing the columns run by run.
   std::vector<std::unique_ptr<Column>> columns;
@@ -118,39 +121,40 @@ std::unique_ptr<Table> Table::make_product(const Table* right) const {
     const uint64_t bytes = uint64_t{column.valueBytes()} * copies;
     if (bytes <= SIZE_MAX) columns.back()->reserve(p * q, static_cast<size_t>(bytes));
   };
-  for (const auto& column : columns_) addColumn(*column, q);
-  for (const auto& column : right->columns_) addColumn(*column, p);
+  for (const auto& column : leftColumns) addColumn(*column, q);
+  for (const auto& column : rightColumns) addColumn(*column, p);
   std::vector<uint32_t> leftRows, rightRows;
-  for (size_t run = 0; run < left.starts.size(); ++run) {
+  for (size_t run = 0; run < leftRuns.starts.size(); ++run) {
     throwIfCancelled();
-    const auto runBegin = left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run]);
-    const auto runEnd = run + 1 < left.starts.size()
-                            ? left.rows.begin() + static_cast<ptrdiff_t>(left.starts[run + 1])
-                            : left.rows.end();
+    const auto runBegin = leftRuns.rows.begin() + static_cast<ptrdiff_t>(leftRuns.starts[run]);
+    const auto runEnd =
+        run + 1 < leftRuns.starts.size()
+            ? leftRuns.rows.begin() + static_cast<ptrdiff_t>(leftRuns.starts[run + 1])
+            : leftRuns.rows.end();
     leftRows.clear();
     rightRows.clear();
     for (uint32_t rightRow : rightSorted) {
       leftRows.insert(leftRows.end(), runBegin, runEnd);
       rightRows.insert(rightRows.end(), static_cast<size_t>(runEnd - runBegin), rightRow);
     }
-    for (size_t k = 0; k < columns_.size(); ++k) columns[k]->gather(*columns_[k], leftRows);
-    for (size_t k = 0; k < right->columns_.size(); ++k) {
-      columns[columns_.size() + k]->gather(*right->columns_[k], rightRows);
+    for (size_t k = 0; k < leftColumns.size(); ++k) columns[k]->gather(*leftColumns[k], leftRows);
+    for (size_t k = 0; k < rightColumns.size(); ++k) {
+      columns[leftColumns.size() + k]->gather(*rightColumns[k], rightRows);
     }
   }
   return std::make_unique<Table>(resultTableName(), std::move(columns));
 }
 
-std::unique_ptr<Table> Table::make_project(std::string_view list) const {
+std::unique_ptr<Table> make_project(const Table& table, std::string_view list) {
   std::vector<const Column*> chosen;
-  const ColumnIndex index(*this);
+  const ColumnIndex index(table);
   for (StringTokenizer tokens(list); tokens.hasMoreTokens();) {
     const Column* column = index.find(tokens.nextView());
     if (column == nullptr) throw AdbException(message(MessageId::kBadProjection, {list}));
     chosen.push_back(column);
   }
   RecordOrder order(chosen);
-  const std::vector<uint32_t> rows = order.sortedDistinctRows(recordCount());
+  const std::vector<uint32_t> rows = order.sortedDistinctRows(table.recordCount());
   std::vector<std::unique_ptr<Column>> columns;
   for (const Column* column : chosen) {
     columns.push_back(column->cloneEmpty());
@@ -159,13 +163,13 @@ std::unique_ptr<Table> Table::make_project(std::string_view list) const {
   return std::make_unique<Table>(resultTableName(), std::move(columns));
 }
 
-Table* Table::make_rename(std::string_view list) {
+Table& make_rename(Table& table, std::string_view list) {
   StringTokenizer tokens(list);
   if (!tokens.hasMoreTokens()) {
     throw AdbException(message(MessageId::kRenameImpossible, {list}));
   }
-  name_ = tokens.nextToken();
-  for (const auto& column : columns_) {
+  table.setName(tokens.nextToken());
+  for (const auto& column : table.columns()) {
     if (!tokens.hasMoreTokens()) {
       throw AdbException(message(MessageId::kTooFewNames));
     }
@@ -174,7 +178,7 @@ Table* Table::make_rename(std::string_view list) {
   if (tokens.hasMoreTokens()) {
     throw AdbException(message(MessageId::kTooManyNames));
   }
-  return this;
+  return table;
 }
 
 }  // namespace relalg

@@ -1,47 +1,51 @@
-// Record order and repeats: the members of Table on which union, minus, product and project are
-// built.
+#include "evaluation/TableOrdering.h"
+
+#include <cstdint>
+#include <span>
+
 #include "base/AdbException.h"
 #include "base/Messages.h"
 #include "evaluation/RecordOrder.h"
-#include "storage/Table.h"
 
 namespace relalg {
 
-void Table::checkComparable(const Table& right) const {
-  if (!sameSchema(right)) {
-    throw AdbException(message(MessageId::kCompareSchemaMismatch, {name_, right.name_}));
+void checkComparable(const Table& left, const Table& right) {
+  if (!left.sameSchema(right)) {
+    throw AdbException(message(MessageId::kCompareSchemaMismatch, {left.name(), right.name()}));
   }
 }
 
-int Table::compareRecord(int i, const Table* other, int j) const {
-  checkComparable(*other);
-  checkIndex(i);
-  other->checkIndex(j);
-  RecordOrder order(columnHandles(columns_), columnHandles(other->columns_));
+int compareRecord(const Table& table, int i, const Table& other, int j) {
+  checkComparable(table, other);
+  table.checkIndex(i);
+  other.checkIndex(j);
+  RecordOrder order(columnHandles(table.columns()), columnHandles(other.columns()));
   return order.compare(static_cast<size_t>(i), static_cast<size_t>(j));
 }
 
-int Table::copyRecord(int i, Table* destination) const {
-  if (!destination->sameSchema(*this)) {
-    throw AdbException(message(MessageId::kCopySchemaMismatch, {name_, destination->name_}));
+int copyRecord(const Table& table, int i, Table& destination) {
+  if (!destination.sameSchema(table)) {
+    throw AdbException(message(MessageId::kCopySchemaMismatch, {table.name(), destination.name()}));
   }
-  if (columns_.empty()) return 1;
-  checkIndex(i);
+  if (table.columns().empty()) return 1;
+  table.checkIndex(i);
   const uint32_t row = static_cast<uint32_t>(i);
-  destination->gatherRows(*this, std::span<const uint32_t>(&row, 1));
+  destination.gatherRows(table, std::span<const uint32_t>(&row, 1));
   return 1;
 }
 
-std::unique_ptr<Table> Table::sortRecords() const {
-  auto result = emptyLike(resultTableName());
-  result->gatherRows(*this, RecordOrder(columnHandles(columns_)).sortedRows(recordCount()));
+std::unique_ptr<Table> sortRecords(const Table& table) {
+  auto result = table.emptyLike(resultTableName());
+  result->gatherRows(table,
+                     RecordOrder(columnHandles(table.columns())).sortedRows(table.recordCount()));
   return result;
 }
 
-std::unique_ptr<Table> Table::deleteDuplicates() const {
-  auto result = emptyLike(name_);
-  result->gatherRows(*this,
-                     RecordOrder(columnHandles(columns_)).distinctRows(allRows(recordCount())));
+std::unique_ptr<Table> deleteDuplicates(const Table& table) {
+  auto result = table.emptyLike(table.name());
+  result->gatherRows(
+      table,
+      RecordOrder(columnHandles(table.columns())).distinctRows(allRows(table.recordCount())));
   return result;
 }
 

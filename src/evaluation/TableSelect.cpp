@@ -1,5 +1,5 @@
-// Selection: the records of a table for which a condition holds, and the two evaluators of
-// conditions that the table offers, l_eval over a whole condition and lt over one comparison.
+#include "evaluation/TableSelect.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -9,55 +9,25 @@
 
 #include "base/Threads.h"
 #include "evaluation/Condition.h"
-#include "language/SyntaxTree.h"
-#include "storage/Table.h"
 
 namespace relalg {
-
-std::unique_ptr<Table> Table::make_select(std::string condition) const {
-  const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
-  return make_select(tree, SyntaxTree::root());
-}
 
 namespace {
 
 constexpr size_t kMinPieceRecords = size_t{1} << 14;
 constexpr size_t kRecordsBetweenChecks = size_t{1} << 16;
 
-}  // namespace
-
-// The result keeps this table's name and columns and the chosen records in their order.
-std::unique_ptr<Table> Table::make_select(const SyntaxTree& tree, int condition) const {
-  auto result = emptyLike(name_);
-  result->gatherRows(*this, selectedRows(tree, condition));
-  return result;
-}
-
-// Long tables are tested a piece of consecutive records per thread, each piece with a condition
-// of its own; a faulty part of the condition fails at the first record that reaches it, as one
-// pass in record order would meet it. Pieces that run out of memory together are tested again
-// as one.
-std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition) const {
-  const size_t count = static_cast<size_t>(recordCount());
-  const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
-  try {
-    return selectedRows(tree, condition, pieces);
-  } catch (const std::bad_alloc&) {
-    if (pieces == 1) throw;
-  }
-  return selectedRows(tree, condition, 1);
-}
-
-// Each piece marks its records in a bit per record (pieces are cut at whole words, so that no
-// two threads write one word); the marks then become the list of rows. A bit per record
-// instead of a row per chosen record keeps a piece's own memory small.
-std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition,
-                                          size_t pieces) const {
-  const size_t count = static_cast<size_t>(recordCount());
+// The records of table for which the condition holds, with the records cut into that many
+// pieces, tested on as many threads. Each piece marks its records in a bit per record (pieces
+// are cut at whole words, so that no two threads write one word); the marks then become the list
+// of rows. A bit per record instead of a row per chosen record keeps a piece's own memory small.
+std::vector<uint32_t> selectedRowsIn(const Table& table, const SyntaxTree& tree, int condition,
+                                     size_t pieces) {
+  const size_t count = static_cast<size_t>(table.recordCount());
   std::vector<uint64_t> marks((count + 63) / 64, 0);
   const EvenCut cut{marks.size(), pieces};
   auto test = [&](size_t piece) {
-    Condition holds(*this, tree, condition);
+    Condition holds(table, tree, condition);
     const size_t end = std::min(count, 64 * cut.begin(piece + 1));
     for (size_t row = 64 * cut.begin(piece); row < end; ++row) {
       if (row % kRecordsBetweenChecks == 0) throwIfCancelled();
@@ -77,13 +47,42 @@ std::vector<uint32_t> Table::selectedRows(const SyntaxTree& tree, int condition,
   return rows;
 }
 
-bool Table::l_eval(int i, std::string condition) const {
+}  // namespace
+
+std::unique_ptr<Table> make_select(const Table& table, std::string condition) {
   const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
-  return Condition(*this, tree, SyntaxTree::root()).holds(static_cast<size_t>(i));
+  return make_select(table, tree, SyntaxTree::root());
 }
 
-bool Table::lt(int i, std::string a, std::string b) const {
-  return Condition::lessThan(*this, static_cast<size_t>(i), a, b);
+// The result keeps the table's name and columns and the chosen records in their order.
+std::unique_ptr<Table> make_select(const Table& table, const SyntaxTree& tree, int condition) {
+  auto result = table.emptyLike(table.name());
+  result->gatherRows(table, selectedRows(table, tree, condition));
+  return result;
+}
+
+// Long tables are tested a piece of consecutive records per thread, each piece with a condition
+// of its own; a faulty part of the condition fails at the first record that reaches it, as one
+// pass in record order would meet it. Pieces that run out of memory together are tested again
+// as one.
+std::vector<uint32_t> selectedRows(const Table& table, const SyntaxTree& tree, int condition) {
+  const size_t count = static_cast<size_t>(table.recordCount());
+  const size_t pieces = std::clamp<size_t>(count / kMinPieceRecords, 1, threadCount());
+  try {
+    return selectedRowsIn(table, tree, condition, pieces);
+  } catch (const std::bad_alloc&) {
+    if (pieces == 1) throw;
+  }
+  return selectedRowsIn(table, tree, condition, 1);
+}
+
+bool l_eval(const Table& table, int i, std::string condition) {
+  const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
+  return Condition(table, tree, SyntaxTree::root()).holds(static_cast<size_t>(i));
+}
+
+bool lt(const Table& table, int i, std::string a, std::string b) {
+  return Condition::lessThan(table, static_cast<size_t>(i), a, b);
 }
 
 }  // namespace relalg

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/Windows1250.h"
+#include "evaluation/TableOrdering.h"
 #include "evaluation/TableSet.h"
 #include "files/InputSource.h"
 #include "files/SourceLines.h"
@@ -40,7 +41,7 @@ TableData tableData(const Table& table, const std::string& name) {
 
 bool ascendsStrictly(const Table& table) {
   for (int row = 1; row < table.recordCount(); ++row) {
-    if (table.compareRecord(row - 1, &table, row) >= 0) return false;
+    if (compareRecord(table, row - 1, table, row) >= 0) return false;
   }
   return true;
 }
@@ -90,7 +91,7 @@ DataSet DataSet::sorted() const {
   std::vector<TableData> tables;
   for (const TableData& table : tables_) {
     tables.push_back(tableData(
-        *catalogue.getTableByName(table.name)->sortRecords()->deleteDuplicates(), table.name));
+        *deleteDuplicates(*sortRecords(*catalogue.getTableByName(table.name))), table.name));
   }
   DataSet data(name_, std::move(tables));
   data.sorted_ = true;

@@ -3,10 +3,10 @@
 #include <cassert>
 
 #include "base/AdbException.h"
+#include "base/JsonWriter.h"
 #include "base/Messages.h"
 #include "base/Windows1250.h"
 #include "run/RunSequence.h"
-#include "trace/JsonWriter.h"
 
 namespace relalg {
 

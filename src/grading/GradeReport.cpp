@@ -7,8 +7,8 @@
 
 #include "base/Messages.h"
 #include "base/Windows1250.h"
-#include "trace/Diagnostics.h"
-#include "trace/TraceJson.h"
+#include "diagnostics/Diagnostics.h"
+#include "forms/TraceJson.h"
 
 namespace relalg {
 

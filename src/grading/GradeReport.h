@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "base/JsonWriter.h"
 #include "grading/Grader.h"
-#include "trace/JsonWriter.h"
 
 namespace relalg {
 

@@ -6,9 +6,9 @@
 
 #include "base/Messages.h"
 #include "base/Threads.h"
+#include "diagnostics/TraceAnalysis.h"
 #include "grading/Counterexamples.h"
 #include "run/RunSequence.h"
-#include "trace/TraceAnalysis.h"
 
 namespace relalg {
 

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "diagnostics/Diagnostics.h"
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
-#include "trace/Diagnostics.h"
 
 namespace relalg {
 

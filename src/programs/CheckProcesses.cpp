@@ -18,13 +18,13 @@
 #include <thread>
 
 #include "base/AdbException.h"
+#include "base/JsonWriter.h"
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "files/FileTools.h"
 #include "grading/Counterexamples.h"
 #include "grading/GradeReport.h"
-#include "trace/JsonWriter.h"
 
 namespace relalg {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/AdbException.h"
+#include "base/JsonWriter.h"
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
 #include "base/Threads.h"
@@ -21,7 +22,6 @@
 #include "grading/Grader.h"
 #include "programs/CheckProcesses.h"
 #include "programs/CommandLine.h"
-#include "trace/JsonWriter.h"
 
 using namespace relalg;
 

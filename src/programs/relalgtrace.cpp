@@ -2,7 +2,7 @@
 // every step on standard output: each node of the expression with the table it produced, or the
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
-// With --sql it prints instead an SQL script that gives relalgrun's records (run/SqlScript.h).
+// With --sql it prints instead an SQL script that gives relalgrun's records (sql/SqlScript.h).
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -14,15 +14,15 @@
 
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
+#include "diagnostics/Diagnostics.h"
+#include "diagnostics/TraceAnalysis.h"
 #include "files/FileTools.h"
+#include "forms/TraceDot.h"
+#include "forms/TraceJson.h"
+#include "forms/TraceReport.h"
 #include "programs/CommandLine.h"
 #include "run/RunSequence.h"
-#include "trace/Diagnostics.h"
-#include "trace/SqlScript.h"
-#include "trace/TraceAnalysis.h"
-#include "trace/TraceDot.h"
-#include "trace/TraceJson.h"
-#include "trace/TraceReport.h"
+#include "sql/SqlScript.h"
 
 using namespace relalg;
 

@@ -220,11 +220,8 @@ std::string Table::fingerPrint() const {
   for (const auto& column : columns_) {
     if (text.size() > 1) text += ", ";
     text += column->name();
-    if (column->getType() == Column::INTEGER) {
-      text += " int";
-    } else {
-      text += " char(" + asStrings(*column).maxWidth() + ")";
-    }
+    text += ' ';
+    text += columnTypeText(*column);
   }
   return text + ")";
 }
@@ -309,6 +306,23 @@ void Table::keepRows(std::span<const uint32_t> rows) {
 
 void Table::clearRecords() {
   for (const auto& column : columns_) column->truncate(0);
+}
+
+std::vector<std::string> recordValues(const Table& table, size_t row) {
+  std::vector<std::string> values;
+  values.reserve(table.columns().size());
+  for (const auto& column : table.columns()) {
+    if (column->getType() == Column::INTEGER) {
+      values.push_back(itos(asInts(*column).value(row)));
+    } else {
+      values.emplace_back(asStrings(*column).view(row));
+    }
+  }
+  return values;
+}
+
+std::string columnTypeText(const Column& column) {
+  return column.getType() == Column::INTEGER ? "int" : "char(" + asStrings(column).maxWidth() + ")";
 }
 
 }  // namespace relalg

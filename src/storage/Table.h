@@ -2,11 +2,8 @@
 // the records. Record i is the value at index i of every column; records are only appended, and
 // every column always holds the same number of values (a record that fails half way is undone).
 // Tables are built from a header line such as emp(name char(20), age int) and filled from record
-// lines such as 'Zova Bela', 42.
-//
-// The relational operators are members too, defined beside the evaluation that calls them
-// (evaluation/TableOrdering.cpp, TableOperators.cpp, TableSelect.cpp): each builds a new table
-// from its operands' columns, except make_rename, which renames its own table in place.
+// lines such as 'Zova Bela', 42. A table only stores: the relational operators over tables are
+// the evaluation's (evaluation/TableOrdering.h, TableOperators.h, TableSelect.h).
 #ifndef RELALG_STORAGE_TABLE_H
 #define RELALG_STORAGE_TABLE_H
 
@@ -21,8 +18,6 @@
 #include "storage/Column.h"
 
 namespace relalg {
-
-class SyntaxTree;
 
 // The name of every table that union, minus, product, project and sorting produce.
 std::string resultTableName();
@@ -58,34 +53,13 @@ class Table {
   // The name and schema text on one line, then one line per record.
   std::string toString() const;
 
-  // Record order and repeats (evaluation/TableOrdering.cpp).
-  // Three-way comparison of record i of this table with record j of other (same schema).
-  int compareRecord(int i, const Table* other, int j) const;
-  // Appends record i of this table to destination (same schema).
-  int copyRecord(int i, Table* destination) const;
-  // A new table "result" with these records in ascending order; equal records keep their order.
-  std::unique_ptr<Table> sortRecords() const;
-  // A new table of this name holding every record that differs from the one before it.
-  std::unique_ptr<Table> deleteDuplicates() const;
-
-  // The operators (evaluation/TableOperators.cpp, TableSelect.cpp).
-  std::unique_ptr<Table> make_union(const Table* right) const;
-  std::unique_ptr<Table> make_minus(const Table* right) const;
-  std::unique_ptr<Table> make_product(const Table* right) const;
-  std::unique_ptr<Table> make_project(std::string_view list) const;
-  // Renames this table and its columns from a list of names; returns this table.
-  Table* make_rename(std::string_view list);
-  std::unique_ptr<Table> make_select(std::string condition) const;
-  // Whether the condition holds for record i.
-  bool l_eval(int i, std::string condition) const;
-  // Whether operand a is less than operand b for record i; each is a column name or a constant.
-  bool lt(int i, std::string a, std::string b) const;
-
   // ---- The library's own members.
 
   // A table of the given columns, which must hold equally many values.
   Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
   const std::string& name() const { return name_; }
+  // Replaces the table's name (renaming; the columns keep theirs).
+  void setName(std::string name) { name_ = std::move(name); }
   const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
 
   // Appends one record from a record line: one token per column, integers read by stoi. All or
@@ -100,12 +74,6 @@ class Table {
   // Writes toString() to out, a block at a time.
   void writeText(std::ostream& out) const;
 
-  // The selection of the condition at node condition of tree (evaluation/TableSelect.cpp).
-  std::unique_ptr<Table> make_select(const SyntaxTree& tree, int condition) const;
-  // The indexes of the records for which the condition holds, ascending: what make_select
-  // keeps, for a caller that may keep them in place instead.
-  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition) const;
-
   // Whether other has this table's columns: equal schema texts, and kinds that agree position by
   // position (apostrophes in names can make different schemas print the same text).
   bool sameSchema(const Table& other) const;
@@ -117,23 +85,25 @@ class Table {
   void keepRows(std::span<const uint32_t> rows);
   // Drops every record; the columns keep the room they had.
   void clearRecords();
-
- private:
-  // Throws the comparison message when right's schema differs from this one.
-  void checkComparable(const Table& right) const;
   // Throws the first column's getVal failure unless index is a record of this table (a table
   // without columns has no values to read).
   void checkIndex(int index) const;
+
+ private:
   // Whether every column holds as many values as the first.
   bool columnsEven() const;
-  // selectedRows with the records cut into that many pieces, tested on as many threads.
-  std::vector<uint32_t> selectedRows(const SyntaxTree& tree, int condition, size_t pieces) const;
   // Drops the values beyond the first count of each column.
   void dropValuesFrom(int count);
 
   std::string name_;
   std::vector<std::unique_ptr<Column>> columns_;
 };
+
+// The values of record row, each as relalgrun writes it.
+std::vector<std::string> recordValues(const Table& table, size_t row);
+
+// The type of a column as the schema text shows it: "int", or "char(W)" with its width text.
+std::string columnTypeText(const Column& column);
 
 }  // namespace relalg
 

@@ -1,0 +1,306 @@
+#include "diagnostics/TraceAnalysis.h"
+
+#include <algorithm>
+
+#include "base/Messages.h"
+#include "base/Windows1250.h"
+#include "diagnostics/ConstantChecks.h"
+#include "diagnostics/ExpressionChecks.h"
+#include "diagnostics/TableChecks.h"
+#include "diagnostics/TextMatch.h"
+#include "evaluation/RecordOrder.h"
+#include "evaluation/TableSet.h"
+#include "files/LineReader.h"
+#include "language/StringTokenizer.h"
+#include "storage/Table.h"
+
+namespace relalg {
+
+namespace {
+
+// A run reports at most this many diagnostics.
+constexpr size_t kMaxDiagnostics = 100;
+
+}  // namespace
+
+TraceAnalysis::TraceAnalysis(size_t limit, EvalObserver* next) : limit_(limit), next_(next) {}
+
+TraceAnalysis::~TraceAnalysis() = default;
+
+std::function<std::string()> TraceAnalysis::reader(std::function<std::string()> readInput) {
+  return [this, readInput = std::move(readInput)] {
+    input_ = readInput();
+    markLength_ = std::string_view(input_).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    return input_;
+  };
+}
+
+void TraceAnalysis::expressionParsed(const std::shared_ptr<const SyntaxTree>& tree) {
+  if (next_ != nullptr) next_->expressionParsed(tree);
+  tree_ = tree;
+  resultOf_.assign(static_cast<size_t>(tree->size()), -1);
+  int expressions = 0;
+  for (int node = 0; node < tree->size(); ++node) {
+    if (tree->isExpression(node)) resultOf_[static_cast<size_t>(node)] = expressions++;
+  }
+  results_.assign(static_cast<size_t>(expressions), Result{});
+  for (const Finding& finding : checkExpression(*tree)) {
+    addInExpression(Diagnostic::kWarning, finding.begin, finding.length, finding.message);
+  }
+}
+
+void TraceAnalysis::tablesPlanned(const TablePlan& plan) {
+  if (next_ != nullptr) next_->tablesPlanned(plan);
+  plan_ = plan;
+}
+
+void TraceAnalysis::evaluationStarted(const TableSet& catalogue) {
+  evaluated_ = true;
+  tableNames_ = catalogue.tableNames();
+  if (next_ != nullptr) next_->evaluationStarted(catalogue);
+}
+
+const TraceAnalysis::Result& TraceAnalysis::result(int node) const {
+  static const Result kNothing;
+  const int index = resultOf_.empty() ? -1 : resultOf_[static_cast<size_t>(node)];
+  return index < 0 ? kNothing : results_[static_cast<size_t>(index)];
+}
+
+void TraceAnalysis::nodeStarted(const SyntaxTree& tree, int node) {
+  if (next_ != nullptr) next_->nodeStarted(tree, node);
+  if (&tree != tree_.get()) return;
+  results_[static_cast<size_t>(resultOf_[static_cast<size_t>(node)])].started = true;
+}
+
+void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& table) {
+  if (next_ != nullptr) next_->nodeFinished(tree, node, table);
+  if (&tree != tree_.get()) return;
+  Result& result = results_[static_cast<size_t>(resultOf_[static_cast<size_t>(node)])];
+  result.finished = true;
+  result.name = table.getName();
+  for (const auto& column : table.columns()) {
+    result.columns.push_back({column->name(), columnTypeText(*column)});
+  }
+  result.count = static_cast<size_t>(table.recordCount());
+  for (size_t row = 0; row < std::min(result.count, limit_); ++row) {
+    result.records.push_back(recordValues(table, row));
+  }
+  result.table = &table;
+  const ExprType type = tree.exprType(node);
+  if (type == ExprType::kUnion || type == ExprType::kMinus) checkMerge(node, table);
+  if (type == ExprType::kSelect) {  // its operand's table is alive until the select has finished
+    const Table* operand = this->result(tree.operand(node, 0)).table;
+    if (operand == nullptr) return;
+    for (const ConditionSlip& slip : checkConstants(tree, node, *operand)) {
+      addInExpression(slip.warning ? Diagnostic::kWarning : Diagnostic::kNote, slip.begin,
+                      slip.length, slip.message);
+    }
+  }
+}
+
+void TraceAnalysis::nodeFailed(const SyntaxTree& tree, int node) {
+  if (next_ != nullptr) next_->nodeFailed(tree, node);
+  if (&tree != tree_.get()) return;
+  failedNode_ = node;
+  results_[static_cast<size_t>(resultOf_[static_cast<size_t>(node)])].failed = true;
+}
+
+void TraceAnalysis::finish(const RunOutcome& outcome) {
+  outcome_ = outcome;
+  if (plan_) checkTables(*plan_, outcome.place, lineOfInput(outcome.place.line), diagnostics_);
+  checkByteOrderMarks(input_, diagnostics_);
+  if (tree_ != nullptr) {
+    for (int node = 0; node < tree_->size(); ++node) {
+      if (!tree_->isExpression(node) || tree_->exprType(node) != ExprType::kSelect) continue;
+      const int operand = tree_->operand(node, 0);
+      if (operand == SyntaxTree::kNoNode || !result(operand).finished) continue;
+      for (const ConditionSlip& slip : checkCondition(*tree_, node, result(operand).columns)) {
+        addInExpression(slip.warning ? Diagnostic::kWarning : Diagnostic::kNote, slip.begin,
+                        slip.length, slip.message);
+      }
+    }
+  }
+  // The checks quote the bytes of the line they place a diagnostic on: where that line is no
+  // UTF-8, its bytes are Windows-1250 letters.
+  for (Diagnostic& diagnostic : diagnostics_) {
+    if (!lineIsUtf8(diagnostic.line)) diagnostic.message = windows1250ToUtf8(diagnostic.message);
+  }
+  if (outcome.status != RunOutcome::kSuccess) placeFailure();
+  std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
+  if (diagnostics_.size() > kMaxDiagnostics) {
+    // Past this many, more of the same helps nobody; the errors are kept, the rest counted.
+    std::stable_partition(diagnostics_.begin(), diagnostics_.end(),
+                          [](const Diagnostic& d) { return d.severity == Diagnostic::kError; });
+    const size_t left = diagnostics_.size() - kMaxDiagnostics;
+    diagnostics_.resize(kMaxDiagnostics);
+    std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
+    const Diagnostic& last = diagnostics_.back();
+    diagnostics_.push_back({Diagnostic::kNote, last.line, last.column, last.length,
+                            std::to_string(left) + " more diagnostics are not shown"});
+  }
+  placeInLetters(diagnostics_, input_);
+}
+
+std::string TraceAnalysis::errorTextAsUtf8() const {
+  if (outcome_.status != RunOutcome::kFailure) return outcome_.errorText();
+  return std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n" + failureAsUtf8() +
+         "\n";
+}
+
+std::string TraceAnalysis::failureAsUtf8() const {
+  const size_t line = outcome_.place.line != 0 ? outcome_.place.line : 1;
+  return messageAsUtf8(outcome_.message, lineIsUtf8(line));
+}
+
+bool TraceAnalysis::lineIsUtf8(size_t number) const { return isUtf8(lineOfInput(number)); }
+
+void TraceAnalysis::addInExpression(Diagnostic::Severity severity, size_t begin, size_t length,
+                                    std::string message) {
+  diagnostics_.push_back(
+      {severity, 1, markLength_ + begin + 1, std::max<size_t>(length, 1), std::move(message)});
+}
+
+std::string TraceAnalysis::asShown(std::string_view bytes) const {
+  return isUtf8(bytes) ? std::string(bytes) : windows1250ToUtf8(bytes);
+}
+
+std::string_view TraceAnalysis::lineOfInput(size_t number) const {
+  LineReader lines(input_);
+  std::string_view line;
+  for (size_t k = 0; k < number && lines.next(line);) ++k;
+  return number == 0 ? std::string_view() : line;
+}
+
+// The node, within the failing one, that the failure concerns: the faulty condition or the
+// comparison that the message names; otherwise the failing node itself.
+int TraceAnalysis::failingNodeWithin(int failing) const {
+  const std::string_view message = outcome_.message;
+  for (int node = failing; node < tree_->subtreeEnd(failing); ++node) {
+    if (tree_->isExpression(node) && node != failing) {
+      node = tree_->subtreeEnd(node) - 1;  // an operand of its own, which did not fail
+      continue;
+    }
+    if (!tree_->isCondition(node)) continue;
+    const bool faulty =
+        tree_->fault(node) != SyntaxTree::Fault::kNone || tree_->logType(node) == LogType::kUnknown;
+    if (faulty &&
+        (outcome_.status != RunOutcome::kFailure || message.ends_with(tree_->rawText(node)))) {
+      return node;
+    }
+    if (tree_->operand(node, 0) != SyntaxTree::kNoNode && isComparison(tree_->logType(node))) {
+      const std::string a(tree_->text(tree_->operand(node, 0)));
+      const std::string b(tree_->text(tree_->operand(node, 1)));
+      if (message.ends_with(": " + a + " " + b) || message.ends_with(": " + b + " " + a)) {
+        return node;
+      }
+    }
+  }
+  return failing;
+}
+
+void TraceAnalysis::placeFailure() {
+  const std::string printed = outcome_.status == RunOutcome::kFailure
+                                  ? failureAsUtf8()
+                                  : std::string(messageInfo(MessageId::kUnknownFailure).pattern);
+  if (outcome_.place.line != 0) {  // a line of the table blocks
+    const InputPlace& place = outcome_.place;
+    diagnostics_.push_back(
+        {Diagnostic::kError, place.line, place.column, std::max<size_t>(place.length, 1), printed});
+    return;
+  }
+  if (tree_ == nullptr || !evaluated_) return;
+  const int failing = failedNode_ >= 0 ? failingNodeWithin(failedNode_) : 0;
+  const MessageInfo* info = findMessage(outcome_.message);
+  const MessageId id = info != nullptr ? info->id : MessageId::kUnknownFailure;
+  const std::string_view missingColumn =
+      id == MessageId::kBadProjection ? firstMissingColumn(failing) : std::string_view();
+  const size_t begin =
+      missingColumn.empty() ? tree_->begin(failing) : tree_->lineOffset(missingColumn);
+  const size_t length = missingColumn.empty() ? tree_->end(failing) - begin : missingColumn.size();
+  addInExpression(Diagnostic::kError, begin, length, printed);
+  if (id == MessageId::kNoSuchTable) {
+    const std::string_view missing = tree_->command(failing);
+    for (const std::string& name : tableNames_) {
+      if (equalIgnoringCase(name, missing)) {
+        addInExpression(Diagnostic::kNote, begin, missing.size(),
+                        "table names are case-sensitive: did you mean " + asShown(name) + "?");
+      }
+    }
+  }
+  if (id == MessageId::kCompareSchemaMismatch || id == MessageId::kCopySchemaMismatch) {
+    noteSchemaDifference(failing);
+  }
+}
+
+// The first name of a project node's list that is no column of its operand, or nothing.
+std::string_view TraceAnalysis::firstMissingColumn(int project) const {
+  if (!tree_->isExpression(project) || tree_->exprType(project) != ExprType::kProject) return {};
+  const Result& operand = result(tree_->operand(project, 0));
+  if (!operand.finished) return {};
+  for (StringTokenizer tokens(tree_->text(tree_->operand(project, 1))); tokens.hasMoreTokens();) {
+    const std::string_view name = tokens.nextView();
+    if (std::none_of(operand.columns.begin(), operand.columns.end(),
+                     [&](const ShownColumn& column) { return column.name == name; })) {
+      return name;
+    }
+  }
+  return {};
+}
+
+// Where the operands of a failed union or minus differ in their columns.
+void TraceAnalysis::noteSchemaDifference(int merge) {
+  if (!tree_->isExpression(merge) || !takesTwoTables(tree_->exprType(merge))) return;
+  const Result& left = result(tree_->operand(merge, 0));
+  const Result& right = result(tree_->operand(merge, 1));
+  if (!left.finished || !right.finished) return;
+  auto shown = [](const ShownColumn& column) { return column.name + " " + column.type; };
+  std::string difference;
+  const size_t common = std::min(left.columns.size(), right.columns.size());
+  for (size_t k = 0; k < common && difference.empty(); ++k) {
+    if (shown(left.columns[k]) != shown(right.columns[k])) {
+      difference = "column " + std::to_string(k + 1) + " is " + shown(left.columns[k]) +
+                   " on the left and " + shown(right.columns[k]) + " on the right";
+    }
+  }
+  if (difference.empty()) {
+    difference = "the left has " + std::to_string(left.columns.size()) + " columns, the right " +
+                 std::to_string(right.columns.size());
+  }
+  const std::string_view command = tree_->command(merge);
+  addInExpression(Diagnostic::kNote, tree_->begin(merge), command.size(),
+                  "the operands' columns differ: " + asShown(difference) +
+                      " (names, types, widths and order must agree)");
+}
+
+// A merge gives the set union or difference when its operands are sorted and free of repeats;
+// otherwise it may not. Warns when this result is not the set one: a union whose result holds
+// repeats, a difference whose result holds repeats or records of its right operand.
+void TraceAnalysis::checkMerge(int merge, const Table& result) {
+  const Table* right = this->result(tree_->operand(merge, 1)).table;
+  const RecordOrder order(columnHandles(result.columns()));
+  const std::vector<uint32_t> distinct =
+      order.sortedDistinctRows(static_cast<size_t>(result.recordCount()));
+  std::string wrong;
+  if (distinct.size() != static_cast<size_t>(result.recordCount())) {
+    wrong = "its result holds repeats";
+  } else if (tree_->exprType(merge) == ExprType::kMinus && right != nullptr &&
+             right->recordCount() > 0 && right->sameSchema(result)) {
+    const RecordOrder across(columnHandles(result.columns()), columnHandles(right->columns()));
+    const std::vector<uint32_t> others =
+        RecordOrder(columnHandles(right->columns())).sortedDistinctRows(right->recordCount());
+    for (size_t i = 0, j = 0; i < distinct.size() && j < others.size() && wrong.empty();) {
+      const int sign = across.compare(distinct[i], others[j]);
+      if (sign == 0) wrong = "its result keeps records of its right operand";
+      if (sign <= 0) ++i;
+      if (sign >= 0) ++j;
+    }
+  }
+  if (wrong.empty()) return;
+  const std::string command(tree_->command(merge));
+  addInExpression(Diagnostic::kWarning, tree_->begin(merge), command.size(),
+                  command + " merges its operands as they are, and " + wrong +
+                      " because an operand is not sorted or holds repeats: project(E, all "
+                      "columns) of each operand sorts it and removes repeats");
+}
+
+}  // namespace relalg

@@ -1,0 +1,19 @@
+// The expression tree of one run as a Graphviz graph, for relalgtrace --dot: each expression node
+// is a box with its operator, the table it produced and its record count; the failing node is
+// drawn red, a node with warnings orange and a node never evaluated dashed. Edges lead to the
+// operands.
+#ifndef RELALG_FORMS_TRACEDOT_H
+#define RELALG_FORMS_TRACEDOT_H
+
+#include <string>
+
+#include "diagnostics/TraceAnalysis.h"
+
+namespace relalg {
+
+// The graph of a finished analysis.
+std::string traceDot(const TraceAnalysis& analysis);
+
+}  // namespace relalg
+
+#endif  // RELALG_FORMS_TRACEDOT_H

@@ -1,0 +1,154 @@
+#include "forms/TraceJson.h"
+
+#include <vector>
+
+#include "base/JsonWriter.h"
+#include "forms/TraceReport.h"
+#include "language/Keywords.h"
+#include "run/RunSequence.h"
+
+namespace relalg {
+
+namespace {
+
+// JSON nodes deeper than this are left out (marked "more"), so that every parser reads the JSON.
+constexpr int kMaxJsonLevels = 200;
+
+// The values joined as in a record line.
+std::string recordLine(const std::vector<std::string>& values) {
+  std::string line;
+  for (size_t k = 0; k < values.size(); ++k) line.append(k > 0 ? "," : "").append(values[k]);
+  return line;
+}
+
+// The expression operand k of a node, or kNoNode.
+int expressionOperand(const SyntaxTree& tree, int node, int k) {
+  const int operand = tree.operand(node, k);
+  return operand != SyntaxTree::kNoNode && tree.isExpression(operand) ? operand
+                                                                      : SyntaxTree::kNoNode;
+}
+
+// Writes the node's own fields, up to and including the opening of its "children".
+void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool withValues) {
+  const SyntaxTree& tree = *analysis.tree();
+  const TraceAnalysis::Result& result = analysis.result(node);
+  const size_t begin = tree.begin(node);
+  json.beginObject();
+  json.key("text").text(shortenedText(tree.text(node)), JsonWriter::kInputText);
+  json.key("line").number(1);
+  json.key("column").number(static_cast<int64_t>(analysis.markLength() + begin + 1));
+  json.key("length").number(static_cast<int64_t>(std::max<size_t>(tree.end(node) - begin, 1)));
+  json.key("kind").text(operatorWord(tree.exprType(node)));
+  if (result.finished) {
+    json.key("name").text(result.name, JsonWriter::kInputText);
+    json.key("columns").beginArray();
+    for (const ShownColumn& column : result.columns) {
+      json.beginObject().key("name").text(column.name, JsonWriter::kInputText);
+      json.key("type").text(column.type, JsonWriter::kInputText).endObject();
+    }
+    json.endArray();
+    json.key("count").number(static_cast<int64_t>(result.count));
+    json.key("records").beginArray();
+    for (const std::vector<std::string>& values : result.records) {
+      json.text(recordLine(values), JsonWriter::kInputText);
+    }
+    json.endArray();
+    if (withValues) {
+      json.key("values").beginArray();
+      for (const std::vector<std::string>& values : result.records) {
+        json.beginArray();
+        for (const std::string& value : values) json.text(value, JsonWriter::kInputText);
+        json.endArray();
+      }
+      json.endArray();
+    }
+  }
+  if (result.failed) json.key("failed").boolean(true);
+  json.key("children").beginArray();
+}
+
+// Writes the tree from the root down, a node's operands inside its "children", with a stack of
+// its own: each entry is a node whose object is open and the operand to write next.
+void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues) {
+  const SyntaxTree& tree = *analysis.tree();
+  struct Open {
+    int node;
+    int next;  // the operand to write next
+  };
+  std::vector<Open> open{{SyntaxTree::root(), 0}};
+  openNode(json, analysis, SyntaxTree::root(), withValues);
+  while (!open.empty()) {
+    Open& top = open.back();
+    const bool deeper = static_cast<int>(open.size()) <= kMaxJsonLevels;
+    int child = SyntaxTree::kNoNode;
+    while (deeper && child == SyntaxTree::kNoNode && top.next < 2) {
+      child = expressionOperand(tree, top.node, top.next++);
+    }
+    if (child != SyntaxTree::kNoNode) {
+      openNode(json, analysis, child, withValues);
+      open.push_back({child, 0});
+      continue;
+    }
+    json.endArray();
+    if (!deeper && tree.operand(top.node, 0) != SyntaxTree::kNoNode) json.key("more").boolean(true);
+    json.endObject();
+    open.pop_back();
+  }
+}
+
+}  // namespace
+
+void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnostics) {
+  json.beginArray();
+  for (const Diagnostic& diagnostic : diagnostics) {
+    json.beginObject();
+    json.key("severity").text(severityName(diagnostic.severity));
+    json.key("line").number(static_cast<int64_t>(diagnostic.line));
+    json.key("column").number(static_cast<int64_t>(diagnostic.column));
+    json.key("length").number(static_cast<int64_t>(diagnostic.length));
+    json.key("letterColumn").number(static_cast<int64_t>(diagnostic.letterColumn));
+    json.key("letterLength").number(static_cast<int64_t>(diagnostic.letterLength));
+    json.key("message").text(diagnostic.message);
+    json.endObject();
+  }
+  json.endArray();
+}
+
+std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
+  JsonWriter json;
+  json.beginObject();
+  json.key("status").number(analysis.outcome().status);
+  json.key("stderr").text(analysis.errorTextAsUtf8());
+  json.key("diagnostics");
+  writeDiagnostics(json, analysis.diagnostics());
+  json.key("root");
+  if (analysis.tree() == nullptr) {
+    json.null();
+  } else {
+    writeTree(json, analysis, withValues);
+  }
+  json.endObject();
+  return json.str() + "\n";
+}
+
+std::string traceJson(const std::function<std::string()>& readInput, size_t limit,
+                      bool withValues) {
+  TraceAnalysis analysis(limit);
+  const RunOutcome outcome = runSequence(analysis.reader(readInput), nullptr, &analysis);
+  analysis.finish(outcome);
+  return traceJson(analysis, withValues);
+}
+
+std::string outOfMemoryJson() {
+  const RunOutcome outcome{RunOutcome::kUnknownFailure, {}, {}};
+  JsonWriter json;
+  json.beginObject();
+  json.key("status").number(outcome.status);
+  json.key("stderr").text(outcome.errorText(), JsonWriter::kWindows1250);
+  json.key("diagnostics").beginArray().endArray();
+  json.key("root").null();
+  json.endObject();
+  return json.str() + "\n";
+}
+
+}  // namespace relalg
