@@ -59,7 +59,7 @@ void BM_WriteText(benchmark::State& state) {
   const Table* emp = tables.getTableByName("emp");
   for (auto _ : state) {
     std::ostringstream out;
-    emp->writeText(out);
+    emp->toString(out);
     benchmark::DoNotOptimize(out.str().size());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

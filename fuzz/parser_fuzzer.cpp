@@ -10,8 +10,8 @@
 #include <string>
 
 #include "ExprModel.h"
+#include "RelAlgExpr.h"
 #include "base/AdbException.h"
-#include "language/RelAlgExpr.h"
 #include "language/SyntaxTree.h"
 
 using namespace relalg;

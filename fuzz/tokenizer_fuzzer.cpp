@@ -65,7 +65,7 @@ void checkTokens(std::string_view text) {
   StringTokenizer tokens(text);
   size_t pos = 0;
   while (tokens.hasMoreTokens()) {
-    const std::string_view token = tokens.nextView();
+    const std::string_view token = tokens.nextToken();
     require(!token.empty());
     // Only separators lie between the previous token and this one.
     while (pos < text.size() && tokens.is_separator(text[pos])) ++pos;

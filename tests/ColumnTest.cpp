@@ -116,11 +116,11 @@ TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
         case 0:
         case 1:
           model.push_back(pool[random() % distinct]);
-          column.append(model.back());
+          column.addVal(model.back());
           break;
         case 2:  // other's values are numbered from the other end of the pool
           otherModel.push_back(pool[distinct / 2 + random() % distinct]);
-          other.append(otherModel.back());
+          other.addVal(otherModel.back());
           break;
         case 3: {
           std::vector<uint32_t> rows;
@@ -151,7 +151,7 @@ TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
       ASSERT_EQ(column.getSize(), static_cast<int>(model.size())) << distinct << " " << step;
       size_t bytes = 0;
       for (size_t k = 0; k < model.size(); ++k) {
-        ASSERT_EQ(column.view(k), model[k]) << distinct << " " << step << " " << k;
+        ASSERT_EQ(column.getVal(k), model[k]) << distinct << " " << step << " " << k;
         bytes += model[k].size();
       }
       ASSERT_EQ(column.valueBytes(), bytes);

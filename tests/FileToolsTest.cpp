@@ -62,11 +62,11 @@ TEST(CopyContent, CopiesLineEndsAcrossWindowEdges) {
 
 TEST(FileTools, ReportsFilesThatCannotBeOpened) {
   const std::string missing = "/nonexistent/relalg/input.txt";
-  EXPECT_EQ(messageOf([&] { read_file(missing); }), "Hiba a fajl megnyitasa soran: " + missing);
+  EXPECT_EQ(messageOf([&] { readFile(missing); }), "Hiba a fajl megnyitasa soran: " + missing);
   const ScratchFolder scratch;
   const std::string directory = scratch.file("folder");
   std::filesystem::create_directory(directory);
-  EXPECT_EQ(messageOf([&] { read_file(directory); }), "Hiba a fajl megnyitasa soran: " + directory);
+  EXPECT_EQ(messageOf([&] { readFile(directory); }), "Hiba a fajl megnyitasa soran: " + directory);
   EXPECT_EQ(messageOf([&] { safe_oopen(directory); }),
             "Hiba a fajl megnyitasa soran: " + directory);
 }
@@ -77,7 +77,7 @@ TEST(FileTools, ReadsWhatWasWrittenAndReportsFailedWrites) {
   auto out = safe_oopen(path);
   *out << std::string("x\0y\r\n", 5);
   safe_oclose(std::move(out), path);
-  EXPECT_EQ(read_file(path), std::string("x\0y\r\n", 5));
+  EXPECT_EQ(readFile(path), std::string("x\0y\r\n", 5));
   auto full = safe_oopen("/dev/full");
   *full << "data";
   EXPECT_EQ(messageOf([&] { safe_oclose(std::move(full), "/dev/full"); }),

@@ -80,12 +80,12 @@ TEST(InputChange, EndsTheRunWithoutAnOutputThatClaimsAResult) {
     const RunOutcome outcome = runSequence([&] { return openInput(in, out); }, &target, &changer);
     if (c.append) {
       EXPECT_EQ(outcome.status, RunOutcome::kSuccess) << c.what;
-      EXPECT_EQ(read_file(out), kInput + "\nt(a int, b char(5))\n1,x\n2,y\n3,z\n") << c.what;
+      EXPECT_EQ(readFile(out), kInput + "\nt(a int, b char(5))\n1,x\n2,y\n3,z\n") << c.what;
       continue;
     }
     EXPECT_EQ(outcome.status, RunOutcome::kFailure) << c.what;
     EXPECT_EQ(outcome.message, failure) << c.what;
-    EXPECT_EQ(read_file(out), c.output) << c.what;
+    EXPECT_EQ(readFile(out), c.output) << c.what;
   }
 }
 

@@ -22,7 +22,7 @@ TEST(RecordOrder, SortIsStableAndMatchesPairwiseComparison) {
   RecordOrder order(columnHandles(table->columns()));
   std::vector<uint32_t> rows = order.sortedRows(2000);
   for (size_t k = 1; k < rows.size(); ++k) {
-    int comparison = order.compare(rows[k - 1], rows[k]);
+    int comparison = order.compareRecord(rows[k - 1], rows[k]);
     ASSERT_LE(comparison, 0);
     if (comparison == 0) {
       ASSERT_LT(rows[k - 1], rows[k]);
@@ -75,7 +75,7 @@ TEST(RecordOrder, SortsStringsByUnsignedBytesWithPrefixesFirst) {
 
 TEST(RecordOrder, TablesWithoutColumnsCompareEqual) {
   RecordOrder order(std::vector<const Column*>{});
-  EXPECT_EQ(order.compare(0, 0), 0);
+  EXPECT_EQ(order.compareRecord(0, 0), 0);
   EXPECT_EQ(order.sortedRows(3), (std::vector<uint32_t>{0, 1, 2}));
 }
 

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "RelAlgExpr.h"
 #include "base/AdbException.h"
-#include "language/RelAlgExpr.h"
 
 using namespace relalg;
 

@@ -16,7 +16,7 @@ namespace {
 std::vector<std::string> tokens(const std::string& text) {
   std::vector<std::string> result;
   for (StringTokenizer tokenizer(text); tokenizer.hasMoreTokens();) {
-    result.push_back(tokenizer.nextToken());
+    result.emplace_back(tokenizer.nextToken());
   }
   return result;
 }

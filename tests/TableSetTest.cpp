@@ -181,8 +181,8 @@ TEST(TableSet, ObserverSeesEveryNodeInEvaluationOrder) {
             "+1 emp\n=1 emp 0 emp\n"
             "+1 rename(emp,s(a,b))\n+2 emp\n=2 emp 0 emp\n=1 rename(emp,s(a,b)) 5 s\n"
             "=0 product(emp, rename(emp, s(a, b))) 3 result\n");
-  EXPECT_EQ(*tables.catalogueKeyOf(tables.getTableByName("emp")), "emp");
-  EXPECT_EQ(tables.catalogueKeyOf(tables.result()), nullptr);
+  EXPECT_EQ(*tables.keyOf(tables.getTableByName("emp")), "emp");
+  EXPECT_EQ(tables.keyOf(tables.result()), nullptr);
 }
 
 TEST(TableSet, ObserverSeesTheFailingNode) {

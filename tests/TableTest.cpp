@@ -99,7 +99,7 @@ TEST(Table, RendersTheWorkedExampleByteForByte) {
   EXPECT_EQ(table->toString(), expected);
   EXPECT_EQ(table->toString().size(), 58u);
   std::ostringstream written;
-  table->writeText(written);
+  table->toString(written);
   EXPECT_EQ(written.str(), expected);
   EXPECT_EQ(makeTable("emp(name char(20), age int)")->toString(), "emp(name char(20), age int)\n");
 }
@@ -165,7 +165,7 @@ TEST(Table, WritesRunsOfRecordsAsTheirRecordTexts) {
     for (const auto& [begin, end] : {std::pair{0, 1000}, std::pair{3, 4}, std::pair{500, 500}}) {
       std::string expected = "head";
       for (int row = begin; row < end; ++row) {
-        table->appendRecordText(expected, static_cast<size_t>(row));
+        table->getRecord(static_cast<size_t>(row), expected);
         expected += '\n';
       }
       std::string lines = "head";

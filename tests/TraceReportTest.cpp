@@ -114,13 +114,13 @@ std::vector<std::pair<MessageId, std::string>> raisedMessages() {
       {kTooManyValues, read("\nt(a int)\n1, 2\n")},
       {kNamelessTable, read("\n \n")},
       {kRecordWithoutTable, read("x\n")},
-      {kOpenFailed, messageOf([] { read_file("/nonexistent/in.txt"); })},
-      {kReadFailed, messageOf([] { read_file("/proc/self/mem"); })},
+      {kOpenFailed, messageOf([] { readFile("/nonexistent/in.txt"); })},
+      {kReadFailed, messageOf([] { readFile("/proc/self/mem"); })},
       {kInputChanged, messageOf([] { TextInput::viewing("").failChanged(); })},
       {kWriteFailed, messageOf([] {
          std::ostringstream failed;
          failed.setstate(std::ios::badbit);
-         check_written(failed, "out.txt");
+         checkWritten(failed, "out.txt");
        })},
       {kStrColumnIndex, messageOf([&] { strings->getRecord(0); })},
       {kIntColumnIndex, messageOf([&] { ints->getRecord(1); })},

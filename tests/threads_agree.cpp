@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
   }
   int disagreeing = 0;
   for (const auto& path : inputs) {
-    const std::string input = read_file(path.string());
+    const std::string input = readFile(path.string());
     const Answer one = runOn("1", input);
     const Answer two = runOn("2", input);
     if (one == two) continue;

@@ -81,7 +81,7 @@ class ConstantCheck {
                     const std::function<bool(std::string_view)>& holds) const {
     size_t count = 0;
     for (size_t row = 0; row < static_cast<size_t>(column.getSize()); ++row) {
-      count += holds(column.view(row)) ? 1 : 0;
+      count += holds(column.getVal(row)) ? 1 : 0;
     }
     return count;
   }
@@ -141,7 +141,7 @@ void ConstantCheck::check(int comparison) {
 // because they stood outside apostrophes.
 bool ConstantCheck::checkQuotes(const StrColumn& column, const std::string& constant,
                                 std::string_view written) {
-  const std::string name = column.name();
+  const std::string name = column.getName();
   if (const std::optional<std::string_view> inside = insideQuoteMarks(written)) {
     std::vector<std::string> forms{"'" + std::string(*inside) + "'"};
     if (inside->find(' ') == std::string_view::npos)
@@ -193,7 +193,7 @@ bool ConstantCheck::checkLetters(const StrColumn& column, const std::string& con
     if (converted) {
       if (const size_t count = countEqual(column, *converted); count > 0) {
         add(true, std::string("the constant is written in ") + (utf8 ? "UTF-8" : "Windows-1250") +
-                      " and the values of " + column.name() + " in " +
+                      " and the values of " + column.getName() + " in " +
                       (utf8 ? "Windows-1250" : "UTF-8") +
                       ", so it matches none of them; in their encoding it matches " +
                       records(count) + ": save the expression line and the tables alike");
@@ -205,7 +205,7 @@ bool ConstantCheck::checkLetters(const StrColumn& column, const std::string& con
   const size_t count =
       countWhere(column, [&](std::string_view value) { return plainBlanks(value) == plain; });
   if (count > 0) {
-    add(true, constant + " matches no value of " + column.name() +
+    add(true, constant + " matches no value of " + column.getName() +
                   " because of a no-break space (or a blank that looks like one) in it or in the "
                   "values; with plain blanks it matches " +
                   records(count));
@@ -221,7 +221,7 @@ bool ConstantCheck::checkColumnName(const StrColumn& column, const std::string& 
   size_t closestDistance = 3;
   for (const auto& other : operand_.columns()) {
     if (other.get() == &column || other->getType() != Column::STRING) continue;
-    const size_t distance = editDistance(constant, other->name());
+    const size_t distance = editDistance(constant, other->getName());
     if (distance > 0 && distance < closestDistance && constant.size() >= 3) {
       closest = &asStrings(*other);
       closestDistance = distance;
@@ -230,11 +230,11 @@ bool ConstantCheck::checkColumnName(const StrColumn& column, const std::string& 
   if (closest == nullptr) return false;
   size_t count = 0;
   for (size_t row = 0; row < static_cast<size_t>(column.getSize()); ++row) {
-    count += column.view(row) == closest->view(row) ? 1 : 0;
+    count += column.getVal(row) == closest->getVal(row) ? 1 : 0;
   }
   if (count == 0) return false;
   add(true, constant + " is no column, so it is compared as a constant, which no value of " +
-                column.name() + " equals; did you mean the column " + closest->name() +
+                column.getName() + " equals; did you mean the column " + closest->getName() +
                 "? Comparing with it holds for " + records(count));
   return true;
 }
@@ -247,7 +247,7 @@ void ConstantCheck::checkCase(const StrColumn& column, const std::string& consta
     return same;
   });
   if (count == 0) return;
-  add(false, "no value of " + column.name() + " is " + constant + "; " + records(count) +
+  add(false, "no value of " + column.getName() + " is " + constant + "; " + records(count) +
                  " hold it in another case, such as " + std::string(*example) +
                  " (values are compared byte by byte)");
 }

@@ -51,7 +51,7 @@ bool looksLikeRecord(const HeaderLine& header, std::string_view line, size_t pre
   if (isPlainInteger(header.name) || header.name.starts_with('\'')) return true;
   if (line.find('(') != std::string_view::npos || previousColumns < 2) return false;
   size_t tokens = 0;
-  for (StringTokenizer count(line); count.hasMoreTokens(); count.nextView()) ++tokens;
+  for (StringTokenizer count(line); count.hasMoreTokens(); count.nextToken()) ++tokens;
   return tokens == previousColumns &&
          std::none_of(header.columns.begin(), header.columns.end(),
                       [](const HeaderLine::Column& column) { return isTypeWord(column.type); });
@@ -130,7 +130,7 @@ void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_v
         (&block == &plan.blocks.back() || failure.line < (&block + 1)->headerLine);
     if (!failsInBlock) continue;
     size_t values = 0;
-    for (StringTokenizer tokens(failingLine); tokens.hasMoreTokens(); tokens.nextView()) ++values;
+    for (StringTokenizer tokens(failingLine); tokens.hasMoreTokens(); tokens.nextToken()) ++values;
     if (values != HeaderLine(block.header).columns.size()) {
       noteTab(failingLine, failure.line, diagnostics);
     }

@@ -79,7 +79,7 @@ void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& 
   result.finished = true;
   result.name = table.getName();
   for (const auto& column : table.columns()) {
-    result.columns.push_back({column->name(), columnTypeText(*column)});
+    result.columns.push_back({column->getName(), columnTypeText(*column)});
   }
   result.count = static_cast<size_t>(table.recordCount());
   for (size_t row = 0; row < std::min(result.count, limit_); ++row) {
@@ -142,14 +142,15 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
 }
 
 std::string TraceAnalysis::errorTextAsUtf8() const {
-  if (outcome_.status != RunOutcome::kFailure) return outcome_.errorText();
-  return std::string(messageInfo(MessageId::kFailureHeading).pattern) + "\n" + failureAsUtf8() +
-         "\n";
+  return relalg::errorTextAsUtf8(outcome_.errorText(), lineIsUtf8(failureLine()));
+}
+
+size_t TraceAnalysis::failureLine() const {
+  return outcome_.place.line != 0 ? outcome_.place.line : 1;
 }
 
 std::string TraceAnalysis::failureAsUtf8() const {
-  const size_t line = outcome_.place.line != 0 ? outcome_.place.line : 1;
-  return messageAsUtf8(outcome_.message, lineIsUtf8(line));
+  return messageAsUtf8(outcome_.message, lineIsUtf8(failureLine()));
 }
 
 bool TraceAnalysis::lineIsUtf8(size_t number) const { return isUtf8(lineOfInput(number)); }
@@ -238,7 +239,7 @@ std::string_view TraceAnalysis::firstMissingColumn(int project) const {
   const Result& operand = result(tree_->operand(project, 0));
   if (!operand.finished) return {};
   for (StringTokenizer tokens(tree_->text(tree_->operand(project, 1))); tokens.hasMoreTokens();) {
-    const std::string_view name = tokens.nextView();
+    const std::string_view name = tokens.nextToken();
     if (std::none_of(operand.columns.begin(), operand.columns.end(),
                      [&](const ShownColumn& column) { return column.name == name; })) {
       return name;
@@ -289,7 +290,7 @@ void TraceAnalysis::checkMerge(int merge, const Table& result) {
     const std::vector<uint32_t> others =
         RecordOrder(columnHandles(right->columns())).sortedDistinctRows(right->recordCount());
     for (size_t i = 0, j = 0; i < distinct.size() && j < others.size() && wrong.empty();) {
-      const int sign = across.compare(distinct[i], others[j]);
+      const int sign = across.compareRecord(distinct[i], others[j]);
       if (sign == 0) wrong = "its result keeps records of its right operand";
       if (sign <= 0) ++i;
       if (sign >= 0) ++j;

@@ -85,6 +85,8 @@ class TraceAnalysis : public EvalObserver {
   // Text of the input as UTF-8: as it is where it is UTF-8, else read as Windows-1250.
   std::string asShown(std::string_view bytes) const;
   bool lineIsUtf8(size_t number) const;
+  // The line whose letters the failure's message quotes: its place, or the expression line.
+  size_t failureLine() const;
   std::string failureAsUtf8() const;
 
   size_t limit_;

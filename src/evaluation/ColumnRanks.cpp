@@ -46,7 +46,7 @@ bool fewDistinct(const StrColumn& column, size_t count) {
   constexpr size_t kSample = 4096;
   const size_t sample = std::min(count, kSample);
   std::vector<uint64_t> hashes(sample);
-  for (size_t row = 0; row < sample; ++row) hashes[row] = hashOf(column.view(row));
+  for (size_t row = 0; row < sample; ++row) hashes[row] = hashOf(column.getVal(row));
   std::sort(hashes.begin(), hashes.end());
   const size_t distinct =
       static_cast<size_t>(std::unique(hashes.begin(), hashes.end()) - hashes.begin());
@@ -62,9 +62,9 @@ std::vector<uint32_t> distinctIds(const StrColumn& column, size_t count,
   std::vector<uint32_t> slots(capacity, 0);  // 1 + id, or 0 for a free slot
   std::vector<uint32_t> ids(count);
   for (size_t row = 0; row < count; ++row) {
-    const std::string_view value = column.view(row);
+    const std::string_view value = column.getVal(row);
     size_t slot = hashOf(value) & (capacity - 1);
-    while (slots[slot] != 0 && column.view(firstRows[slots[slot] - 1]) != value) {
+    while (slots[slot] != 0 && column.getVal(size_t{firstRows[slots[slot] - 1]}) != value) {
       slot = (slot + 1) & (capacity - 1);
     }
     if (slots[slot] == 0) {
@@ -180,7 +180,7 @@ ValueOrder sortValues(const StrColumn& column, size_t count, RowOf rowOf) {
     const Run run = runs.back();
     runs.pop_back();
     for (size_t k = run.begin; k < run.end; ++k) {
-      std::string_view value = column.view(rowOf(entries[k].index));
+      std::string_view value = column.getVal(size_t{rowOf(entries[k].index)});
       const auto left =
           static_cast<uint32_t>(std::min<size_t>(value.size() - run.offset, kMostLeft));
       entries[k].high = bytesAt(value, run.offset, 8);

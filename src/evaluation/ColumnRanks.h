@@ -38,7 +38,7 @@ class DenseRanks {
 
   uint32_t range() const { return range_; }
   uint32_t rankOf(size_t row) const {
-    return ints_ != nullptr ? static_cast<uint32_t>(int64_t{ints_->value(row)} - smallest_)
+    return ints_ != nullptr ? static_cast<uint32_t>(int64_t{ints_->getVal(row)} - smallest_)
                             : rankOfCode_[strings_->code(row)];
   }
 

@@ -66,7 +66,7 @@ Condition::Condition(const Table& table, const SyntaxTree& tree, int condition)
 
 // Evaluates the first comparison down the first operands, then climbs towards the whole
 // condition, turning into a second operand only where AND or OR needs it.
-bool Condition::holds(size_t row) {
+bool Condition::l_eval(size_t row) {
   int node = descend(root_);
   bool value = compare(node, row);
   while (node != root_) {
@@ -128,8 +128,8 @@ bool Condition::compare(int node, size_t row) const {
 // LTE and GT are evaluated as "not b < a" and "b < a", so their failures name b first.
 Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, LogType op,
                                                    std::string_view a, std::string_view b) {
-  const Column* columnA = columns.find(a);
-  const Column* columnB = columns.find(b);
+  const Column* columnA = columns.getColumnByName(a);
+  const Column* columnB = columns.getColumnByName(b);
   const bool swapped = op == LogType::kLte || op == LogType::kGt;
   const std::string_view first = swapped ? b : a;
   const std::string_view second = swapped ? a : b;
@@ -175,21 +175,21 @@ bool Condition::compareStrings(LogType op, std::string_view a, std::string_view 
 
 bool Condition::apply(const Comparison& comparison, size_t row) {
   if (comparison.type == Column::INTEGER) {
-    const int64_t a = comparison.leftInts->value(row);
+    const int64_t a = comparison.leftInts->getVal(row);
     const int64_t b =
-        comparison.rightInts != nullptr ? comparison.rightInts->value(row) : comparison.number;
+        comparison.rightInts != nullptr ? comparison.rightInts->getVal(row) : comparison.number;
     return holdsFor(comparison.op, threeWay(a, b));
   }
   if (!comparison.outcomeOfCode.empty()) {
     return comparison.outcomeOfCode[comparison.leftStrings->code(row)] != 0;
   }
-  const std::string_view a = comparison.leftStrings->view(row);
+  const std::string_view a = comparison.leftStrings->getVal(row);
   const std::string_view b =
-      comparison.rightStrings != nullptr ? comparison.rightStrings->view(row) : comparison.text;
+      comparison.rightStrings != nullptr ? comparison.rightStrings->getVal(row) : comparison.text;
   return compareStrings(comparison.op, a, b);
 }
 
-bool Condition::lessThan(const Table& table, size_t row, std::string_view a, std::string_view b) {
+bool Condition::lt(const Table& table, size_t row, std::string_view a, std::string_view b) {
   const Comparison comparison = prepareComparison(ColumnIndex(table), LogType::kLt, a, b);
   if (row >= static_cast<size_t>(table.recordCount())) Column::throwIndexError(comparison.type);
   return apply(comparison, row);

@@ -26,10 +26,10 @@ class Condition {
   Condition(const Table& table, const SyntaxTree& tree, int condition);
 
   // Whether the condition holds for record row. Throws what the condition's parts raise.
-  bool holds(size_t row);
+  bool l_eval(size_t row);
 
-  // Prepares the comparison lt(a, b) and tells whether a < b holds for record row.
-  static bool lessThan(const Table& table, size_t row, std::string_view a, std::string_view b);
+  // Prepares the comparison of a with b over table and tells whether a < b holds for record row.
+  static bool lt(const Table& table, size_t row, std::string_view a, std::string_view b);
 
  private:
   enum class Kind : uint8_t { kPending, kAnd, kOr, kNot, kCompare };

@@ -10,6 +10,7 @@
 #include "base/Threads.h"
 #include "evaluation/TableOperators.h"
 #include "evaluation/TableSelect.h"
+#include "evaluation/TableSet.h"
 
 namespace relalg {
 
@@ -35,7 +36,7 @@ bool reserveOperandThread() {
 class Evaluation::OperandTask {
  public:
   // Throws std::system_error when no thread can be started; the reserved thread is then freed.
-  OperandTask(StoredTables& catalogue, const SyntaxTree& tree, int node)
+  OperandTask(TableSet& catalogue, const SyntaxTree& tree, int node)
       : token_(currentCancelToken()) {
     try {
       thread_ = std::thread([this, &catalogue, &tree, node] { work(catalogue, tree, node); });
@@ -60,7 +61,7 @@ class Evaluation::OperandTask {
   }
 
  private:
-  void work(StoredTables& catalogue, const SyntaxTree& tree, int node) {
+  void work(TableSet& catalogue, const SyntaxTree& tree, int node) {
     {
       const CancelScope scope(&token_);
       try {
@@ -83,10 +84,10 @@ Evaluation::Pending::Pending(Pending&&) noexcept = default;
 Evaluation::Pending& Evaluation::Pending::operator=(Pending&&) noexcept = default;
 Evaluation::Pending::~Pending() = default;
 
-Evaluation::Evaluation(StoredTables& catalogue, const SyntaxTree& tree, EvalObserver* observer)
+Evaluation::Evaluation(TableSet& catalogue, const SyntaxTree& tree, EvalObserver* observer)
     : Evaluation(catalogue, tree, observer, false) {}
 
-Evaluation::Evaluation(StoredTables& catalogue, const SyntaxTree& tree, EvalObserver* observer,
+Evaluation::Evaluation(TableSet& catalogue, const SyntaxTree& tree, EvalObserver* observer,
                        bool insideStep)
     : catalogue_(catalogue), tree_(tree), observer_(observer), insideStep_(insideStep) {}
 
@@ -274,6 +275,34 @@ void Evaluation::releaseStepTables(int node, const Table* kept1, const Table* ke
       catalogue_.releaseIfReachedOnce(tree_.command(k));
     }
   }
+}
+
+// The catalogue's evaluation, here beside the walk that does it.
+
+bool TableSet::evaluate(std::string expression) {
+  const SyntaxTree tree(std::move(expression));
+  evaluate(tree);
+  return static_cast<bool>(resultTable_);
+}
+
+void TableSet::evaluate(const SyntaxTree& tree) {
+  resultTable_ = {};
+  if (observer_ != nullptr) observer_->evaluationStarted(*this);
+  findTablesReachedOnce(tree);
+  struct Forget {
+    std::set<std::string, std::less<>>& names;
+    ~Forget() { names.clear(); }  // later evaluations borrow every table
+  } forget{reachedOnce_};
+  resultTable_ = r_eval(tree, SyntaxTree::root());
+}
+
+TableHandle TableSet::r_eval(std::string text) {
+  const SyntaxTree tree(std::move(text));
+  return r_eval(tree, SyntaxTree::root());
+}
+
+TableHandle TableSet::r_eval(const SyntaxTree& tree, int node) {
+  return Evaluation(*this, tree, observer_).run(node);
 }
 
 }  // namespace relalg

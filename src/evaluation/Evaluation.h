@@ -18,16 +18,17 @@
 #include <vector>
 
 #include "evaluation/EvalObserver.h"
-#include "evaluation/StoredTables.h"
 #include "evaluation/TableHandle.h"
 #include "language/SyntaxTree.h"
 
 namespace relalg {
 
+class TableSet;
+
 class Evaluation {
  public:
   // The catalogue, the tree and the observer (which may be null) outlive the evaluation.
-  Evaluation(StoredTables& catalogue, const SyntaxTree& tree, EvalObserver* observer);
+  Evaluation(TableSet& catalogue, const SyntaxTree& tree, EvalObserver* observer);
   Evaluation(const Evaluation&) = delete;
   Evaluation& operator=(const Evaluation&) = delete;
   ~Evaluation();
@@ -51,8 +52,7 @@ class Evaluation {
     std::unique_ptr<OperandTask> right;  // that operand, until its table is taken
   };
 
-  Evaluation(StoredTables& catalogue, const SyntaxTree& tree, EvalObserver* observer,
-             bool insideStep);
+  Evaluation(TableSet& catalogue, const SyntaxTree& tree, EvalObserver* observer, bool insideStep);
   // Starts the nodes from node down their first operands to a stored table's name, leaving each
   // operator node on the stack, and returns that stored table.
   TableHandle descend(int node);
@@ -75,7 +75,7 @@ class Evaluation {
   void releaseStepTables(int node, const Table* kept1, const Table* kept2);
   bool mayTakeTables() const { return !insideStep_ && runningTasks_ == 0; }
 
-  StoredTables& catalogue_;
+  TableSet& catalogue_;
   const SyntaxTree& tree_;
   EvalObserver* observer_;
   const bool insideStep_;  // a side of a parallel step: every table is borrowed

@@ -67,15 +67,15 @@ RecordOrder::RecordOrder(const std::vector<const Column*>& left,
 
 int RecordOrder::compareKey(const Key& key, size_t i, size_t j) {
   if (key.leftInts != nullptr) {
-    int a = key.leftInts->value(i);
-    int b = key.rightInts->value(j);
+    int a = key.leftInts->getVal(i);
+    int b = key.rightInts->getVal(j);
     return (a > b) - (a < b);
   }
-  int order = key.leftStrings->view(i).compare(key.rightStrings->view(j));
+  int order = key.leftStrings->getVal(i).compare(key.rightStrings->getVal(j));
   return (order > 0) - (order < 0);
 }
 
-int RecordOrder::compare(size_t i, size_t j) const {
+int RecordOrder::compareRecord(size_t i, size_t j) const {
   for (const Key& key : keys_) {
     int order = compareKey(key, i, j);
     if (order != 0) return order;
@@ -203,7 +203,7 @@ std::vector<uint32_t> RecordOrder::distinctRows(const std::vector<uint32_t>& sor
   std::vector<uint32_t> kept;
   kept.reserve(sorted.size());
   for (size_t k = 0; k < sorted.size(); ++k) {
-    if (k == 0 || compare(sorted[k - 1], sorted[k]) != 0) kept.push_back(sorted[k]);
+    if (k == 0 || compareRecord(sorted[k - 1], sorted[k]) != 0) kept.push_back(sorted[k]);
   }
   return kept;
 }

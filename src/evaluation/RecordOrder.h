@@ -20,7 +20,7 @@ class RecordOrder {
   explicit RecordOrder(const std::vector<const Column*>& columns) : RecordOrder(columns, columns) {}
 
   // Negative, zero or positive as left record i sorts before, with or after right record j.
-  int compare(size_t i, size_t j) const;
+  int compareRecord(size_t i, size_t j) const;
 
   // The indexes 0 .. count-1 in ascending record order; equal records keep their index order.
   std::vector<uint32_t> sortedRows(size_t count) const;

@@ -27,7 +27,8 @@ std::unique_ptr<Table> make_union(const Table& left, const Table& right) {
   const uint32_t q = static_cast<uint32_t>(right.recordCount());
   if (q > 0 && !left.sameSchema(right)) {
     if (p > 0) checkComparable(left, right);
-    throw AdbException(message(MessageId::kCopySchemaMismatch, {right.name(), resultTableName()}));
+    throw AdbException(
+        message(MessageId::kCopySchemaMismatch, {right.getName(), resultTableName()}));
   }
   auto result = left.emptyLike(resultTableName());
   if (q == 0) {
@@ -56,7 +57,7 @@ std::unique_ptr<Table> make_union(const Table& left, const Table& right) {
   uint32_t j = 0, i = 0;
   for (uint32_t steps = 0; j < p || i < q; ++steps) {
     if (steps % kStepsBetweenChecks == 0) throwIfCancelled();
-    int s = i == q ? -1 : j == p ? 1 : order.compare(j, i);
+    int s = i == q ? -1 : j == p ? 1 : order.compareRecord(j, i);
     if (s > 0) {
       take(true, i++);
     } else {
@@ -85,7 +86,7 @@ std::unique_ptr<Table> make_minus(const Table& left, const Table& right) {
   uint32_t j = 0, i = 0;
   for (uint32_t steps = 0; j < p; ++steps) {
     if (steps % kStepsBetweenChecks == 0) throwIfCancelled();
-    int s = i == q ? -1 : order.compare(j, i);
+    int s = i == q ? -1 : order.compareRecord(j, i);
     if (s > 0) {
       ++i;
     } else {
@@ -149,7 +150,7 @@ std::unique_ptr<Table> make_project(const Table& table, std::string_view list) {
   std::vector<const Column*> chosen;
   const ColumnIndex index(table);
   for (StringTokenizer tokens(list); tokens.hasMoreTokens();) {
-    const Column* column = index.find(tokens.nextView());
+    const Column* column = index.getColumnByName(tokens.nextToken());
     if (column == nullptr) throw AdbException(message(MessageId::kBadProjection, {list}));
     chosen.push_back(column);
   }
@@ -168,12 +169,12 @@ Table& make_rename(Table& table, std::string_view list) {
   if (!tokens.hasMoreTokens()) {
     throw AdbException(message(MessageId::kRenameImpossible, {list}));
   }
-  table.setName(tokens.nextToken());
+  table.setName(std::string(tokens.nextToken()));
   for (const auto& column : table.columns()) {
     if (!tokens.hasMoreTokens()) {
       throw AdbException(message(MessageId::kTooFewNames));
     }
-    column->setName(tokens.nextToken());
+    column->setName(std::string(tokens.nextToken()));
   }
   if (tokens.hasMoreTokens()) {
     throw AdbException(message(MessageId::kTooManyNames));

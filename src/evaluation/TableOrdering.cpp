@@ -11,7 +11,8 @@ namespace relalg {
 
 void checkComparable(const Table& left, const Table& right) {
   if (!left.sameSchema(right)) {
-    throw AdbException(message(MessageId::kCompareSchemaMismatch, {left.name(), right.name()}));
+    throw AdbException(
+        message(MessageId::kCompareSchemaMismatch, {left.getName(), right.getName()}));
   }
 }
 
@@ -20,12 +21,13 @@ int compareRecord(const Table& table, int i, const Table& other, int j) {
   table.checkIndex(i);
   other.checkIndex(j);
   RecordOrder order(columnHandles(table.columns()), columnHandles(other.columns()));
-  return order.compare(static_cast<size_t>(i), static_cast<size_t>(j));
+  return order.compareRecord(static_cast<size_t>(i), static_cast<size_t>(j));
 }
 
 int copyRecord(const Table& table, int i, Table& destination) {
   if (!destination.sameSchema(table)) {
-    throw AdbException(message(MessageId::kCopySchemaMismatch, {table.name(), destination.name()}));
+    throw AdbException(
+        message(MessageId::kCopySchemaMismatch, {table.getName(), destination.getName()}));
   }
   if (table.columns().empty()) return 1;
   table.checkIndex(i);
@@ -42,7 +44,7 @@ std::unique_ptr<Table> sortRecords(const Table& table) {
 }
 
 std::unique_ptr<Table> deleteDuplicates(const Table& table) {
-  auto result = table.emptyLike(table.name());
+  auto result = table.emptyLike(table.getName());
   result->gatherRows(
       table,
       RecordOrder(columnHandles(table.columns())).distinctRows(allRows(table.recordCount())));

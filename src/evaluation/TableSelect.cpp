@@ -27,11 +27,11 @@ std::vector<uint32_t> selectedRowsIn(const Table& table, const SyntaxTree& tree,
   std::vector<uint64_t> marks((count + 63) / 64, 0);
   const EvenCut cut{marks.size(), pieces};
   auto test = [&](size_t piece) {
-    Condition holds(table, tree, condition);
+    Condition prepared(table, tree, condition);
     const size_t end = std::min(count, 64 * cut.begin(piece + 1));
     for (size_t row = 64 * cut.begin(piece); row < end; ++row) {
       if (row % kRecordsBetweenChecks == 0) throwIfCancelled();
-      marks[row / 64] |= uint64_t{holds.holds(row)} << (row % 64);
+      marks[row / 64] |= uint64_t{prepared.l_eval(row)} << (row % 64);
     }
   };
   runPieces(pieces, test);
@@ -56,7 +56,7 @@ std::unique_ptr<Table> make_select(const Table& table, std::string condition) {
 
 // The result keeps the table's name and columns and the chosen records in their order.
 std::unique_ptr<Table> make_select(const Table& table, const SyntaxTree& tree, int condition) {
-  auto result = table.emptyLike(table.name());
+  auto result = table.emptyLike(table.getName());
   result->gatherRows(table, selectedRows(table, tree, condition));
   return result;
 }
@@ -78,11 +78,11 @@ std::vector<uint32_t> selectedRows(const Table& table, const SyntaxTree& tree, i
 
 bool l_eval(const Table& table, int i, std::string condition) {
   const SyntaxTree tree(std::move(condition), SyntaxTree::Role::kCondition);
-  return Condition(table, tree, SyntaxTree::root()).holds(static_cast<size_t>(i));
+  return Condition(table, tree, SyntaxTree::root()).l_eval(static_cast<size_t>(i));
 }
 
 bool lt(const Table& table, int i, std::string a, std::string b) {
-  return Condition::lessThan(table, static_cast<size_t>(i), a, b);
+  return Condition::lt(table, static_cast<size_t>(i), a, b);
 }
 
 }  // namespace relalg

@@ -5,7 +5,6 @@
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
-#include "evaluation/Evaluation.h"
 #include "files/InputSource.h"
 
 namespace relalg {
@@ -70,29 +69,7 @@ void TableSet::findTablesReachedOnce(const SyntaxTree& tree) {
   }
 }
 
-bool TableSet::evaluate(std::string expression) {
-  const SyntaxTree tree(std::move(expression));
-  evaluate(tree);
-  return static_cast<bool>(resultTable_);
-}
-
-void TableSet::evaluate(const SyntaxTree& tree) {
-  resultTable_ = {};
-  if (observer_ != nullptr) observer_->evaluationStarted(*this);
-  findTablesReachedOnce(tree);
-  struct Forget {
-    std::set<std::string, std::less<>>& names;
-    ~Forget() { names.clear(); }  // later evaluations borrow every table
-  } forget{reachedOnce_};
-  resultTable_ = Evaluation(*this, tree, observer_).run(SyntaxTree::root());
-}
-
-TableHandle TableSet::r_eval(std::string text) {
-  const SyntaxTree tree(std::move(text));
-  return Evaluation(*this, tree, observer_).run(SyntaxTree::root());
-}
-
-const std::string* TableSet::catalogueKeyOf(const Table* table) const {
+const std::string* TableSet::keyOf(const Table* table) const {
   for (const auto& [key, catalogued] : tables_) {
     if (catalogued.get() == table) return &key;
   }
@@ -107,7 +84,7 @@ std::vector<std::string> TableSet::tableNames() const {
 
 void TableSet::write_result(std::ostream* out) const {
   if (!resultTable_) throw AdbException(message(MessageId::kNoResultYet));
-  resultTable_->writeText(*out);
+  resultTable_->toString(*out);
 }
 
 }  // namespace relalg

@@ -1,7 +1,9 @@
 // TableSet is the catalogue of one run: it reads the table blocks of the input, holds every table
 // under the name it had when it was read, evaluates the expression over them and keeps the
 // result. The catalogue owns its tables and the result; a name is never re-keyed, even when a
-// rename changes the table's own name.
+// rename changes the table's own name. Its reading and lookup are in TableSet.cpp, its
+// evaluation beside the walk over the tree (Evaluation.cpp). During an evaluation, threads may
+// use the stored tables at once for different names.
 #ifndef RELALG_EVALUATION_TABLESET_H
 #define RELALG_EVALUATION_TABLESET_H
 
@@ -14,7 +16,6 @@
 #include <vector>
 
 #include "evaluation/EvalObserver.h"
-#include "evaluation/StoredTables.h"
 #include "evaluation/TableHandle.h"
 #include "language/SyntaxTree.h"
 #include "storage/Table.h"
@@ -24,7 +25,7 @@ namespace relalg {
 
 class InputSource;
 
-class TableSet : public StoredTables {
+class TableSet {
  public:
   // Reads the lines of the input below the expression line: an empty line announces a header
   // line, the lines after a header line are its table's records. The first of two tables of
@@ -40,20 +41,23 @@ class TableSet : public StoredTables {
 
   // Returns the catalogued table of exactly that name; throws AdbException when there is none.
   Table* getTableByName(std::string_view name) const;
-  Table* findTable(std::string_view name) const override;
+  // The catalogued table of that name, or null (also for a table taken out of the catalogue).
+  Table* findTable(std::string_view name) const;
 
-  // Evaluates the expression and keeps its table as the result. A failed evaluation leaves no
-  // result, also none of an earlier evaluation.
+  // Evaluates the expression, r_eval of its whole tree, and keeps its table as the result; returns
+  // true. A failed evaluation leaves no result, also none of an earlier evaluation.
   bool evaluate(std::string expression);
   void evaluate(const SyntaxTree& tree);
   // The table that an expression text denotes.
   TableHandle r_eval(std::string text);
+  // The table of node of tree.
+  TableHandle r_eval(const SyntaxTree& tree, int node);
   // Writes the result table's text; throws AdbException when there is no result.
   void write_result(std::ostream* out) const;
 
   Table* result() const { return resultTable_.get(); }
-  // The catalogue name under which table is reached, or null for a table not catalogued.
-  const std::string* catalogueKeyOf(const Table* table) const;
+  // The name under which table is catalogued, or null for a table not catalogued.
+  const std::string* keyOf(const Table* table) const;
   // The names under which tables are catalogued, in byte order.
   std::vector<std::string> tableNames() const;
   // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
@@ -65,8 +69,14 @@ class TableSet : public StoredTables {
   // Such a table is gone from the catalogue once evaluated (its name stays, with no table): for
   // a run that evaluates one expression and then only writes the result.
   void releaseTablesAsUsed() { releaseTablesAsUsed_ = true; }
-  TableHandle useTable(std::string_view name, bool mayTake) override;
-  void releaseIfReachedOnce(std::string_view name) override;
+  // The stored table of that name: taken out of the catalogue when the evaluation at work
+  // reaches it only once and mayTake allows it, else borrowed. Throws AdbException when there
+  // is no table of that name.
+  TableHandle useTable(std::string_view name, bool mayTake);
+  // Releases the table of that name when the evaluation at work reaches it only once and it is
+  // still stored: for a table borrowed where it could not be taken. No other thread may use the
+  // catalogue meanwhile.
+  void releaseIfReachedOnce(std::string_view name);
 
  private:
   // Chooses the tables that an evaluation of tree may take.

@@ -49,16 +49,16 @@ std::unique_ptr<std::ofstream> safe_oopen(std::string name) {
 void safe_iclose(std::unique_ptr<std::ifstream> stream) { stream->close(); }
 
 void safe_oclose(std::unique_ptr<std::ofstream> stream, const std::string& name) {
-  check_written(*stream, name);
+  checkWritten(*stream, name);
   stream->close();
-  check_written(*stream, name);
+  checkWritten(*stream, name);
 }
 
-void check_written(std::ostream& stream, const std::string& name) {
+void checkWritten(std::ostream& stream, const std::string& name) {
   if (!stream.flush()) throw AdbException(message(MessageId::kWriteFailed, {name}));
 }
 
-std::string read_file(const std::string& name) {
+std::string readFile(const std::string& name) {
   std::unique_ptr<std::ifstream> stream = safe_iopen(name);
   std::string content;
   std::error_code error;
@@ -133,13 +133,13 @@ std::unique_ptr<InputSource> openInput(const std::string& path, const std::strin
     }
   }
   if (descriptor >= 0) ::close(descriptor);
-  return TextInput::holding(read_file(path));
+  return TextInput::holding(readFile(path));
 }
 
 #else
 
 std::unique_ptr<InputSource> openInput(const std::string& path, const std::string&) {
-  return TextInput::holding(read_file(path));
+  return TextInput::holding(readFile(path));
 }
 
 #endif

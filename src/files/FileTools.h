@@ -23,10 +23,10 @@ void safe_iclose(std::unique_ptr<std::ifstream> stream);
 // Closes the stream; throws when anything written to it, the last block included, failed.
 void safe_oclose(std::unique_ptr<std::ofstream> stream, const std::string& name);
 // Throws when a write to the stream has failed.
-void check_written(std::ostream& stream, const std::string& name);
+void checkWritten(std::ostream& stream, const std::string& name);
 
 // The whole content of a file.
-std::string read_file(const std::string& name);
+std::string readFile(const std::string& name);
 // Opens the input file of a run whose output goes to outputPath. A regular file other than the
 // output is read where it lies; anything else (a pipe, a device, a file that tells no size, or
 // the very file that opening the output will empty) is read whole at once. Throws AdbException

@@ -12,7 +12,7 @@ std::ostream& FileTarget::open() {
   return *stream_;
 }
 
-void FileTarget::flush() { check_written(*stream_, path_); }
+void FileTarget::flush() { checkWritten(*stream_, path_); }
 
 void FileTarget::close() { safe_oclose(std::move(stream_), path_); }
 
@@ -29,6 +29,6 @@ std::ostream& MemoryTarget::open() {
   return stream_;
 }
 
-void MemoryTarget::flush() { check_written(stream_, "output"); }
+void MemoryTarget::flush() { checkWritten(stream_, "output"); }
 
 }  // namespace relalg

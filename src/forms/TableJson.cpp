@@ -12,8 +12,8 @@ std::string tableJson(const Table& table, size_t limit) {
   const size_t shown = std::min(count, limit);
   std::vector<std::vector<std::string>> records;
   records.reserve(shown);
-  bool utf8 = isUtf8(table.name());
-  for (const auto& column : table.columns()) utf8 = utf8 && isUtf8(column->name());
+  bool utf8 = isUtf8(table.getName());
+  for (const auto& column : table.columns()) utf8 = utf8 && isUtf8(column->getName());
   for (size_t row = 0; row < shown; ++row) {
     records.push_back(recordValues(table, row));
     for (const std::string& value : records.back()) utf8 = utf8 && isUtf8(value);
@@ -21,10 +21,10 @@ std::string tableJson(const Table& table, size_t limit) {
   const JsonWriter::Encoding encoding = utf8 ? JsonWriter::kUtf8Bytes : JsonWriter::kWindows1250;
   JsonWriter json;
   json.beginObject();
-  json.key("name").text(table.name(), encoding);
+  json.key("name").text(table.getName(), encoding);
   json.key("columns").beginArray();
   for (const auto& column : table.columns()) {
-    json.beginObject().key("name").text(column->name(), encoding);
+    json.beginObject().key("name").text(column->getName(), encoding);
     json.key("type").text(columnTypeText(*column), encoding).endObject();
   }
   json.endArray();

@@ -100,7 +100,7 @@ void TraceReport::writeHeading(std::string_view text, int depth) {
 // was read under still reaches it; a later bare name reaching such a table gets a note too.
 void TraceReport::writeRenameNote(ExprType type, const Table& table, const std::string& indent) {
   if (type != ExprType::kRename && !(type == ExprType::kTable && renamed_.contains(&table))) return;
-  const std::string* key = catalogue_ != nullptr ? catalogue_->catalogueKeyOf(&table) : nullptr;
+  const std::string* key = catalogue_ != nullptr ? catalogue_->keyOf(&table) : nullptr;
   if (type == ExprType::kTable) {
     out_ << indent << "  renamed earlier in this expression: " << *key
          << " reaches the renamed table\n";
@@ -119,7 +119,7 @@ void TraceReport::writeRecords(const Table& table, const std::string& indent) {
   std::string line;
   for (size_t row = 0; row < shown; ++row) {
     line.assign(indent).append("  | ");
-    table.appendRecordText(line, row);
+    table.getRecord(row, line);
     line.push_back('\n');
     out_ << line;
   }

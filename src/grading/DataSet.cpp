@@ -30,9 +30,9 @@ TableData tableData(const Table& table, const std::string& name) {
   for (size_t row = 0; row < data.records.size(); ++row) {
     for (const auto& column : table.columns()) {
       if (column->getType() == Column::STRING) {
-        data.records[row].emplace_back(asStrings(*column).view(row));
+        data.records[row].emplace_back(asStrings(*column).getVal(row));
       } else {
-        data.records[row].push_back(std::to_string(asInts(*column).value(row)));
+        data.records[row].push_back(std::to_string(asInts(*column).getVal(row)));
       }
     }
   }
@@ -63,8 +63,8 @@ DataSet DataSet::read(std::string name, std::string_view input) {
   data.sorted_ = true;
   for (const BlockPlan& block : plan.blocks) {
     const std::unique_ptr<Table> table = readBlock(source, block);
-    if (!seen.insert(table->name()).second) continue;
-    data.tables_.push_back(tableData(*table, table->name()));
+    if (!seen.insert(table->getName()).second) continue;
+    data.tables_.push_back(tableData(*table, table->getName()));
     data.sorted_ = data.sorted_ && ascendsStrictly(*table);
   }
   if (plan.stray) rejectStrayLine(*plan.stray);

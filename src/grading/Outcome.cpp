@@ -54,14 +54,14 @@ Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
     catalogue.evaluate(tree);
     const Table& result = *catalogue.result();
     Outcome outcome;
-    outcome.header = result.name() + result.fingerPrint();
+    outcome.header = result.getName() + result.fingerPrint();
     for (const auto& column : result.columns()) {
       outcome.integer.push_back(column->getType() == Column::INTEGER);
     }
     outcome.records.reserve(static_cast<size_t>(result.recordCount()));
     for (size_t row = 0; row < static_cast<size_t>(result.recordCount()); ++row) {
       outcome.records.emplace_back();
-      result.appendRecordText(outcome.records.back(), row);
+      result.getRecord(row, outcome.records.back());
     }
     return outcome;
   } catch (const AdbException& error) {

@@ -40,10 +40,9 @@ class StringTokenizer {
   }
   bool hasMoreTokens() const { return !rest_.empty(); }
 
-  // Returns the next token, or the empty string when none is left.
-  std::string nextToken() { return std::string(nextView()); }
-  // The same as nextToken, as a view into the tokenized text.
-  std::string_view nextView() {
+  // Returns the next token, as a view into the tokenized text, or the empty string when none is
+  // left.
+  std::string_view nextToken() {
     const char* const begin = rest_.data();
     const char* const end = begin + rest_.size();
     const char* pos = classes_ == kDefaultByteClasses.data() ? skipOrdinary(begin, end) : begin;

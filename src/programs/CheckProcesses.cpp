@@ -147,7 +147,7 @@ void saveCounterexample(const std::string& dir, SubmissionReport& report) {
 
 std::optional<std::string> readWhole(const std::string& path) {
   try {
-    return read_file(path);
+    return readFile(path);
   } catch (const AdbException&) {
     return std::nullopt;
   }

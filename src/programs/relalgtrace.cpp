@@ -155,8 +155,8 @@ int trace(const Command& command) {
   std::ostringstream steps;
   TraceReport report(steps, command.limit);
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
-  const RunOutcome outcome = runSequence(
-      analysis.reader([&] { return read_file(command.inputPath); }), nullptr, &analysis);
+  const RunOutcome outcome =
+      runSequence(analysis.reader([&] { return readFile(command.inputPath); }), nullptr, &analysis);
   analysis.finish(outcome);
   if (command.form == Command::kJson) {
     std::cout << traceJson(analysis);
@@ -174,7 +174,7 @@ int trace(const Command& command) {
 // Runs the input as relalgrun does and prints the SQL script of its result, or relalgrun's report
 // of its failure (and no script).
 int writeSql(const Command& command) {
-  const SqlScript sql = sqlScript([&] { return read_file(command.inputPath); });
+  const SqlScript sql = sqlScript([&] { return readFile(command.inputPath); });
   if (sql.outcome.status != RunOutcome::kSuccess) {
     std::cerr << sql.outcome.errorText();
     return sql.outcome.status;

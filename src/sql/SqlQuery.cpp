@@ -161,7 +161,7 @@ std::string SqlQuery::projectClause(int index) const {
   std::string chosen;
   size_t k = 0;
   for (StringTokenizer tokens(list); tokens.hasMoreTokens(); ++k) {
-    const std::string_view token = tokens.nextView();
+    const std::string_view token = tokens.nextToken();
     size_t found = 0;
     while (operand.names[found] != token) ++found;
     if (k > 0) chosen += ", ";

@@ -16,13 +16,13 @@ void SqlRecorder::nodeFinished(const SyntaxTree& tree, int node, const Table& ta
   recorded.schema = table.fingerPrint();
   recorded.records = static_cast<size_t>(table.recordCount());
   for (const auto& column : table.columns()) {
-    recorded.names.push_back(column->name());
+    recorded.names.push_back(column->getName());
     recorded.types.push_back(column->getType());
   }
   const RecordOrder order(columnHandles(table.columns()));
   recorded.ascendingDistinct = true;
   for (size_t k = 1; k < recorded.records && recorded.ascendingDistinct; ++k) {
-    recorded.ascendingDistinct = order.compare(k - 1, k) < 0;
+    recorded.ascendingDistinct = order.compareRecord(k - 1, k) < 0;
   }
   const size_t operandCount = recorded.type == ExprType::kTable ? 0
                               : takesTwoTables(recorded.type)   ? 2
@@ -31,8 +31,8 @@ void SqlRecorder::nodeFinished(const SyntaxTree& tree, int node, const Table& ta
                            unclaimed_.end());
   unclaimed_.resize(unclaimed_.size() - operandCount);
   if (recorded.type == ExprType::kTable) {
-    const std::string* key = catalogue_ != nullptr ? catalogue_->catalogueKeyOf(&table) : nullptr;
-    recorded.storedName = declareStored(table, key != nullptr ? *key : table.name());
+    const std::string* key = catalogue_ != nullptr ? catalogue_->keyOf(&table) : nullptr;
+    recorded.storedName = declareStored(table, key != nullptr ? *key : table.getName());
   }
   unclaimed_.push_back(static_cast<int>(nodes_.size()));
   nodes_.push_back(std::move(recorded));
@@ -54,11 +54,11 @@ std::string SqlRecorder::declareStored(const Table& table, const std::string& ke
   std::set<std::string> seen{"ord"};
   bool plain = true;
   for (const auto& column : table.columns()) {
-    plain =
-        plain && isPlainIdentifier(column->name()) && seen.insert(lowered(column->name())).second;
+    plain = plain && isPlainIdentifier(column->getName()) &&
+            seen.insert(lowered(column->getName())).second;
   }
   for (size_t k = 0; k < table.columns().size(); ++k) {
-    stored.columnNames.push_back(plain ? table.columns()[k]->name() : sqlColumn(k));
+    stored.columnNames.push_back(plain ? table.columns()[k]->getName() : sqlColumn(k));
   }
 
   std::string& out = declarations_;
@@ -74,9 +74,9 @@ std::string SqlRecorder::declareStored(const Table& table, const std::string& ke
     for (const auto& column : table.columns()) {
       out += ", ";
       if (column->getType() == Column::INTEGER) {
-        out += std::to_string(asInts(*column).value(row));
+        out += std::to_string(asInts(*column).getVal(row));
       } else {
-        const std::string_view value = asStrings(*column).view(row);
+        const std::string_view value = asStrings(*column).getVal(row);
         if (value.find('\0') != std::string_view::npos) {
           noteInexact("a value of table " + commentText(key) +
                       " holds a NUL byte, which no SQL string carries; the script cuts it there");

@@ -75,7 +75,7 @@ void StrColumn::becomePlain() {
   size_t bytes = 0;
   for (uint8_t code : codes) bytes += values.value(code).size();
   reserve(std::max(reservedRecords_, codes.size()), std::max(reservedBytes_, bytes));
-  for (uint8_t code : codes) append(values.value(code));
+  for (uint8_t code : codes) addVal(values.value(code));
 }
 
 size_t StrColumn::bytesAtMost(size_t begin, size_t end) const {
@@ -102,12 +102,7 @@ size_t StrColumn::valueBytes() const {
 
 std::string StrColumn::getVal(int index) const {
   if (!validIndex(index, getSize())) throwIndexError(STRING);
-  return std::string(view(static_cast<size_t>(index)));
-}
-
-int StrColumn::addVal(std::string value) {
-  append(value);
-  return 1;
+  return std::string(getVal(static_cast<size_t>(index)));
 }
 
 std::unique_ptr<Column> StrColumn::clone() const { return std::make_unique<StrColumn>(*this); }
@@ -142,7 +137,7 @@ void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> row
   // Summed in 64 bits: where size_t has 32 (WebAssembly), a large gather could wrap to a small
   // size, and the copy below would then run past the bytes. Too many bytes fail as an allocation.
   uint64_t sum = 0;
-  for (uint32_t row : rows) sum += from.view(row).size();
+  for (uint32_t row : rows) sum += from.getVal(size_t{row}).size();
   if (sum > bytes_.max_size() - bytes_.size()) throw std::length_error("StrColumn::gather");
   const size_t bytes = static_cast<size_t>(sum);
   reserve(rows.size(), bytes);
@@ -151,11 +146,11 @@ void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> row
   if (!wideOffsets_.empty() || bytes_.size() > kNarrowLimit) {
     // Rare: the block outgrows 32-bit offsets on the way.
     bytes_.resize(end);
-    for (uint32_t row : rows) append(from.view(row));
+    for (uint32_t row : rows) addVal(from.getVal(size_t{row}));
     return;
   }
   for (uint32_t row : rows) {
-    const std::string_view value = from.view(row);
+    const std::string_view value = from.getVal(size_t{row});
     copyValueBytes(bytes_.data() + end, value.data(), value.size());
     end += value.size();
     offsets_.push_back(static_cast<uint32_t>(end));

@@ -31,10 +31,11 @@ inline void copyValueBytes(char* to, const char* from, size_t size) {
   }
 }
 
-// The members named getName, setName, getType, getSize, getVal, addVal and getMaxWidth are the
-// documented interface of the columns, each in one labelled section below; they take and give
-// copies and check their indexes. The other members are the library's own: views, unchecked
-// reads and whole-column operations, on which the documented ones are built.
+// Each operation has one name: getName, setName, getType, getSize, getVal, addVal and getMaxWidth
+// as the system's documents name them. getVal has two forms: getVal(int index), which checks the
+// index and gives a copy, and getVal(size_t row), the engine's read of a row that must exist
+// (asserted), which gives the value itself (a view for strings). The other members are
+// whole-column operations.
 class Column {
  public:
   enum attr_type { STRING = 0, INTEGER = 1 };
@@ -42,13 +43,11 @@ class Column {
   virtual ~Column() = default;
   Column& operator=(const Column&) = delete;
 
-  // The documented interface.
-  std::string getName() const { return name(); }
+  const std::string& getName() const { return name_; }
   void setName(std::string name) { name_ = std::move(name); }
   attr_type getType() const { return type_; }
   virtual int getSize() const = 0;
 
-  const std::string& name() const { return name_; }
   // Throws the failure of getVal for an index outside the values of a column of this type.
   [[noreturn]] static void throwIndexError(attr_type type);
 
@@ -110,31 +109,24 @@ class StrColumn : public Column {
   StrColumn(std::string name, std::string maxWidth);
   StrColumn(const StrColumn&) = default;
 
-  // The documented interface. getVal throws AdbException for an index outside
-  // 0 .. getSize()-1; addVal appends (as append does) and returns 1.
+  // A copy of the value at index; throws AdbException for an index outside 0 .. getSize()-1.
   std::string getVal(int index) const;
-  int addVal(std::string value);
-  std::string getMaxWidth() const { return maxWidth(); }
-  int getSize() const override {
-    if (coded_) return static_cast<int>(codes_.size());
-    return static_cast<int>((wideOffsets_.empty() ? offsets_.size() : wideOffsets_.size()) - 1);
-  }
-
-  const std::string& maxWidth() const { return maxWidth_; }
-  // The value at a valid index, as a view that lasts until the next append.
-  std::string_view view(size_t index) const {
-    if (coded_) return values_.value(codes_[index]);
+  // The value at a row that exists, as a view that lasts until the next addVal.
+  std::string_view getVal(size_t row) const {
+    assert(row < static_cast<size_t>(getSize()));
+    if (coded_) return values_.value(codes_[row]);
     if (wideOffsets_.empty()) {
-      return {bytes_.data() + offsets_[index], offsets_[index + 1] - offsets_[index]};
+      return {bytes_.data() + offsets_[row], offsets_[row + 1] - offsets_[row]};
     }
-    return {bytes_.data() + wideOffsets_[index], wideOffsets_[index + 1] - wideOffsets_[index]};
+    return {bytes_.data() + wideOffsets_[row], wideOffsets_[row + 1] - wideOffsets_[row]};
   }
-  void append(std::string_view value) {
+  // Appends the value; returns 1.
+  int addVal(std::string_view value) {
     if (coded_) {
       const int code = values_.codeOf(value);
       if (code >= 0) {
         codes_.push_back(static_cast<uint8_t>(code));
-        return;
+        return 1;
       }
       becomePlain();
     }
@@ -144,6 +136,12 @@ class StrColumn : public Column {
     } else {
       appendWide();
     }
+    return 1;
+  }
+  const std::string& getMaxWidth() const { return maxWidth_; }
+  int getSize() const override {
+    if (coded_) return static_cast<int>(codes_.size());
+    return static_cast<int>((wideOffsets_.empty() ? offsets_.size() : wideOffsets_.size()) - 1);
   }
 
   // At least the bytes that the values at indexes begin .. end-1 take.
@@ -187,17 +185,20 @@ class IntColumn : public Column {
   explicit IntColumn(std::string name);
   IntColumn(const IntColumn&) = default;
 
-  // The documented interface. getVal throws AdbException for an index outside
-  // 0 .. getSize()-1; addVal appends and returns 1.
+  // The value at index; throws AdbException for an index outside 0 .. getSize()-1.
   int getVal(int index) const;
+  // The value at a row that exists.
+  int getVal(size_t row) const {
+    assert(row < values_.size());
+    return values_[row];
+  }
+  // Appends the value; returns 1.
   int addVal(int value) {
     values_.push_back(value);
     return 1;
   }
   int getSize() const override { return static_cast<int>(values_.size()); }
 
-  // The value at a valid index.
-  int value(size_t index) const { return values_[index]; }
   const int32_t* data() const { return values_.data(); }
 
   std::unique_ptr<Column> clone() const override;

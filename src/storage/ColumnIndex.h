@@ -15,7 +15,7 @@ class ColumnIndex {
  public:
   explicit ColumnIndex(const Table& table);
   // Returns the first column of exactly that name, or null.
-  const Column* find(std::string_view name) const;
+  const Column* getColumnByName(std::string_view name) const;
 
  private:
   const Table& table_;

@@ -7,13 +7,13 @@ namespace relalg {
 HeaderLine::HeaderLine(std::string_view line) {
   StringTokenizer tokens(line);
   if (!tokens.hasMoreTokens()) return;
-  name = tokens.nextView();
+  name = tokens.nextToken();
   while (tokens.hasMoreTokens()) {
     Column column{};
-    column.name = tokens.nextView();
-    column.type = tokens.nextView();
+    column.name = tokens.nextToken();
+    column.type = tokens.nextToken();
     column.integer = column.type == "int";
-    if (!column.integer) column.width = tokens.nextView();
+    if (!column.integer) column.width = tokens.nextToken();
     columns.push_back(column);
   }
 }

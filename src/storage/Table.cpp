@@ -69,7 +69,7 @@ bool Table::columnsEven() const {
 
 Column* Table::getColumnByName(std::string_view name) const {
   for (const auto& column : columns_) {
-    if (column->name() == name) return column.get();
+    if (column->getName() == name) return column.get();
   }
   return nullptr;
 }
@@ -101,7 +101,7 @@ void Table::add_column(std::string name, Column::attr_type type, std::string wid
 
 // A failure carries its place in the line: the value at fault, or the end of a line that has
 // too few values; the reader of the line adds the line's number.
-int Table::appendRecord(std::string_view line) {
+int Table::addRecord(std::string_view line) {
   const int count = recordCount();
   if (!columns_.empty() && count == INT_MAX) {
     throw AdbException(message(MessageId::kTooManyRecords, {name_}), {0, 1, line.size()});
@@ -113,15 +113,15 @@ int Table::appendRecord(std::string_view line) {
       if (!tokens.hasMoreTokens()) {
         throw AdbException(message(MessageId::kTooFewValues), {0, line.size() + 1, 1});
       }
-      token = tokens.nextView();
+      token = tokens.nextToken();
       if (column->getType() == Column::STRING) {
-        asStrings(*column).append(token);
+        asStrings(*column).addVal(token);
       } else {
         asInts(*column).addVal(relalg::stoi(token));
       }
     }
     if (tokens.hasMoreTokens()) {
-      const size_t at = static_cast<size_t>(tokens.nextView().data() - line.data());
+      const size_t at = static_cast<size_t>(tokens.nextToken().data() - line.data());
       throw AdbException(message(MessageId::kTooManyValues), {0, at + 1, line.size() - at});
     }
   } catch (const AdbException& error) {
@@ -163,19 +163,20 @@ std::string Table::getRecord(int index) const {
     if (index >= column->getSize()) Column::throwIndexError(column->getType());
   }
   std::string text;
-  appendRecordText(text, static_cast<size_t>(index));
+  getRecord(static_cast<size_t>(index), text);
   return text;
 }
 
-void Table::appendRecordText(std::string& out, size_t index) const {
+void Table::getRecord(size_t row, std::string& out) const {
+  assert(row < static_cast<size_t>(recordCount()));
   bool first = true;
   for (const auto& column : columns_) {
     if (!first) out.push_back(',');
     first = false;
     if (column->getType() == Column::STRING) {
-      out.append(asStrings(*column).view(index));
+      out.append(asStrings(*column).getVal(row));
     } else {
-      appendDecimal(out, asInts(*column).value(index));
+      appendDecimal(out, asInts(*column).getVal(row));
     }
   }
 }
@@ -204,8 +205,8 @@ void Table::appendRecordLines(std::string& out, size_t begin, size_t end) const 
   char* at = out.data() + start;
   for (size_t row = begin; row < end; ++row) {
     for (size_t k = 0; k < columns_.size(); ++k) {
-      at = strings[k] != nullptr ? writeValue(at, strings[k]->view(row))
-                                 : writeDecimal(at, asInts(*columns_[k]).value(row));
+      at = strings[k] != nullptr ? writeValue(at, strings[k]->getVal(row))
+                                 : writeDecimal(at, asInts(*columns_[k]).getVal(row));
       *at++ = ',';
     }
     at[-1] = '\n';
@@ -219,7 +220,7 @@ std::string Table::fingerPrint() const {
   std::string text = "(";
   for (const auto& column : columns_) {
     if (text.size() > 1) text += ", ";
-    text += column->name();
+    text += column->getName();
     text += ' ';
     text += columnTypeText(*column);
   }
@@ -231,13 +232,13 @@ std::string Table::toString() const {
   std::string text = name_ + fingerPrint() + "\n";
   const size_t count = static_cast<size_t>(recordCount());
   for (size_t row = 0; row < count; ++row) {
-    appendRecordText(text, row);
+    getRecord(row, text);
     text.push_back('\n');
   }
   return text;
 }
 
-void Table::writeText(std::ostream& out) const {
+void Table::toString(std::ostream& out) const {
   if (columns_.empty()) {
     out << name_;
     return;
@@ -313,16 +314,17 @@ std::vector<std::string> recordValues(const Table& table, size_t row) {
   values.reserve(table.columns().size());
   for (const auto& column : table.columns()) {
     if (column->getType() == Column::INTEGER) {
-      values.push_back(itos(asInts(*column).value(row)));
+      values.push_back(itos(asInts(*column).getVal(row)));
     } else {
-      values.emplace_back(asStrings(*column).view(row));
+      values.emplace_back(asStrings(*column).getVal(row));
     }
   }
   return values;
 }
 
 std::string columnTypeText(const Column& column) {
-  return column.getType() == Column::INTEGER ? "int" : "char(" + asStrings(column).maxWidth() + ")";
+  return column.getType() == Column::INTEGER ? "int"
+                                             : "char(" + asStrings(column).getMaxWidth() + ")";
 }
 
 }  // namespace relalg

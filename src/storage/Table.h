@@ -24,55 +24,53 @@ std::string resultTableName();
 
 class Table {
  public:
-  // ---- The documented interface: the members as the system's documents name them. They take
-  // and give copies and check what they are given; the library's own members below serve them.
+  // Each operation has one name, as the system's documents name them where they do; where the
+  // engine needs another signature (a row index, a buffer to append to, a stream), it is an
+  // overload of that name.
 
   // Parses a header line: the table's name, then per column a name and a type word, which is
   // either int or any other word followed by a width text. Throws AdbException without a name.
   explicit Table(std::string headerLine);
+  // A table of the given columns, which must hold equally many values.
+  Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
   Table(const Table& other);
   Table& operator=(const Table&) = delete;
   ~Table();
 
-  std::string getName() const { return name(); }
+  const std::string& getName() const { return name_; }
+  // Replaces the table's name (renaming; the columns keep theirs).
+  void setName(std::string name) { name_ = std::move(name); }
+  const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
   // The record count: the value count of the first column, 0 for a table without columns.
   int recordCount() const { return columns_.empty() ? 0 : columns_.front()->getSize(); }
   // Returns the first column of exactly that name, or null.
   Column* getColumnByName(std::string_view name) const;
+  // The value of a record in the string or integer column of that name; throws AdbException
+  // when there is no such column of that kind, or no such record.
   std::string getval_s(std::string name, int index);
   int getval_i(std::string name, int index);
   // Appends an empty column. Throws AdbException when the table already holds records, which
   // the new column would lack.
   void add_column(std::string name, Column::attr_type type, std::string width);
-  // Appends one record from a record line, as appendRecord does; returns 1.
-  int addRecord(std::string line) { return appendRecord(line); }
-  // The values of one record joined by commas.
+
+  // Appends one record from a record line: one token per column, integers read by stoi; returns
+  // 1. All or nothing: a line that fails leaves the table as it was, and its failure carries the
+  // column and length of the bytes at fault (no line).
+  int addRecord(std::string_view line);
+  void reserveRecords(size_t records, size_t bytes);
+
+  // The values of one record joined by commas; throws AdbException for no such record.
   std::string getRecord(int index) const;
+  // Appends the record text of a row that exists to out.
+  void getRecord(size_t row, std::string& out) const;
+  // Appends the records begin .. end-1 to out, each as its record text and a line feed.
+  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
   // The schema text, such as (name char(20), age int); the table's name when it has no columns.
   std::string fingerPrint() const;
   // The name and schema text on one line, then one line per record.
   std::string toString() const;
-
-  // ---- The library's own members.
-
-  // A table of the given columns, which must hold equally many values.
-  Table(std::string name, std::vector<std::unique_ptr<Column>> columns);
-  const std::string& name() const { return name_; }
-  // Replaces the table's name (renaming; the columns keep theirs).
-  void setName(std::string name) { name_ = std::move(name); }
-  const std::vector<std::unique_ptr<Column>>& columns() const { return columns_; }
-
-  // Appends one record from a record line: one token per column, integers read by stoi. All or
-  // nothing: a line that fails leaves the table as it was, and its failure carries the column
-  // and length of the bytes at fault (no line).
-  int appendRecord(std::string_view line);
-  void reserveRecords(size_t records, size_t bytes);
-  // Appends the record text of record index to out.
-  void appendRecordText(std::string& out, size_t index) const;
-  // Appends the records begin .. end-1 to out, each as its record text and a line feed.
-  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
-  // Writes toString() to out, a block at a time.
-  void writeText(std::ostream& out) const;
+  // Writes the same text to out, a block at a time.
+  void toString(std::ostream& out) const;
 
   // Whether other has this table's columns: equal schema texts, and kinds that agree position by
   // position (apostrophes in names can make different schemas print the same text).

@@ -43,7 +43,7 @@ void appendLines(Table& table, std::string_view text, size_t firstLine) {
   LineReader lines(text);
   std::string_view line;
   try {
-    while (lines.next(line)) table.appendRecord(line);
+    while (lines.next(line)) table.addRecord(line);
   } catch (AdbException& error) {
     const std::string_view before = text.substr(0, static_cast<size_t>(line.data() - text.data()));
     error.setLine(firstLine + static_cast<size_t>(std::count(before.begin(), before.end(), '\n')));
@@ -106,7 +106,7 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
     return true;
   };
   runPieces(threads, [&](size_t) {
-    auto own = table.emptyLike(table.name());
+    auto own = table.emptyLike(table.getName());
     std::string buffer;
     for (size_t k = nextStretch++; k < stretches; k = nextStretch++) {
       try {

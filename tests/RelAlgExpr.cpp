@@ -1,4 +1,4 @@
-#include "language/RelAlgExpr.h"
+#include "RelAlgExpr.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,11 +1,12 @@
 // RelAlgExpr is one node of an expression or condition seen on its own: a command word and up to
-// two operand texts, as in union(E1,E2), select(E,K) or EQ(A,B). It is a view over the root of a
-// SyntaxTree parsed from its text, for callers that take a text apart one node at a time; the
-// evaluators walk the tree itself.
+// two operand texts, as in union(E1,E2), select(E,K) or EQ(A,B), taken apart one node at a time.
+// It is a view over the root of a SyntaxTree parsed from its text, kept for the tests and the
+// parser fuzzer, which hold the tree's root against this reading of one node; the evaluators
+// walk the tree itself.
 //
 // Also here: clean, which drops the blanks outside apostrophes and strips enclosing brackets.
-#ifndef RELALG_LANGUAGE_RELALGEXPR_H
-#define RELALG_LANGUAGE_RELALGEXPR_H
+#ifndef RELALG_TESTS_RELALGEXPR_H
+#define RELALG_TESTS_RELALGEXPR_H
 
 #include <memory>
 #include <string>
@@ -43,4 +44,4 @@ class RelAlgExpr {
 
 }  // namespace relalg
 
-#endif  // RELALG_LANGUAGE_RELALGEXPR_H
+#endif  // RELALG_TESTS_RELALGEXPR_H
