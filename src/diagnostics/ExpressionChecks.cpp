@@ -44,24 +44,29 @@ class ExpressionChecks {
   void checkExtraOperands(int node, int operand, std::string_view takes);
   void checkBrackets();
   void checkTabs();
-  void pairBrackets();
+  void pairMeantBrackets();
   void note(size_t begin, size_t length, std::string message) {
     findings_.push_back({begin, length == 0 ? 1 : length, std::move(message)});
   }
 
   const SyntaxTree& tree_;
   std::string_view line_;
-  // Per byte of the line: whether an odd number of apostrophes precede it; and per '(' outside
-  // apostrophes, the ')' outside apostrophes that closes it, or kNone.
+  // A guess at what the writer meant, not the evaluator's reading: the line's brackets paired as
+  // if apostrophes protected them (the evaluator pairs every bracket of a node, quoted or not).
+  // Per byte of the line: whether an odd number of apostrophes precede it; per '(' outside
+  // apostrophes, the ')' outside apostrophes that closes it, or kNone; and the brackets outside
+  // apostrophes that pair with none, in the order of the line.
   std::vector<bool> oddQuotesBefore_;
   std::vector<uint32_t> partners_;
+  std::vector<uint32_t> closingNothing_;
+  std::vector<uint32_t> neverClosed_;
   bool missingClose_ = false;
   std::vector<Finding> findings_;
 };
 
 std::vector<Finding> ExpressionChecks::run() {
   if (tree_.fault(SyntaxTree::root()) == SyntaxTree::Fault::kTooLong) return {};
-  pairBrackets();
+  pairMeantBrackets();
   for (int node = 0; node < tree_.size(); ++node) {
     if (!tree_.isExpression(node) && !tree_.isCondition(node)) continue;
     checkCommandWord(node);
@@ -78,7 +83,7 @@ std::vector<Finding> ExpressionChecks::run() {
   return std::move(findings_);
 }
 
-void ExpressionChecks::pairBrackets() {
+void ExpressionChecks::pairMeantBrackets() {
   oddQuotesBefore_.assign(line_.size() + 1, false);
   partners_.assign(line_.size(), kNone);
   std::vector<uint32_t> open;
@@ -89,12 +94,14 @@ void ExpressionChecks::pairBrackets() {
     if (c == '\'') quoted = !quoted;
     if (quoted || c == '\'') continue;
     if (c == '(') open.push_back(k);
+    if (c == ')' && open.empty()) closingNothing_.push_back(k);
     if (c == ')' && !open.empty()) {
       partners_[open.back()] = k;
       open.pop_back();
     }
   }
   oddQuotesBefore_[line_.size()] = quoted;
+  neverClosed_ = std::move(open);
 }
 
 void ExpressionChecks::checkCommandWord(int node) {
@@ -196,8 +203,9 @@ void ExpressionChecks::checkMissingClose(int node) {
 }
 
 // A comma outside brackets and apostrophes in the node's last operand starts operands that
-// nothing reads. A bracket pair is passed over whole where the operand's apostrophes pair up as
-// the line's do.
+// nothing reads. A guess at what the writer meant: the evaluator splits at commas inside
+// apostrophes too, but a writer who put a comma in apostrophes meant it as part of a constant. A
+// bracket pair is passed over whole where the operand's apostrophes pair up as the line's do.
 void ExpressionChecks::checkExtraOperands(int node, int operand, std::string_view takes) {
   const std::string_view text = tree_.rawText(tree_.operand(node, operand));
   if (text.empty()) return;
@@ -226,34 +234,19 @@ void ExpressionChecks::checkExtraOperands(int node, int operand, std::string_vie
   }
 }
 
-// Brackets outside apostrophes that do not pair up: each closing bracket without an opening one,
-// and (unless a missing closing bracket was reported already) each opening one never closed. An
-// odd number of apostrophes is reported instead, at the last one.
+// Brackets outside apostrophes that do not pair up in the meant pairing: each closing bracket
+// without an opening one, and (unless a missing closing bracket was reported already) each
+// opening one never closed. An odd number of apostrophes is reported instead, at the last one.
 void ExpressionChecks::checkBrackets() {
-  const size_t quotes = static_cast<size_t>(std::count(line_.begin(), line_.end(), '\''));
-  if (quotes % 2 != 0) {
+  if (oddQuotesBefore_[line_.size()]) {
     // Then "outside apostrophes" means nothing: the unclosed apostrophe is the slip.
     note(line_.rfind('\''), 1,
          "this apostrophe is never closed: the rest of the line is one quoted stretch");
     return;
   }
-  std::vector<size_t> open;
-  bool quoted = false;
-  for (size_t k = 0; k < line_.size(); ++k) {
-    const char c = line_[k];
-    if (c == '\'') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') open.push_back(k);
-    if (c == ')') {
-      if (open.empty()) {
-        note(k, 1, "this ')' closes no bracket");
-      } else {
-        open.pop_back();
-      }
-    }
-  }
+  for (size_t k : closingNothing_) note(k, 1, "this ')' closes no bracket");
   if (missingClose_) return;
-  for (size_t k : open) note(k, 1, "this '(' is never closed");
+  for (size_t k : neverClosed_) note(k, 1, "this '(' is never closed");
 }
 
 void ExpressionChecks::checkTabs() {

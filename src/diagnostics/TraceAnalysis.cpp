@@ -172,31 +172,12 @@ std::string_view TraceAnalysis::lineOfInput(size_t number) const {
   return number == 0 ? std::string_view() : line;
 }
 
-// The node, within the failing one, that the failure concerns: the faulty condition or the
-// comparison that the message names; otherwise the failing node itself.
-int TraceAnalysis::failingNodeWithin(int failing) const {
-  const std::string_view message = outcome_.message;
-  for (int node = failing; node < tree_->subtreeEnd(failing); ++node) {
-    if (tree_->isExpression(node) && node != failing) {
-      node = tree_->subtreeEnd(node) - 1;  // an operand of its own, which did not fail
-      continue;
-    }
-    if (!tree_->isCondition(node)) continue;
-    const bool faulty =
-        tree_->fault(node) != SyntaxTree::Fault::kNone || tree_->logType(node) == LogType::kUnknown;
-    if (faulty &&
-        (outcome_.status != RunOutcome::kFailure || message.ends_with(tree_->rawText(node)))) {
-      return node;
-    }
-    if (tree_->operand(node, 0) != SyntaxTree::kNoNode && isComparison(tree_->logType(node))) {
-      const std::string a(tree_->text(tree_->operand(node, 0)));
-      const std::string b(tree_->text(tree_->operand(node, 1)));
-      if (message.ends_with(": " + a + " " + b) || message.ends_with(": " + b + " " + a)) {
-        return node;
-      }
-    }
-  }
-  return failing;
+// The node that the failure concerns: the part of the failing node that the failure names (a
+// faulty part of a condition, a comparison that cannot be made), else the failing node itself.
+int TraceAnalysis::failingNode() const {
+  if (failedNode_ < 0) return 0;
+  const int named = outcome_.node;
+  return named >= failedNode_ && named < tree_->subtreeEnd(failedNode_) ? named : failedNode_;
 }
 
 void TraceAnalysis::placeFailure() {
@@ -210,7 +191,7 @@ void TraceAnalysis::placeFailure() {
     return;
   }
   if (tree_ == nullptr || !evaluated_) return;
-  const int failing = failedNode_ >= 0 ? failingNodeWithin(failedNode_) : 0;
+  const int failing = failingNode();
   const MessageInfo* info = findMessage(outcome_.message);
   const MessageId id = info != nullptr ? info->id : MessageId::kUnknownFailure;
   const std::string_view missingColumn =

@@ -77,7 +77,7 @@ class TraceAnalysis : public EvalObserver {
   std::string_view firstMissingColumn(int project) const;
   void noteSchemaDifference(int merge);
   void checkMerge(int merge, const Table& result);
-  int failingNodeWithin(int node) const;
+  int failingNode() const;
   // A diagnostic at bytes of the expression line.
   void addInExpression(Diagnostic::Severity severity, size_t begin, size_t length,
                        std::string message);

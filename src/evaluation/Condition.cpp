@@ -97,7 +97,7 @@ void Condition::prepare(int node) {
   const LogType type = tree_.logType(node);
   if (isComparison(type)) {
     comparisons_.push_back(prepareComparison(columns_, type, tree_.text(tree_.operand(node, 0)),
-                                             tree_.text(tree_.operand(node, 1))));
+                                             tree_.text(tree_.operand(node, 1)), node));
     comparisonOf_[static_cast<size_t>(node - root_)] =
         static_cast<int32_t>(comparisons_.size() - 1);
     kindOf(node) = Kind::kCompare;
@@ -114,7 +114,7 @@ void Condition::prepare(int node) {
       kindOf(node) = Kind::kNot;
       return;
     default:
-      throw AdbException(message(MessageId::kNotACondition, {tree_.rawText(node)}));
+      throw AdbException(message(MessageId::kNotACondition, {tree_.rawText(node)}), node);
   }
 }
 
@@ -127,17 +127,18 @@ bool Condition::compare(int node, size_t row) const {
 
 // LTE and GT are evaluated as "not b < a" and "b < a", so their failures name b first.
 Condition::Comparison Condition::prepareComparison(const ColumnIndex& columns, LogType op,
-                                                   std::string_view a, std::string_view b) {
+                                                   std::string_view a, std::string_view b,
+                                                   int node) {
   const Column* columnA = columns.getColumnByName(a);
   const Column* columnB = columns.getColumnByName(b);
   const bool swapped = op == LogType::kLte || op == LogType::kGt;
   const std::string_view first = swapped ? b : a;
   const std::string_view second = swapped ? a : b;
   if (columnA == nullptr && columnB == nullptr) {
-    throw AdbException(message(MessageId::kTwoConstants, {first, second}));
+    throw AdbException(message(MessageId::kTwoConstants, {first, second}), node);
   }
   if (columnA != nullptr && columnB != nullptr && columnA->getType() != columnB->getType()) {
-    throw AdbException(message(MessageId::kColumnTypesDiffer, {first, second}));
+    throw AdbException(message(MessageId::kColumnTypesDiffer, {first, second}), node);
   }
   if (columnA == nullptr) {
     std::swap(a, b);
@@ -190,7 +191,8 @@ bool Condition::apply(const Comparison& comparison, size_t row) {
 }
 
 bool Condition::lt(const Table& table, size_t row, std::string_view a, std::string_view b) {
-  const Comparison comparison = prepareComparison(ColumnIndex(table), LogType::kLt, a, b);
+  const Comparison comparison =
+      prepareComparison(ColumnIndex(table), LogType::kLt, a, b, SyntaxTree::kNoNode);
   if (row >= static_cast<size_t>(table.recordCount())) Column::throwIndexError(comparison.type);
   return apply(comparison, row);
 }

@@ -3,7 +3,8 @@
 // SyntaxTree. Each part of the condition is checked, and its column names looked up, when the
 // evaluation of a record first reaches it; after that every record reuses the prepared part. So
 // a part that no record reaches raises nothing, and a faulty part fails at the first record
-// that reaches it, as if the text were read anew for every record.
+// that reaches it, as if the text were read anew for every record; its failure carries the
+// part's node.
 #ifndef RELALG_EVALUATION_CONDITION_H
 #define RELALG_EVALUATION_CONDITION_H
 
@@ -54,8 +55,9 @@ class Condition {
   int descend(int node);
   void prepare(int node);
   bool compare(int node, size_t row) const;
+  // Throws the failure of a comparison that cannot be made, at node.
   static Comparison prepareComparison(const ColumnIndex& columns, LogType op, std::string_view a,
-                                      std::string_view b);
+                                      std::string_view b, int node);
   static bool apply(const Comparison& comparison, size_t row);
   static bool compareStrings(LogType op, std::string_view a, std::string_view b);
 

@@ -206,15 +206,15 @@ void SyntaxTree::noteSubtrees() {
 void SyntaxTree::raiseFault(int node) const {
   switch (fault(node)) {
     case Fault::kEmpty:
-      throw std::out_of_range("empty expression");
+      throw NodeRangeError("empty expression", node);
     case Fault::kNoOperand:
-      throw std::out_of_range("no operand");
+      throw NodeRangeError("no operand", node);
     case Fault::kBadBracketing:
-      throw AdbException(message(MessageId::kBadBracketing, {rawText(node)}));
+      throw AdbException(message(MessageId::kBadBracketing, {rawText(node)}), node);
     case Fault::kBadExpression:
-      throw AdbException(message(MessageId::kBadExpression, {rawText(node)}));
+      throw AdbException(message(MessageId::kBadExpression, {rawText(node)}), node);
     case Fault::kTooLong:
-      throw AdbException(message(MessageId::kExpressionTooLong));
+      throw AdbException(message(MessageId::kExpressionTooLong), node);
     case Fault::kNone:
       break;
   }

@@ -25,6 +25,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,17 @@
 #include "language/Keywords.h"
 
 namespace relalg {
+
+// The standard range error that the evaluator raises for an empty node or a word without
+// operands, carrying the number of that node, as an AdbException raised at a node carries it.
+class NodeRangeError : public std::out_of_range {
+ public:
+  NodeRangeError(const char* what, int node) : std::out_of_range(what), node_(node) {}
+  int node() const { return node_; }
+
+ private:
+  int node_;
+};
 
 class SyntaxTree {
  public:
@@ -68,7 +80,8 @@ class SyntaxTree {
   }
   Fault fault(int node) const { return at(node).fault; }
   // Throws what the evaluator throws for this node: AdbException with the node's text as its
-  // parent gave it, or std::out_of_range for an empty node or one without operands.
+  // parent gave it, or std::out_of_range (a NodeRangeError) for an empty node or one without
+  // operands; either carries the node.
   [[noreturn]] void raiseFault(int node) const;
 
   int parent(int node) const { return at(node).parent; }

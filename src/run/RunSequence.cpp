@@ -112,7 +112,9 @@ RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& open
   try {
     runSteps(openInput(), output, observer, viewResult);
   } catch (const AdbException& error) {
-    return {RunOutcome::kFailure, error.getMessage(), error.place()};
+    return {RunOutcome::kFailure, error.getMessage(), error.place(), error.node()};
+  } catch (const NodeRangeError& error) {
+    return {RunOutcome::kUnknownFailure, {}, {}, error.node()};
   } catch (...) {
     return {RunOutcome::kUnknownFailure, {}, {}};
   }

@@ -32,6 +32,9 @@ struct RunOutcome {
   std::string message;
   // For a failure found in a line below the expression line: where.
   InputPlace place;
+  // For a failure found at a node of the expression line's tree that names its node (a part of
+  // a selection condition, a faulty node): that node; -1 otherwise.
+  int node = -1;
 
   // The bytes that relalgrun writes to standard error: nothing on success, "Hiba tortent: ", a
   // line feed, the message and a line feed on kFailure, "Ismeretlen hiba" and a line feed on
