@@ -12,6 +12,12 @@ namespace relalg {
 // The UTF-8 byte order mark. At the very start of an input it is no part of the expression line.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// The bytes of a byte order mark at the start of bytes: its length, or 0 without one. Every
+// reader of an input skips it with this.
+inline size_t byteOrderMarkLength(std::string_view bytes) {
+  return bytes.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+}
+
 // The UTF-8 text of Windows-1250 bytes. ASCII stays as it is; the five bytes that the code page
 // leaves unassigned become the control characters U+0081 and so on of the same number.
 std::string windows1250ToUtf8(std::string_view bytes);

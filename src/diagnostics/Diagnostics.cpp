@@ -13,6 +13,12 @@ namespace {
 constexpr size_t kShownBefore = 100;
 constexpr size_t kShownAfter = 60;
 
+// The bytes of a byte order mark before the letters of a diagnostic's line: a mark that starts
+// the input is no letter of the expression line where that line is UTF-8.
+size_t markBefore(const Diagnostic& diagnostic, std::string_view line, bool utf8) {
+  return diagnostic.line == 1 && utf8 ? byteOrderMarkLength(line) : 0;
+}
+
 // Walks the lines of an input in order, for diagnostics sorted by their line.
 class Lines {
  public:
@@ -70,9 +76,7 @@ void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input
   for (Diagnostic& diagnostic : diagnostics) {
     std::string_view line = lines.line(diagnostic.line);
     const bool utf8 = isUtf8(line);
-    const size_t mark = diagnostic.line == 1 && line.starts_with(kByteOrderMark) && utf8
-                            ? kByteOrderMark.size()
-                            : 0;
+    const size_t mark = markBefore(diagnostic, line, utf8);
     const size_t begin = std::max(diagnostic.column - 1, mark) - mark;
     line.remove_prefix(mark);
     const size_t end = std::min(begin + diagnostic.length, line.size());
@@ -89,9 +93,7 @@ std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::str
   for (const Diagnostic& diagnostic : diagnostics) {
     std::string_view line = lines.line(diagnostic.line);
     const bool utf8 = isUtf8(line);
-    if (diagnostic.line == 1 && line.starts_with(kByteOrderMark) && utf8) {
-      line.remove_prefix(kByteOrderMark.size());
-    }
+    line.remove_prefix(markBefore(diagnostic, line, utf8));
     text += std::string(path) + ":" + std::to_string(diagnostic.line) + ":" +
             std::to_string(diagnostic.letterColumn) + ": " +
             std::string(severityName(diagnostic.severity)) + ": " + diagnostic.message + "\n";

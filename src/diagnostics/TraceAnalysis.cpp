@@ -30,7 +30,7 @@ TraceAnalysis::~TraceAnalysis() = default;
 std::function<std::string()> TraceAnalysis::reader(std::function<std::string()> readInput) {
   return [this, readInput = std::move(readInput)] {
     input_ = readInput();
-    markLength_ = std::string_view(input_).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
+    markLength_ = byteOrderMarkLength(input_);
     return input_;
   };
 }

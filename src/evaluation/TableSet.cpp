@@ -18,7 +18,8 @@ TableSet::TableSet(const InputSource& source, size_t begin, size_t firstLine,
   for (const BlockPlan& block : plan.blocks) {
     std::unique_ptr<Table> table = readBlock(source, block);
     std::string name = table->getName();
-    tables_.try_emplace(std::move(name), std::move(table));
+    const auto [entry, added] = tables_.try_emplace(std::move(name), std::move(table));
+    if (added) namesAsRead_.push_back(&entry->first);
   }
   if (plan.stray) rejectStrayLine(*plan.stray);
 }

@@ -60,6 +60,8 @@ class TableSet {
   const std::string* keyOf(const Table* table) const;
   // The names under which tables are catalogued, in byte order.
   std::vector<std::string> tableNames() const;
+  // The same names in the order of the input's blocks.
+  const std::vector<const std::string*>& tableNamesAsRead() const { return namesAsRead_; }
   // Attaches an observer to later evaluations (null detaches it); the caller keeps it alive.
   void setObserver(EvalObserver* observer) { observer_ = observer; }
   EvalObserver* observer() const { return observer_; }
@@ -88,6 +90,7 @@ class TableSet {
   std::set<std::string, std::less<>> reachedOnce_;
   TableHandle resultTable_;
   std::map<std::string, std::unique_ptr<Table>, std::less<>> tables_;
+  std::vector<const std::string*> namesAsRead_;  // keys of tables_
 };
 
 }  // namespace relalg

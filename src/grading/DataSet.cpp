@@ -1,7 +1,6 @@
 #include "grading/DataSet.h"
 
 #include <map>
-#include <set>
 #include <utility>
 
 #include "base/Windows1250.h"
@@ -11,15 +10,10 @@
 #include "files/SourceLines.h"
 #include "storage/Column.h"
 #include "storage/Table.h"
-#include "storage/TableBlocks.h"
 
 namespace relalg {
 
 namespace {
-
-size_t expressionStart(std::string_view input) {
-  return input.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
-}
 
 TableData tableData(const Table& table, const std::string& name) {
   TableData data{name, name + table.fingerPrint(), {}, {}};
@@ -50,24 +44,19 @@ bool ascendsStrictly(const Table& table) {
 
 DataSet DataSet::read(std::string name, std::string_view input) {
   const TextInput source = TextInput::viewing(input);
-  SourceLines lines(source, expressionStart(input));
+  SourceLines lines(source, byteOrderMarkLength(input));
   std::string_view expression;
   lines.next(expression);
   const size_t begin = lines.position();
-  // As the catalogue reads them: block by block, the first table of a name counting, and a
-  // record line before any header line rejected last.
-  const TablePlan plan = planBlocks(source, begin, 2);
+  const TableSet catalogue(source, begin);
   DataSet data;
   data.name_ = std::move(name);
-  std::set<std::string, std::less<>> seen;
   data.sorted_ = true;
-  for (const BlockPlan& block : plan.blocks) {
-    const std::unique_ptr<Table> table = readBlock(source, block);
-    if (!seen.insert(table->getName()).second) continue;
-    data.tables_.push_back(tableData(*table, table->getName()));
-    data.sorted_ = data.sorted_ && ascendsStrictly(*table);
+  for (const std::string* key : catalogue.tableNamesAsRead()) {
+    const Table& table = *catalogue.getTableByName(*key);
+    data.tables_.push_back(tableData(table, *key));
+    data.sorted_ = data.sorted_ && ascendsStrictly(table);
   }
-  if (plan.stray) rejectStrayLine(*plan.stray);
   data.text_ = std::string(input.substr(begin));
   return data;
 }
@@ -106,7 +95,7 @@ size_t DataSet::recordCount() const {
 
 std::string firstLine(std::string_view input) {
   const TextInput source = TextInput::viewing(input);
-  SourceLines lines(source, expressionStart(input));
+  SourceLines lines(source, byteOrderMarkLength(input));
   std::string_view line;
   return lines.next(line) ? std::string(line) : std::string();
 }

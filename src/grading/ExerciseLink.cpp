@@ -58,9 +58,8 @@ std::string checkJson(std::string_view input, CompareMode mode) {
   try {
     const DataSet data = DataSet::read("", input);
     outcome = evaluateOn(SyntaxTree(firstLine(input)), data);
-  } catch (const AdbException& error) {
-    outcome.status = RunOutcome::kFailure;
-    outcome.errorText = RunOutcome{RunOutcome::kFailure, error.getMessage(), {}}.errorText();
+  } catch (const AdbException&) {
+    outcome = failedOutcome();
   }
   JsonWriter json;
   json.beginObject();

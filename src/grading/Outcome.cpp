@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
-#include <new>
 
-#include "base/AdbException.h"
 #include "base/Messages.h"
 #include "base/StreamHash.h"
 #include "base/Threads.h"
@@ -28,13 +26,6 @@ std::vector<std::string> comparedRecords(CompareMode mode, const Outcome& outcom
   if (mode == CompareMode::kSet)
     records.erase(std::unique(records.begin(), records.end()), records.end());
   return records;
-}
-
-Outcome failure(int status, std::string message) {
-  Outcome outcome;
-  outcome.status = status;
-  outcome.errorText = RunOutcome{status, std::move(message), {}}.errorText();
-  return outcome;
 }
 
 }  // namespace
@@ -64,17 +55,20 @@ Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
       result.getRecord(row, outcome.records.back());
     }
     return outcome;
-  } catch (const AdbException& error) {
-    return failure(RunOutcome::kFailure, error.getMessage());
   } catch (const Cancelled&) {
     throw;
-  } catch (const std::bad_alloc&) {
-    Outcome outcome = failure(RunOutcome::kUnknownFailure, {});
-    outcome.outOfMemory = true;
-    return outcome;
   } catch (...) {
-    return failure(RunOutcome::kUnknownFailure, {});
+    return failedOutcome();
   }
+}
+
+Outcome failedOutcome() {
+  const RunOutcome failed = failureOutcome();
+  Outcome outcome;
+  outcome.status = failed.status;
+  outcome.errorText = failed.errorText();
+  outcome.outOfMemory = failed.outOfMemory;
+  return outcome;
 }
 
 std::string failureMessage(const Outcome& outcome, std::string_view line) {

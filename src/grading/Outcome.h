@@ -38,6 +38,10 @@ struct Outcome {
 // data's lines. Cancelled passes through, when the calling thread's work is cancelled.
 Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data);
 
+// The outcome of an evaluation that failed with the exception being handled, as relalgrun
+// reports it; call it in a catch block.
+Outcome failedOutcome();
+
 // relalgrun's message of a failed outcome without its heading line, in UTF-8; the text it quotes
 // stays UTF-8 where line, the expression line, is.
 std::string failureMessage(const Outcome& outcome, std::string_view line);

@@ -1,9 +1,12 @@
 // Reads a command line as GNU tools do, for the programs' own options: "--" ends the options;
 // "-" and words that do not start with "-" are operands; "--name=value" carries its value, and
-// "--name value" takes the next word as the value of an option that needs one.
+// "--name value" takes the next word as the value of an option that needs one. Also here: the
+// programs' --help and --version. A program that includes this header defines RELALG_VERSION.
 #ifndef RELALG_PROGRAMS_COMMANDLINE_H
 #define RELALG_PROGRAMS_COMMANDLINE_H
 
+#include <cstdlib>
+#include <iostream>
 #include <optional>
 #include <string_view>
 
@@ -56,6 +59,22 @@ class CommandLine {
   int at_ = 1;
   bool optionsEnded_ = false;
 };
+
+// Answers the long option help or version as GNU tools do, on standard output: the program's
+// help text, or "PROGRAM (relalgrun) VERSION". Returns the exit status for either, nothing for
+// any other option.
+inline std::optional<int> helpOrVersion(std::string_view option, std::string_view program,
+                                        std::string_view help) {
+  if (option == "help") {
+    std::cout << help;
+    return EXIT_SUCCESS;
+  }
+  if (option == "version") {
+    std::cout << program << " (relalgrun) " RELALG_VERSION "\n";
+    return EXIT_SUCCESS;
+  }
+  return std::nullopt;
+}
 
 }  // namespace relalg
 

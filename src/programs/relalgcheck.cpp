@@ -157,13 +157,8 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     const std::string_view option = word->name;
     if (std::find(std::begin(kFlags), std::end(kFlags), option) != std::end(kFlags) &&
         !word->hasValue) {
-      if (option == "help") {
-        std::cout << kHelp;
-        return EXIT_SUCCESS;
-      }
-      if (option == "version") {
-        std::cout << "relalgcheck (relalgrun) " RELALG_VERSION "\n";
-        return EXIT_SUCCESS;
+      if (const std::optional<int> answered = helpOrVersion(option, "relalgcheck", kHelp)) {
+        return answered;
       }
       command.json = command.json || option == "json";
       command.link = command.link || option == "link";

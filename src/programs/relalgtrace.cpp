@@ -112,13 +112,8 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     if (option != "limit" && option != "max-memory" && word->hasValue) {
       return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
     }
-    if (option == "help") {
-      std::cout << kHelp;
-      return EXIT_SUCCESS;
-    }
-    if (option == "version") {
-      std::cout << "relalgtrace (relalgrun) " RELALG_VERSION "\n";
-      return EXIT_SUCCESS;
+    if (const std::optional<int> answered = helpOrVersion(option, "relalgtrace", kHelp)) {
+      return answered;
     }
     if (option == "json" || option == "dot" || option == "sql") {
       command.form = option == "json"  ? Command::kJson
@@ -192,12 +187,13 @@ int traceOrReport(const Command& command) {
   try {
     return command.form == Command::kSql ? writeSql(command) : trace(command);
   } catch (const std::bad_alloc&) {
+    const RunOutcome failed = failureOutcome();
     if (command.form == Command::kJson) {
       std::cout << outOfMemoryJson();
     } else {
-      std::cerr << RunOutcome{RunOutcome::kUnknownFailure, {}, {}}.errorText();
+      std::cerr << failed.errorText();
     }
-    return RunOutcome::kUnknownFailure;
+    return failed.status;
   }
 }
 

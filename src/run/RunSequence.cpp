@@ -1,5 +1,6 @@
 #include "run/RunSequence.h"
 
+#include <new>
 #include <string_view>
 #include <utility>
 
@@ -45,7 +46,7 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
   // copy of the input keeps it).
   std::string buffer;
   const std::string_view start = input->read(0, kByteOrderMark.size(), buffer);
-  const size_t begin = start == kByteOrderMark ? kByteOrderMark.size() : 0;
+  const size_t begin = byteOrderMarkLength(start);
   ReadHashes planned;  // the bytes read before the copy, for an input that may change
   ReadHashes* const watched = input->mayChange() ? &planned : nullptr;
   planned.add(start.substr(0, begin));
@@ -111,14 +112,25 @@ RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& open
                        const ResultViewer& viewResult) {
   try {
     runSteps(openInput(), output, observer, viewResult);
-  } catch (const AdbException& error) {
-    return {RunOutcome::kFailure, error.getMessage(), error.place(), error.node()};
-  } catch (const NodeRangeError& error) {
-    return {RunOutcome::kUnknownFailure, {}, {}, error.node()};
   } catch (...) {
-    return {RunOutcome::kUnknownFailure, {}, {}};
+    return failureOutcome();
   }
   return {};
+}
+
+RunOutcome failureOutcome() {
+  RunOutcome outcome{RunOutcome::kUnknownFailure, {}, {}};
+  try {
+    throw;
+  } catch (const AdbException& error) {
+    outcome = {RunOutcome::kFailure, error.getMessage(), error.place(), error.node()};
+  } catch (const NodeRangeError& error) {
+    outcome.node = error.node();
+  } catch (const std::bad_alloc&) {
+    outcome.outOfMemory = true;
+  } catch (...) {
+  }
+  return outcome;
 }
 
 std::string usageText() { return message(MessageId::kUsage) + "\n"; }

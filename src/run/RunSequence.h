@@ -35,12 +35,19 @@ struct RunOutcome {
   // For a failure found at a node of the expression line's tree that names its node (a part of
   // a selection condition, a faulty node): that node; -1 otherwise.
   int node = -1;
+  // For kUnknownFailure: whether the failure was a lack of memory.
+  bool outOfMemory = false;
 
   // The bytes that relalgrun writes to standard error: nothing on success, "Hiba tortent: ", a
   // line feed, the message and a line feed on kFailure, "Ismeretlen hiba" and a line feed on
   // kUnknownFailure.
   std::string errorText() const;
 };
+
+// The outcome of a run that failed with the exception being handled; call it in a catch block.
+// An AdbException is kFailure with its message, place and node; any other exception is
+// kUnknownFailure, with the node of a NodeRangeError and the note of a lack of memory.
+RunOutcome failureOutcome();
 
 // What a front end may see of the result table of a successful run, once it is written.
 using ResultViewer = std::function<void(const Table&)>;
