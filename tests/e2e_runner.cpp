@@ -15,6 +15,8 @@
 //   stdout  the expected standard output (default: empty)
 //   program the name of another executable to run, one that lies beside relalgrun (such as
 //           relalgtrace); its case has no output file to check
+//   slow    present (with a word on why) when the case takes seconds under the sanitizers; the
+//           runner ignores it, ctest labels the case slow
 // A mismatch prints the first differing byte and both sides around it.
 //
 // e2e_runner <relalgrun> --example <name.txt> checks an example of examples/ the same way: its
