@@ -44,11 +44,6 @@ constexpr std::string_view operatorWord(ExprType type) {
   return type == ExprType::kTable ? "table" : kOperatorWords[static_cast<size_t>(type) - 1];
 }
 
-// The keyword of a condition word, or "condition" for kUnknown.
-constexpr std::string_view conditionWord(LogType type) {
-  return type == LogType::kUnknown ? "condition" : kConditionWords[static_cast<size_t>(type)];
-}
-
 constexpr bool isComparison(LogType type) { return type <= LogType::kGte; }
 
 // union, minus and product: the operators whose both operands are expressions.

@@ -2,7 +2,8 @@
 // its work cancelled at twice the budget and the process killed 5 s after that, so that no
 // submission can take the grader down with it. Reports come back in the order of the
 // submissions, whatever order the processes end in.
-#pragma once
+#ifndef RELALG_PROGRAMS_CHECKPROCESSES_H
+#define RELALG_PROGRAMS_CHECKPROCESSES_H
 
 #include <sys/types.h>
 
@@ -77,3 +78,5 @@ class CheckProcesses {
 };
 
 }  // namespace relalg
+
+#endif  // RELALG_PROGRAMS_CHECKPROCESSES_H
