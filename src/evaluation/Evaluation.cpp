@@ -270,10 +270,7 @@ void Evaluation::releaseStepTables(int node, const Table* kept1, const Table* ke
         tree_.exprType(k) != ExprType::kTable) {
       continue;
     }
-    const Table* const table = catalogue_.findTable(tree_.command(k));
-    if (table != nullptr && table != kept1 && table != kept2) {
-      catalogue_.releaseIfReachedOnce(tree_.command(k));
-    }
+    catalogue_.releaseIfReachedOnce(tree_.command(k), kept1, kept2);
   }
 }
 

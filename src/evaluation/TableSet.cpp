@@ -30,11 +30,6 @@ Table* TableSet::getTableByName(std::string_view name) const {
   return found->second.get();
 }
 
-Table* TableSet::findTable(std::string_view name) const {
-  auto found = tables_.find(name);
-  return found == tables_.end() ? nullptr : found->second.get();
-}
-
 TableHandle TableSet::useTable(std::string_view name, bool mayTake) {
   auto found = tables_.find(name);
   if (found == tables_.end()) throw AdbException(message(MessageId::kNoSuchTable, {name}));
@@ -44,10 +39,12 @@ TableHandle TableSet::useTable(std::string_view name, bool mayTake) {
   return TableHandle::owned(std::move(found->second));
 }
 
-void TableSet::releaseIfReachedOnce(std::string_view name) {
+void TableSet::releaseIfReachedOnce(std::string_view name, const Table* kept1, const Table* kept2) {
   if (!reachedOnce_.contains(name)) return;
   auto found = tables_.find(name);
-  if (found != tables_.end()) found->second.reset();
+  if (found == tables_.end()) return;
+  const Table* const table = found->second.get();
+  if (table != kept1 && table != kept2) found->second.reset();
 }
 
 // The tables that an evaluation reaches only once: the stored tables of the expression nodes,

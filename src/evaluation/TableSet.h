@@ -41,8 +41,6 @@ class TableSet {
 
   // Returns the catalogued table of exactly that name; throws AdbException when there is none.
   Table* getTableByName(std::string_view name) const;
-  // The catalogued table of that name, or null (also for a table taken out of the catalogue).
-  Table* findTable(std::string_view name) const;
 
   // Evaluates the expression, r_eval of its whole tree, and keeps its table as the result; returns
   // true. A failed evaluation leaves no result, also none of an earlier evaluation.
@@ -75,10 +73,10 @@ class TableSet {
   // reaches it only once and mayTake allows it, else borrowed. Throws AdbException when there
   // is no table of that name.
   TableHandle useTable(std::string_view name, bool mayTake);
-  // Releases the table of that name when the evaluation at work reaches it only once and it is
-  // still stored: for a table borrowed where it could not be taken. No other thread may use the
-  // catalogue meanwhile.
-  void releaseIfReachedOnce(std::string_view name);
+  // Releases the table of that name when the evaluation at work reaches it only once, it is still
+  // stored and it is neither kept1 nor kept2: for a table borrowed where it could not be taken.
+  // No other thread may use the catalogue meanwhile.
+  void releaseIfReachedOnce(std::string_view name, const Table* kept1, const Table* kept2);
 
  private:
   // Chooses the tables that an evaluation of tree may take.
