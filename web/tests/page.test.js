@@ -62,6 +62,19 @@ test("a failure shows standard error, its explanation and the exit status", asyn
   assert.doesNotMatch(await page.$eval("#explanation", (e) => e.textContent), /`/);
 });
 
+test("the failure's Fix is the one its diagnosis found: a table split by an empty line, a missing comma", async () => {
+  const { page } = shared;
+  const student = "student(name char(20), major char(10))\nNagy, CS\n";
+  for (const [input, fix] of [
+    [`project(student, name)\n\n${student}\nKis, Math\nSzabo, Bio\n`, /^Remove the empty line 5: it ends the table student/],
+    [`minus(student student)\n\n${student}`, /^Put a comma between the operands: minus\(student, student\)\.$/]]) {
+    await setEditorText(page, input);
+    await runByKeyboard(page);
+    assert.match(await page.$eval("#explanation dd:last-of-type", (e) => e.textContent), fix);
+  }
+  assert.deepEqual(await marks(page), [[" ", "Helytelen zarojelezes: minus(student student)"]]);
+});
+
 test("clicking a node of the expression tree shows its table", async () => {
   const { page } = shared;
   await setEditorText(page, "project(emp, name)\n\nemp(name char(20), age int)\nNagy, 7\n");
