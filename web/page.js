@@ -656,6 +656,19 @@
   $("download").addEventListener("click", download);
   $("undo").addEventListener("click", () => { editor.undo(); editor.focus(); });
   $("redo").addEventListener("click", () => { editor.redo(); editor.focus(); });
+  // A tap on the Run bar leaves the focus where it was, so that a phone's keyboard stays up
+  // between one try and the next.
+  $("actions").addEventListener("mousedown", (event) => {
+    if (event.target.closest("button")) event.preventDefault();
+  });
+  // Where a phone's keyboard covers the bottom of the page without resizing it, the Run bar
+  // stands above the keyboard.
+  if (window.visualViewport) {
+    const placeBar = () => document.documentElement.style.setProperty("--covered",
+      `${Math.max(0, window.innerHeight - visualViewport.height - visualViewport.offsetTop)}px`);
+    visualViewport.addEventListener("resize", placeBar);
+    visualViewport.addEventListener("scroll", placeBar);
+  }
   window.addEventListener("pagehide", keepDraft);
   document.addEventListener("keydown", (event) => {
     if (event.defaultPrevented) return;
