@@ -251,8 +251,8 @@ void ConstantCheck::checkCase(const StrColumn& column, const std::string& consta
   });
   if (count == 0) return;
   // Over an empty result the other case is most likely what was meant.
-  add(resultIsEmpty_, "no value of " + column.getName() + " is " + constant + "; " +
-                          holdIt(count) + " in another case, such as " + std::string(*example) +
+  add(resultIsEmpty_, "no value of " + column.getName() + " is " + constant + "; " + holdIt(count) +
+                          " in another case, such as " + std::string(*example) +
                           " (values are compared byte by byte)");
 }
 

@@ -16,10 +16,10 @@ namespace relalg {
 struct Diagnostic {
   enum Severity { kError, kWarning, kNote };
   Severity severity;
-  size_t line;          // from 1
-  size_t column;        // from 1, in bytes of the line as stored
-  size_t length;        // bytes, at least 1
-  std::string message;  // UTF-8
+  size_t line;           // from 1
+  size_t column;         // from 1, in bytes of the line as stored
+  size_t length;         // bytes, at least 1
+  std::string message;   // UTF-8
   std::string fix = {};  // UTF-8, `code` in backquotes; empty unless the checks know it
   // The same place in letters of the line (UTF-8 characters of a UTF-8 input, else bytes), a
   // byte order mark not counted; set by placeInLetters.

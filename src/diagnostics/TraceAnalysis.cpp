@@ -247,7 +247,8 @@ Diagnostic TraceAnalysis::namesRunTogether(std::string_view missing, Diagnostic 
   std::string names;
   for (size_t at = 0; at < written.size();) {
     const size_t blank = std::min(written.find(' ', at), written.size());
-    if (blank > at) names += (names.empty() ? "" : ", ") + std::string(written.substr(at, blank - at));
+    if (blank > at)
+      names += (names.empty() ? "" : ", ") + std::string(written.substr(at, blank - at));
     at = blank + 1;
   }
   placed.fix = asShown("Blanks are dropped, so `" + std::string(written) + "` is read as `" +
@@ -268,7 +269,8 @@ Diagnostic TraceAnalysis::missingComma(int node, Diagnostic placed) const {
   size_t operandEnd = std::string_view::npos;  // just past the first operand, once it has ended
   for (++k; k < end; ++k) {
     const char c = line[k];
-    const bool startsOperand = c == '\'' || std::string_view(" ,()").find(c) == std::string_view::npos;
+    const bool startsOperand =
+        c == '\'' || std::string_view(" ,()").find(c) == std::string_view::npos;
     if (depth == 0 && !quoted && startsOperand && operandEnd != std::string_view::npos &&
         (k > operandEnd || line[k - 1] == ')')) {
       break;  // a second operand, with no comma before it
@@ -319,8 +321,8 @@ std::string TraceAnalysis::meantColumnsFix(int comparison) const {
     if (comparand == SyntaxTree::kNoNode) continue;
     const std::string_view text = tree_->text(comparand);
     if (const ShownColumn* meant = meantColumn(text, operand.columns)) {
-      fix += (fix.empty() ? "Write the column `" : "; the column `") + meant->name + "` instead of `" +
-             std::string(text) + "`";
+      fix += (fix.empty() ? "Write the column `" : "; the column `") + meant->name +
+             "` instead of `" + std::string(text) + "`";
     }
   }
   return fix.empty() ? fix : asShown(fix + ".");
