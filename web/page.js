@@ -1,13 +1,17 @@
 // The playground page: the editor of the input file, the buttons, and the views of a run (the
 // verdict, standard error with its explanation, the result table, the expression tree and the
-// output file). It reaches the engine only through window.relalg.
+// output file). It reaches the engine only through window.relalg, and the editor only through
+// the object that window.RelalgEditor.create returns (web/editor.js).
 "use strict";
 
 (() => {
   const $ = (id) => document.getElementById(id);
-  const editor = $("input");
-  const gutter = $("gutter");
-  const marks = $("marks");
+  const editor = RelalgEditor.create($("editor"), {
+    label: "Input file: the expression on the first line, then the tables",
+    describedBy: "diagnostics",
+    onChange: (change) => editorChanged(change),
+    onRun: () => runNow(),
+  });
 
   // ---- Bytes and text ------------------------------------------------------------------------
   // The editor holds text; a run needs the input file's bytes. A file or example is kept as its
@@ -20,7 +24,11 @@
     toWindows1250.set(windows1250.decode(new Uint8Array([byte])), byte);
   }
 
-  let source = { bytes: null, text: "", encoding: "utf-8", lineEnd: "\n", name: "input", label: "" };
+  // What the editor was loaded from: its bytes and the editor's text of them (doc, a snapshot),
+  // the encoding and line end that edited text is sent in, the name for downloads, and the label.
+  // draft tells that the text is a draft kept from an earlier visit.
+  const newInput = () => ({ bytes: null, doc: null, encoding: "utf-8", lineEnd: "\n", name: "input", label: "", draft: false });
+  let source = newInput();
 
   function decodeFile(bytes) {
     try {
@@ -49,44 +57,35 @@
     const crlf = (text.match(/\r\n/g) || []).length;
     const lf = (text.match(/\n/g) || []).length;
     const lineEnd = crlf * 2 > lf ? "\r\n" : "\n";
-    const label = `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (lineEnd === "\r\n" ? " · CRLF" : "");
-    replaceText(text);
-    source = { bytes, text: editor.value, encoding, lineEnd, name, label };
-    $("encoding").textContent = label;
-    forgetDraft();
-    editorChanged();
-  }
-
-  // Puts text in the editor as an edit of its own, so that Undo brings back what was there; a
-  // very large text is set directly, as the browser's edit history would copy it slowly.
-  const kUndoableLetters = 1 << 20;
-  let replacing = false;
-
-  function replaceText(text) {
+    // Put in as an edit of its own, so that Undo brings back what was there.
     replacing = true;
     try {
-      const undoable = editor.value !== "" && text.length <= kUndoableLetters &&
-        editor.value.length <= kUndoableLetters;
-      if (undoable) {
-        editor.focus();
-        editor.select();
-        if (!document.execCommand("insertText", false, text)) editor.value = text;
-        editor.setSelectionRange(0, 0);
-        editor.scrollTop = editor.scrollLeft = 0;
-      } else {
-        editor.value = text;
-      }
+      editor.setText(text, { history: editor.text().length > 0 });
     } finally {
       replacing = false;
     }
+    source = { bytes, doc: editor.doc(), encoding, lineEnd, name, label: labelOf(name, encoding, lineEnd), draft: false };
+    showLabel();
+    forgetDraft();
+    editorChanged({ wholeReplaced: false });
   }
 
+  const labelOf = (name, encoding, lineEnd) =>
+    `${name} · ${encoding === "utf-8" ? "UTF-8" : "Windows-1250"}` + (lineEnd === "\r\n" ? " · CRLF" : "");
+
+  // The label of the input, and what is said of it besides (a kept draft, letters sent as ?).
+  function showLabel(besides = "") {
+    $("encoding").textContent = source.label + (source.draft ? " · draft kept from the last visit" : "") + besides;
+  }
+
+  let replacing = false;
+
   function currentBytes() {
-    if (source.bytes && editor.value === source.text) return source.bytes;
-    const text = source.lineEnd === "\n" ? editor.value : editor.value.replace(/\n/g, source.lineEnd);
+    if (source.bytes && editor.sameText(source.doc)) return source.bytes;
+    const typed = editor.text();
+    const text = source.lineEnd === "\n" ? typed : typed.replace(/\n/g, source.lineEnd);
     const { bytes, missing } = encodeText(text, source.encoding);
-    $("encoding").textContent = source.label +
-      (missing ? ` · ${missing} letter${missing === 1 ? "" : "s"} not in Windows-1250, sent as ?` : "");
+    showLabel(missing ? ` · ${missing} letter${missing === 1 ? "" : "s"} not in Windows-1250, sent as ?` : "");
     return bytes;
   }
 
@@ -96,7 +95,7 @@
   const kDraftKey = "relalgrun-draft";
 
   function hasUnsavedEdits() {
-    return editor.value !== source.text;
+    return !editor.sameText(source.doc);
   }
 
   // Kept a moment after the last keystroke, and at once when the page goes away.
@@ -111,7 +110,7 @@
     if (!hasUnsavedEdits()) { forgetDraft(); return; }
     const { encoding, lineEnd, name, label } = source;
     try {
-      localStorage.setItem(kDraftKey, JSON.stringify({ text: editor.value, encoding, lineEnd, name, label }));
+      localStorage.setItem(kDraftKey, JSON.stringify({ text: editor.text(), encoding, lineEnd, name, label }));
     } catch {
       $("state").textContent = "This browser cannot keep a draft this large: save the file yourself.";
     }
@@ -125,30 +124,34 @@
     let draft = null;
     try { draft = JSON.parse(localStorage.getItem(kDraftKey) || "null"); } catch { return false; }
     if (!draft || typeof draft.text !== "string") return false;
-    editor.value = draft.text;
+    replacing = true;
+    try {
+      editor.setText(draft.text, { history: false });
+    } finally {
+      replacing = false;
+    }
     // The text it came from is gone, so the draft stays unsaved until replaced or reverted.
-    source = { bytes: null, text: null, encoding: draft.encoding === "windows-1250" ? "windows-1250" : "utf-8",
+    source = { bytes: null, doc: null, encoding: draft.encoding === "windows-1250" ? "windows-1250" : "utf-8",
       lineEnd: draft.lineEnd === "\r\n" ? "\r\n" : "\n", name: String(draft.name || "input"),
-      label: `${String(draft.label || "input")} · draft kept from the last visit` };
-    $("encoding").textContent = source.label;
-    editorChanged();
+      label: String(draft.label || "input"), draft: true };
+    showLabel();
+    editorChanged({ wholeReplaced: false });
     return true;
   }
 
   // Whether the editor's text may give way to another input of bytes: asks only when typed work
   // would be lost.
   function mayReplaceEdits(what, bytes) {
-    if (!hasUnsavedEdits() || editor.value === "") return true;
-    if (decodeFile(bytes).text.replace(/\r\n?/g, "\n") === editor.value) return true;
-    return window.confirm(`Replace your edits with ${what}? (Undo in the editor brings them back.)`);
+    if (!hasUnsavedEdits() || editor.doc().length === 0) return true;
+    if (decodeFile(bytes).text.replace(/\r\n?/g, "\n") === editor.text()) return true;
+    return window.confirm(`Replace your edits with ${what}? (Undo brings them back.)`);
   }
 
-  // ---- The editor: line numbers and underlined diagnostics -----------------------------------
+  // ---- Underlined diagnostics -----------------------------------------------------------------
+  // The engine places a diagnostic at bytes of a line (its column and length in bytes); the editor
+  // holds letters. Each is underlined in the editor and listed with a button to its place; an
+  // error's fix, where the diagnostics know one, is shown with it.
   let diagnostics = [];
-
-  function escapeHtml(text) {
-    return text.replace(/[&<>"]/g, (c) => ({ "&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;" })[c]);
-  }
 
   function byteLength(letter) {
     if (source.encoding !== "utf-8") return 1;
@@ -158,60 +161,24 @@
 
   // The [start, end) letter offsets within line of the bytes [column - 1, column - 1 + length).
   function letterSpan(line, column, length) {
-    const letters = Array.from(line);
     let bytes = 0;
-    let start = letters.length;
-    let end = letters.length;
+    let start = line.length;
+    let end = line.length;
     let offset = 0;
-    for (let k = 0; k < letters.length; ++k) {
-      if (bytes >= column - 1 && start === letters.length) start = offset;
-      if (bytes >= column - 1 + Math.max(length, 1) && end === letters.length) { end = offset; break; }
-      bytes += byteLength(letters[k]);
-      offset += letters[k].length;
+    for (const letter of line) {
+      if (bytes >= column - 1 && start === line.length) start = offset;
+      if (bytes >= column - 1 + Math.max(length, 1)) { end = offset; break; }
+      bytes += byteLength(letter);
+      offset += letter.length;
     }
     return [Math.min(start, line.length), Math.max(Math.min(end, line.length), Math.min(start, line.length))];
   }
 
-  function drawMarks() {
-    const lines = editor.value.split("\n");
-    const byLine = new Map();
-    for (const d of diagnostics) {
-      if (!byLine.has(d.line)) byLine.set(d.line, []);
-      byLine.get(d.line).push(d);
-    }
-    const html = !diagnostics.length ? [] : lines.map((line, index) => {
-      // Each diagnostic of the line in order of its place; one that overlaps an earlier one is
-      // listed below the editor but not underlined again.
-      const spans = (byLine.get(index + 1) || [])
-        .map((d) => [...letterSpan(line, d.column, d.length), d])
-        .sort((a, b) => a[0] - b[0]);
-      let shown = "";
-      let done = 0;
-      for (const [start, end, d] of spans) {
-        if (start < done) continue;
-        const marked = end > start ? line.slice(start, end) : " ";
-        shown += escapeHtml(line.slice(done, start)) +
-          `<mark class="${d.severity}" title="${escapeHtml(d.message)}">${escapeHtml(marked)}</mark>`;
-        done = Math.max(end, start);
-      }
-      return shown + escapeHtml(line.slice(done));
-    });
-    // Without marks the layer stays empty, so that typing in a long file costs little.
-    marks.innerHTML = diagnostics.length ? html.join("\n") + "\n " : "";
-    const bad = new Set(diagnostics.map((d) => d.line));
-    const numbered = `${lines.length}:${[...bad].join(",")}`;
-    if (gutter.dataset.numbered !== numbered) {
-      gutter.dataset.numbered = numbered;
-      gutter.innerHTML = lines
-        .map((_, k) => (bad.has(k + 1) ? `<span class="bad">${k + 1}</span>` : String(k + 1)))
-        .join("\n") + "\n ";
-    }
-    syncScroll();
-  }
-
-  function syncScroll() {
-    marks.scrollTop = gutter.scrollTop = editor.scrollTop;
-    marks.scrollLeft = editor.scrollLeft;
+  // The editor's offsets [from, to) of a diagnostic's bytes.
+  function placeOf(d) {
+    const { from, text } = editor.line(d.line);
+    const [start, end] = letterSpan(text, d.column, d.length);
+    return [from + start, from + end];
   }
 
   function showDiagnostics(list) {
@@ -225,29 +192,40 @@
       go.type = "button";
       go.textContent = `${d.line}:${d.letterColumn ?? d.column}`;
       go.title = "Go to this place in the editor";
-      go.addEventListener("click", () => selectBytes(d));
+      go.addEventListener("click", () => editor.select(...placeOf(d)));
       const severity = Object.assign(document.createElement("span"), { className: "severity", textContent: `${d.severity}:` });
       li.append(go, severity, ` ${d.message}`);
+      if (d.fix) {
+        const fix = Object.assign(document.createElement("span"), { className: "fix" });
+        fix.append("Fix: ", ...withCode(d.fix));
+        li.append(fix);
+      }
       items.append(li);
     }
-    drawMarks();
+    editor.setMarks(diagnostics.map((d) => {
+      const [from, to] = placeOf(d);
+      return { from, to, severity: d.severity, message: d.message };
+    }));
   }
 
-  function selectBytes(d) {
-    const lines = editor.value.split("\n");
-    let offset = 0;
-    for (let k = 0; k < d.line - 1 && k < lines.length; ++k) offset += lines[k].length + 1;
-    const [start, end] = letterSpan(lines[d.line - 1] ?? "", d.column, d.length);
-    editor.focus();
-    editor.setSelectionRange(offset + start, offset + end);
-  }
-
-  function editorChanged() {
+  // Every edit drops the diagnostics of the last run; replacing the whole text makes it a new
+  // input, no longer the file, example or link it was loaded from.
+  function editorChanged({ wholeReplaced }) {
+    updateHistoryButtons();
     if (replacing) return;
+    if (wholeReplaced && source.name !== "input") {
+      source = { ...newInput(), encoding: source.encoding, lineEnd: source.lineEnd };
+      source.label = labelOf("new input", source.encoding, source.lineEnd);
+      showLabel();
+      $("example").value = shownExample = "";
+    }
     scheduleDraft();
-    diagnostics = [];
-    $("diagnostics").replaceChildren();
-    drawMarks();
+    if (diagnostics.length) showDiagnostics([]);
+  }
+
+  function updateHistoryButtons() {
+    $("undo").disabled = !editor.canUndo();
+    $("redo").disabled = !editor.canRedo();
   }
 
   // ---- Tables --------------------------------------------------------------------------------
@@ -360,7 +338,6 @@
       return;
     }
     const ul = document.createElement("ul");
-    ul.setAttribute("role", "group");
     ul.setAttribute("aria-label", "Expression tree");
     ul.append(treeItem(trace.root));
     tree.replaceChildren(ul);
@@ -408,19 +385,37 @@
     else setVerdict("failed", `Failed: exit status ${run.status}.`);
     $("failure").hidden = run.status === 0;
     $("stderr").textContent = run.stderr;
-    const explanation = $("explanation");
-    explanation.replaceChildren();
-    if (run.explanation) {
-      for (const [term, text] of [["Meaning", run.explanation.meaning], ["Fix", run.explanation.fix]]) {
-        const dd = document.createElement("dd");
-        dd.append(...withCode(text));
-        explanation.append(Object.assign(document.createElement("dt"), { textContent: term }), dd);
-      }
-    }
+    showExplanation(run.explanation);
     lastOutput = run.output;
     $("download").disabled = run.output === null;
     $("output").textContent = outputText(run.output);
     showResultTable(run.status === 0 ? run.table : null);
+  }
+
+  // The meaning and usual fix of a failure's message; the fix that the diagnostics found for this
+  // failure, where they found one, in place of the usual one.
+  function showExplanation(explanation, fix = null) {
+    const list = $("explanation");
+    list.replaceChildren();
+    if (!explanation) return;
+    for (const [term, text] of [["Meaning", explanation.meaning], ["Fix", fix || explanation.fix]]) {
+      const dd = document.createElement("dd");
+      dd.append(...withCode(text));
+      list.append(Object.assign(document.createElement("dt"), { textContent: term }), dd);
+    }
+  }
+
+  // Brings the verdict and the first records of the result (or the failure) into view, above the
+  // Run bar where it covers the bottom of the screen, scrolling as little as it can.
+  function revealResult() {
+    const bar = $("actions");
+    const bottom = getComputedStyle(bar).position === "fixed" ? bar.getBoundingClientRect().top : window.innerHeight;
+    const rows = $("result-table").querySelectorAll("tr");
+    const last = !$("failure").hidden ? $("failure") : rows.length ? rows[Math.min(rows.length - 1, 3)] : $("verdict");
+    const top = $("verdict").getBoundingClientRect().top - 8;
+    const below = last.getBoundingClientRect().bottom + 8 - bottom;
+    const delta = below > 0 ? Math.min(below, top) : Math.min(top, 0);
+    if (delta !== 0) window.scrollBy({ top: delta, behavior: "instant" });
   }
 
   // A run that succeeded with warnings standing is not a plain success: say so where the verdict is.
@@ -442,11 +437,15 @@
       const run = await relalg.run(bytes);
       if (running !== number) return;
       showRun(run);
+      revealResult();
       const trace = await relalg.trace(bytes);
       if (running !== number) return;
       showTree(trace);
       showDiagnostics(trace.diagnostics);
+      const fixed = diagnostics.find((d) => d.severity === "error" && d.fix);
+      if (fixed) showExplanation(run.explanation, fixed.fix);
       showWarnings(run, trace.diagnostics);
+      revealResult();
       setBusy(false, `Done in ${Math.round(performance.now() - started)} ms.`);
     } catch (error) {
       if (running !== number) return;
@@ -515,7 +514,7 @@
     }
     const bytes = withFirstLine(new Uint8Array(0), loaded.datasets[0].tables);
     const draftOfIt = hasUnsavedEdits() &&
-      belowFirstLine(editor.value) === belowFirstLine(decodeFile(bytes).text);
+      belowFirstLine(editor.text()) === belowFirstLine(decodeFile(bytes).text);
     if (!draftOfIt && !mayReplaceEdits(`the exercise ${loaded.title}`, bytes)) {
       $("state").textContent = "Your edits are kept; the exercise was not opened.";
       return false;
@@ -655,10 +654,24 @@
   $("stop").addEventListener("click", stopNow);
   $("share").addEventListener("click", share);
   $("download").addEventListener("click", download);
-  editor.addEventListener("input", editorChanged);
-  editor.addEventListener("scroll", syncScroll);
+  $("undo").addEventListener("click", () => { editor.undo(); editor.focus(); });
+  $("redo").addEventListener("click", () => { editor.redo(); editor.focus(); });
+  // A tap on the Run bar leaves the focus where it was, so that a phone's keyboard stays up
+  // between one try and the next.
+  $("actions").addEventListener("mousedown", (event) => {
+    if (event.target.closest("button")) event.preventDefault();
+  });
+  // Where a phone's keyboard covers the bottom of the page without resizing it, the Run bar
+  // stands above the keyboard.
+  if (window.visualViewport) {
+    const placeBar = () => document.documentElement.style.setProperty("--covered",
+      `${Math.max(0, window.innerHeight - visualViewport.height - visualViewport.offsetTop)}px`);
+    visualViewport.addEventListener("resize", placeBar);
+    visualViewport.addEventListener("scroll", placeBar);
+  }
   window.addEventListener("pagehide", keepDraft);
   document.addEventListener("keydown", (event) => {
+    if (event.defaultPrevented) return;
     if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
       runNow();
@@ -668,7 +681,7 @@
   });
   // An exercise opens with an empty expression line: nothing to run yet.
   const runUnlessExercise = () => {
-    if (exercise && editor.value.startsWith("\n")) {
+    if (exercise && editor.line(1).text === "") {
       setVerdict("", "Write your expression on the first line, then Check.");
       $("state").textContent = "Ready.";
     } else {

@@ -57,7 +57,8 @@ constexpr MessageInfo kMessages[] = {
     {kTooManyValues, kReading, "Tobb adat mint a tabla oszlopainak szama!",
      "a record line has more values than its table has columns; a value holding blanks, commas "
      "or brackets must be written in apostrophes",
-     "Quote such values: `'Nagy Bela'`."},
+     "Quote such values: `'Nagy Bela'`. Keep the records of a table together: an empty line "
+     "between them starts a new table."},
     {kNotANumber, kReading, "Nem alakithato szamma: {TOKEN}",
      "an int column needs a whole number from -2147483648 to 2147483647, without blanks or "
      "other characters",
@@ -72,7 +73,7 @@ constexpr MessageInfo kMessages[] = {
     {kBadBracketing, kExpressions, "Helytelen zarojelezes: {TEXT}",
      "an operator or condition got one operand where it needs two: its bracket closes before "
      "any comma, as in union(a)",
-     "Give the operator both operands; write `NOT` in upper case."},
+     "Give the operator both operands, with a comma between them; write `NOT` in upper case."},
     {kBadExpression, kExpressions, "HIBA: helytelen kifejezes: {TEXT}",
      "a bracket opens but no comma follows at its level: a closing bracket or a comma is "
      "missing, as in union(a",
@@ -96,7 +97,7 @@ constexpr MessageInfo kMessages[] = {
      "Reduce the operands with `select` or `project` first."},
     {kBadProjection, kOperators, "Hibas projektalas: {LIST}",
      "project lists a column that its operand does not have (names are case-sensitive)",
-     "Fix the column name."},
+     "Fix the column name; put commas between the names (blanks are dropped)."},
     {kRenameImpossible, kOperators, "Az atnevez\xE9s nem lehetseges erre: {LIST}",
      "rename needs a new table name and a bracketed list of column names, such as "
      "rename(emp, staff(who, years))",

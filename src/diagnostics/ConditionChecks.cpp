@@ -61,14 +61,16 @@ void ComparandCheck::check(int comparand, int other) {
 
 // Two constants, which the run reports; the note tells which column was meant.
 void ComparandCheck::checkTwoConstants(const std::string& text) {
+  const ShownColumn* meant = meantColumn(text, columns_);
+  if (meant == nullptr) return;
   std::string unquoted = text;
   std::erase(unquoted, '\'');
-  for (const ShownColumn& column : columns_) {
-    if (equalIgnoringCase(column.name, text)) {
-      add(false, "column names are case-sensitive: did you mean " + column.name + "?");
-    } else if (text.find('\'') != std::string::npos && column.name == unquoted) {
-      add(false, "a column name is written without apostrophes: did you mean " + column.name + "?");
-    }
+  if (equalIgnoringCase(meant->name, text)) {
+    add(false, "column names are case-sensitive: did you mean " + meant->name + "?");
+  } else if (meant->name == unquoted) {
+    add(false, "a column name is written without apostrophes: did you mean " + meant->name + "?");
+  } else {
+    add(false, "no column is named " + text + ": did you mean " + meant->name + "?");
   }
 }
 
@@ -96,7 +98,34 @@ void ComparandCheck::checkConstant(const std::string& text, const ShownColumn& p
   }
 }
 
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
 }  // namespace
+
+const ShownColumn* meantColumn(std::string_view text, const std::vector<ShownColumn>& columns) {
+  std::string unquoted(text);
+  std::erase(unquoted, '\'');
+  const ShownColumn* closest = nullptr;
+  size_t closestDistance = 3;
+  for (const ShownColumn& column : columns) {
+    if (equalIgnoringCase(column.name, text) ||
+        (text.find('\'') != std::string_view::npos && column.name == unquoted)) {
+      return &column;
+    }
+    // A short name is one or two letters from too many others to be a guess worth making.
+    const size_t distance = editDistance(lowerCase(text), lowerCase(column.name));
+    if (text.size() >= 3 && distance < closestDistance &&
+        2 * distance < std::max(text.size(), column.name.size())) {
+      closest = &column;
+      closestDistance = distance;
+    }
+  }
+  return closest;
+}
 
 std::vector<ConditionSlip> checkCondition(const SyntaxTree& tree, int select,
                                           const std::vector<ShownColumn>& columns) {

@@ -5,6 +5,7 @@
 #define RELALG_DIAGNOSTICS_CONDITIONCHECKS_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "language/SyntaxTree.h"
@@ -24,6 +25,10 @@ struct ConditionSlip {
   size_t length;
   std::string message;
 };
+
+// The column that a comparand naming none was surely meant to name: the same name in another
+// case, in apostrophes, or one or two letters from it (the closest; the first of equals); or null.
+const ShownColumn* meantColumn(std::string_view text, const std::vector<ShownColumn>& columns);
 
 // The slips of the condition of a select node whose operand has the given columns.
 std::vector<ConditionSlip> checkCondition(const SyntaxTree& tree, int select,

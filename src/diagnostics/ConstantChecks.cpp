@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/Windows1250.h"
+#include "diagnostics/TextMatch.h"
 
 namespace relalg {
 
@@ -71,8 +72,9 @@ std::optional<std::string_view> insideQuoteMarks(std::string_view text) {
 
 class ConstantCheck {
  public:
-  ConstantCheck(const SyntaxTree& tree, const Table& operand, std::vector<ConditionSlip>& slips)
-      : tree_(tree), operand_(operand), slips_(slips) {}
+  ConstantCheck(const SyntaxTree& tree, const Table& operand, bool resultIsEmpty,
+                std::vector<ConditionSlip>& slips)
+      : tree_(tree), operand_(operand), resultIsEmpty_(resultIsEmpty), slips_(slips) {}
 
   void check(int comparison);
 
@@ -106,6 +108,7 @@ class ConstantCheck {
 
   const SyntaxTree& tree_;
   const Table& operand_;
+  bool resultIsEmpty_;
   std::vector<ConditionSlip>& slips_;
   size_t begin_ = 0;
   size_t length_ = 0;
@@ -247,34 +250,20 @@ void ConstantCheck::checkCase(const StrColumn& column, const std::string& consta
     return same;
   });
   if (count == 0) return;
-  add(false, "no value of " + column.getName() + " is " + constant + "; " + records(count) +
-                 " hold it in another case, such as " + std::string(*example) +
-                 " (values are compared byte by byte)");
+  // Over an empty result the other case is most likely what was meant.
+  add(resultIsEmpty_, "no value of " + column.getName() + " is " + constant + "; " + holdIt(count) +
+                          " in another case, such as " + std::string(*example) +
+                          " (values are compared byte by byte)");
 }
 
 }  // namespace
 
-size_t editDistance(std::string_view a, std::string_view b) {
-  std::vector<size_t> row(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
-    for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
-std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select,
-                                          const Table& operand) {
+std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select, const Table& operand,
+                                          bool resultIsEmpty) {
   std::vector<ConditionSlip> slips;
   const int condition = tree.operand(select, 1);
   if (condition == SyntaxTree::kNoNode) return slips;
-  ConstantCheck check(tree, operand, slips);
+  ConstantCheck check(tree, operand, resultIsEmpty, slips);
   for (int node = condition; node < tree.subtreeEnd(condition); ++node) {
     if (tree.isCondition(node) && tree.operand(node, 0) != SyntaxTree::kNoNode &&
         isComparison(tree.logType(node))) {

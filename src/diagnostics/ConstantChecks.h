@@ -8,8 +8,8 @@
 //  - a no-break space (or another blank that looks like one) where the value has a blank, or the
 //    reverse;
 //  - a constant one or two letters from the name of a column, which it surely meant;
-// and, as a note, a value in another case. Advice is given only where the data confirms it: no
-// form is suggested that matches nothing.
+// and a value in another case: a warning where the select's result is empty, else a note. Advice
+// is given only where the data confirms it: no form is suggested that matches nothing.
 #ifndef RELALG_DIAGNOSTICS_CONSTANTCHECKS_H
 #define RELALG_DIAGNOSTICS_CONSTANTCHECKS_H
 
@@ -21,11 +21,10 @@
 
 namespace relalg {
 
-// The slips of the condition of a select node over its operand table.
-std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select, const Table& operand);
-
-// How many letters must be inserted, dropped or changed to make a into b.
-size_t editDistance(std::string_view a, std::string_view b);
+// The slips of the condition of a select node over its operand table; resultIsEmpty tells
+// whether the select kept no record.
+std::vector<ConditionSlip> checkConstants(const SyntaxTree& tree, int select, const Table& operand,
+                                          bool resultIsEmpty);
 
 }  // namespace relalg
 

@@ -111,6 +111,7 @@ std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::str
     caret.push_back('^');
     caret.append(std::min(diagnostic.letterLength, to > at ? to - at : 1) - 1, '~');
     text += caret + "\n";
+    if (!diagnostic.fix.empty()) text += "fix: " + diagnostic.fix + "\n";
   }
   return text;
 }

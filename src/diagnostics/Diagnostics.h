@@ -1,7 +1,8 @@
 // Diagnostics are what relalgtrace says about places of the input: where the run failed, and what
 // the input says that almost surely means something else. Each is placed at bytes of one line,
 // and also at letters of it; they are shown as compilers show theirs: "path:line:column:
-// severity: message", then the line and a caret under the letters concerned.
+// severity: message", then the line and a caret under the letters concerned, then "fix: ..."
+// where the checks found what this failure needs (the message table's usual fix aside).
 #ifndef RELALG_DIAGNOSTICS_DIAGNOSTICS_H
 #define RELALG_DIAGNOSTICS_DIAGNOSTICS_H
 
@@ -15,10 +16,11 @@ namespace relalg {
 struct Diagnostic {
   enum Severity { kError, kWarning, kNote };
   Severity severity;
-  size_t line;          // from 1
-  size_t column;        // from 1, in bytes of the line as stored
-  size_t length;        // bytes, at least 1
-  std::string message;  // UTF-8
+  size_t line;           // from 1
+  size_t column;         // from 1, in bytes of the line as stored
+  size_t length;         // bytes, at least 1
+  std::string message;   // UTF-8
+  std::string fix = {};  // UTF-8, `code` in backquotes; empty unless the checks know it
   // The same place in letters of the line (UTF-8 characters of a UTF-8 input, else bytes), a
   // byte order mark not counted; set by placeInLetters.
   size_t letterColumn = 0;

@@ -96,7 +96,8 @@ void checkTypes(const HeaderLine& header, std::string_view line, size_t number,
   }
 }
 
-void checkHeader(const BlockPlan& block, const BlockPlan* previous,
+// Checks the header line of block; returns whether it looks like a record of the table before.
+bool checkHeader(const BlockPlan& block, const BlockPlan* previous,
                  std::vector<Diagnostic>& diagnostics) {
   const std::string_view line = block.header;
   const HeaderLine header(line);
@@ -109,26 +110,36 @@ void checkHeader(const BlockPlan& block, const BlockPlan* previous,
                              "this line starts a new table named " + std::string(header.name) +
                                  ", because an empty line ends a table: is it a record of " +
                                  std::string(before.name) + "?"});
-      return;  // what it says of its columns would only mislead
+      return true;  // what it says of its columns would only mislead
     }
   }
   noteTab(line, number, diagnostics);
   checkTypes(header, line, number, diagnostics);
+  return false;
 }
 
 }  // namespace
 
-void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_view failingLine,
-                 std::vector<Diagnostic>& diagnostics) {
+std::string checkTables(const TablePlan& plan, const InputPlace& failure,
+                        std::string_view failingLine, std::vector<Diagnostic>& diagnostics) {
+  std::string fix;
   const BlockPlan* previous = nullptr;
   for (const BlockPlan& block : plan.blocks) {
     if (failure.line != 0 && block.headerLine >= failure.line) break;
-    checkHeader(block, previous, diagnostics);
+    const bool recordAsHeader = checkHeader(block, previous, diagnostics);
+    const std::string previousName(previous != nullptr ? HeaderLine(previous->header).name : "");
     previous = &block;
     const bool failsInBlock =
         failure.line != 0 && failure.line > block.headerLine &&
         (&block == &plan.blocks.back() || failure.line < (&block + 1)->headerLine);
     if (!failsInBlock) continue;
+    if (recordAsHeader) {
+      const size_t empty = block.headerLine - 1;
+      fix = "Remove the empty line " + std::to_string(empty) + ": it ends the table " +
+            previousName + ", so line " + std::to_string(block.headerLine) +
+            " is read as the header line of a table of its own, whose columns this record does "
+            "not fit.";
+    }
     size_t values = 0;
     for (StringTokenizer tokens(failingLine); tokens.hasMoreTokens(); tokens.nextToken()) ++values;
     if (values != HeaderLine(block.header).columns.size()) {
@@ -141,6 +152,7 @@ void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_v
                            "this line holds only blanks, so it is no empty line: an empty line, "
                            "which ends a table, must hold nothing"});
   }
+  return fix;
 }
 
 void checkByteOrderMarks(std::string_view input, std::vector<Diagnostic>& diagnostics) {

@@ -6,6 +6,7 @@
 #ifndef RELALG_DIAGNOSTICS_TABLECHECKS_H
 #define RELALG_DIAGNOSTICS_TABLECHECKS_H
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,9 +17,10 @@
 namespace relalg {
 
 // Adds the warnings about the blocks of plan above the failure (none: place.line == 0), and
-// about the rejected line itself, which failingLine holds.
-void checkTables(const TablePlan& plan, const InputPlace& failure, std::string_view failingLine,
-                 std::vector<Diagnostic>& diagnostics);
+// about the rejected line itself, which failingLine holds. Returns the fix of the failure where
+// a slip above it explains it (a record line read as the header of a table of its own), else "".
+std::string checkTables(const TablePlan& plan, const InputPlace& failure,
+                        std::string_view failingLine, std::vector<Diagnostic>& diagnostics);
 
 // Adds a warning for each byte order mark that stands anywhere but at the start of input.
 void checkByteOrderMarks(std::string_view input, std::vector<Diagnostic>& diagnostics);

@@ -91,7 +91,8 @@ void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& 
   if (type == ExprType::kSelect) {  // its operand's table is alive until the select has finished
     const Table* operand = this->result(tree.operand(node, 0)).table;
     if (operand == nullptr) return;
-    for (const ConditionSlip& slip : checkConstants(tree, node, *operand)) {
+    for (const ConditionSlip& slip :
+         checkConstants(tree, node, *operand, table.recordCount() == 0)) {
       addInExpression(slip.warning ? Diagnostic::kWarning : Diagnostic::kNote, slip.begin,
                       slip.length, slip.message);
     }
@@ -107,7 +108,9 @@ void TraceAnalysis::nodeFailed(const SyntaxTree& tree, int node) {
 
 void TraceAnalysis::finish(const RunOutcome& outcome) {
   outcome_ = outcome;
-  if (plan_) checkTables(*plan_, outcome.place, lineOfInput(outcome.place.line), diagnostics_);
+  if (plan_) {
+    tablesFix_ = checkTables(*plan_, outcome.place, lineOfInput(outcome.place.line), diagnostics_);
+  }
   checkByteOrderMarks(input_, diagnostics_);
   if (tree_ != nullptr) {
     for (int node = 0; node < tree_->size(); ++node) {
@@ -186,20 +189,16 @@ void TraceAnalysis::placeFailure() {
                                   : std::string(messageInfo(MessageId::kUnknownFailure).pattern);
   if (outcome_.place.line != 0) {  // a line of the table blocks
     const InputPlace& place = outcome_.place;
-    diagnostics_.push_back(
-        {Diagnostic::kError, place.line, place.column, std::max<size_t>(place.length, 1), printed});
+    diagnostics_.push_back({Diagnostic::kError, place.line, place.column,
+                            std::max<size_t>(place.length, 1), printed, asShown(tablesFix_)});
     return;
   }
   if (tree_ == nullptr || !evaluated_) return;
   const int failing = failingNode();
   const MessageInfo* info = findMessage(outcome_.message);
   const MessageId id = info != nullptr ? info->id : MessageId::kUnknownFailure;
-  const std::string_view missingColumn =
-      id == MessageId::kBadProjection ? firstMissingColumn(failing) : std::string_view();
-  const size_t begin =
-      missingColumn.empty() ? tree_->begin(failing) : tree_->lineOffset(missingColumn);
-  const size_t length = missingColumn.empty() ? tree_->end(failing) - begin : missingColumn.size();
-  addInExpression(Diagnostic::kError, begin, length, printed);
+  diagnostics_.push_back(nodeFailure(failing, id, printed));
+  const size_t begin = tree_->begin(failing);
   if (id == MessageId::kNoSuchTable) {
     const std::string_view missing = tree_->command(failing);
     for (const std::string& name : tableNames_) {
@@ -212,6 +211,121 @@ void TraceAnalysis::placeFailure() {
   if (id == MessageId::kCompareSchemaMismatch || id == MessageId::kCopySchemaMismatch) {
     noteSchemaDifference(failing);
   }
+}
+
+Diagnostic TraceAnalysis::nodeFailure(int failing, MessageId id, std::string printed) const {
+  const size_t begin = tree_->begin(failing);
+  Diagnostic placed{Diagnostic::kError, 1, markLength_ + begin + 1,
+                    std::max<size_t>(tree_->end(failing) - begin, 1), std::move(printed)};
+  switch (id) {
+    case MessageId::kBadProjection:
+      return namesRunTogether(firstMissingColumn(failing), std::move(placed));
+    case MessageId::kBadBracketing:
+      return missingComma(failing, std::move(placed));
+    case MessageId::kTwoConstants:
+      placed.fix = meantColumnsFix(failing);
+      return placed;
+    default:
+      return placed;
+  }
+}
+
+// A projection's name that is no column, placed at its bytes as written; where blanks stand among
+// them, the names ran together for want of a comma, and the fix says so.
+Diagnostic TraceAnalysis::namesRunTogether(std::string_view missing, Diagnostic placed) const {
+  if (missing.empty()) return placed;
+  const std::string& line = tree_->line();
+  const size_t begin = tree_->lineOffset(missing);
+  size_t end = begin;
+  for (size_t matched = 0; matched < missing.size() && end < line.size(); ++end) {
+    if (line[end] != ' ') ++matched;
+  }
+  placed.column = markLength_ + begin + 1;
+  placed.length = end - begin;
+  const std::string_view written(line.data() + begin, end - begin);
+  if (written.find(' ') == std::string_view::npos) return placed;
+  std::string names;
+  for (size_t at = 0; at < written.size();) {
+    const size_t blank = std::min(written.find(' ', at), written.size());
+    if (blank > at)
+      names += (names.empty() ? "" : ", ") + std::string(written.substr(at, blank - at));
+    at = blank + 1;
+  }
+  placed.fix = asShown("Blanks are dropped, so `" + std::string(written) + "` is read as `" +
+                       std::string(missing) + "`: put commas between the names, `" + names + "`.");
+  return placed;
+}
+
+// An operator or condition whose two operands stand without a comma between them (as in
+// minus(a b)): placed at the blanks between them, or at the second's first byte, with the line
+// the comma gives as its fix where that line is short enough to show.
+Diagnostic TraceAnalysis::missingComma(int node, Diagnostic placed) const {
+  const std::string_view line = tree_->line();
+  const size_t end = tree_->end(node);
+  size_t k = tree_->begin(node);
+  while (k < end && line[k] != '(') ++k;
+  long depth = 0;
+  bool quoted = false;
+  size_t operandEnd = std::string_view::npos;  // just past the first operand, once it has ended
+  for (++k; k < end; ++k) {
+    const char c = line[k];
+    const bool startsOperand =
+        c == '\'' || std::string_view(" ,()").find(c) == std::string_view::npos;
+    if (depth == 0 && !quoted && startsOperand && operandEnd != std::string_view::npos &&
+        (k > operandEnd || line[k - 1] == ')')) {
+      break;  // a second operand, with no comma before it
+    }
+    if (c == '\'') {
+      quoted = !quoted;
+      if (!quoted && depth == 0) operandEnd = k + 1;
+    } else if (quoted) {
+      continue;
+    } else if (c == ',' && depth == 0) {
+      return placed;  // the comma is there
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (--depth < 0) return placed;  // one operand only
+      if (depth == 0) operandEnd = k + 1;
+    } else if (c != ' ' && depth == 0) {
+      operandEnd = k + 1;
+    }
+  }
+  if (k >= end || operandEnd == std::string_view::npos) return placed;
+  const size_t gap = std::min(operandEnd, k);
+  placed.column = markLength_ + gap + 1;
+  placed.length = std::max<size_t>(k - gap, 1);
+  const std::string_view command = tree_->command(node);
+  constexpr size_t kShownNode = 80;
+  const size_t begin = tree_->begin(node);
+  placed.fix = asShown(
+      tree_->end(node) - begin > kShownNode
+          ? "Put a comma between the operands of `" + std::string(command) + "`, here."
+          : "Put a comma between the operands: `" + std::string(line.substr(begin, gap - begin)) +
+                ", " + std::string(line.substr(k, tree_->end(node) - k)) + "`.");
+  return placed;
+}
+
+// For a comparison of two constants: the columns that its comparands surely meant.
+std::string TraceAnalysis::meantColumnsFix(int comparison) const {
+  int select = comparison;
+  while (select != SyntaxTree::kNoNode &&
+         !(tree_->isExpression(select) && tree_->exprType(select) == ExprType::kSelect)) {
+    select = tree_->parent(select);
+  }
+  if (select == SyntaxTree::kNoNode || !tree_->isCondition(comparison)) return "";
+  const Result& operand = result(tree_->operand(select, 0));
+  std::string fix;
+  for (int k = 0; k < 2 && operand.finished; ++k) {
+    const int comparand = tree_->operand(comparison, k);
+    if (comparand == SyntaxTree::kNoNode) continue;
+    const std::string_view text = tree_->text(comparand);
+    if (const ShownColumn* meant = meantColumn(text, operand.columns)) {
+      fix += (fix.empty() ? "Write the column `" : "; the column `") + meant->name +
+             "` instead of `" + std::string(text) + "`";
+    }
+  }
+  return fix.empty() ? fix : asShown(fix + ".");
 }
 
 // The first name of a project node's list that is no column of its operand, or nothing.

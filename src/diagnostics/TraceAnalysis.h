@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Messages.h"
 #include "diagnostics/ConditionChecks.h"
 #include "diagnostics/Diagnostics.h"
 #include "evaluation/EvalObserver.h"
@@ -74,7 +75,12 @@ class TraceAnalysis : public EvalObserver {
 
  private:
   void placeFailure();
+  // The failure's diagnostic where the failure is a node's, and the fix that its node shows.
+  Diagnostic nodeFailure(int failing, MessageId id, std::string printed) const;
   std::string_view firstMissingColumn(int project) const;
+  Diagnostic namesRunTogether(std::string_view missing, Diagnostic placed) const;
+  Diagnostic missingComma(int node, Diagnostic placed) const;
+  std::string meantColumnsFix(int comparison) const;
   void noteSchemaDifference(int merge);
   void checkMerge(int merge, const Table& result);
   int failingNode() const;
@@ -101,6 +107,7 @@ class TraceAnalysis : public EvalObserver {
   std::vector<std::string> tableNames_;
   bool evaluated_ = false;
   RunOutcome outcome_;
+  std::string tablesFix_;  // the fix of a failure in the table blocks that their checks found
   std::vector<Diagnostic> diagnostics_;
 };
 

@@ -109,6 +109,7 @@ void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnosti
     json.key("letterColumn").number(static_cast<int64_t>(diagnostic.letterColumn));
     json.key("letterLength").number(static_cast<int64_t>(diagnostic.letterLength));
     json.key("message").text(diagnostic.message);
+    if (!diagnostic.fix.empty()) json.key("fix").text(diagnostic.fix);
     json.endObject();
   }
   json.endArray();

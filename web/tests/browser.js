@@ -1,5 +1,8 @@
-// Starts Debian's chromium headless for the tests, with the flags that keep it off the network
-// (a closed network otherwise stalls it) and a fresh profile, and opens the site from disk.
+// What the browser tests share: Debian's chromium started headless, with the flags that keep it
+// off the network (a closed network otherwise stalls it) and a fresh profile; the site opened
+// from disk or served; and the few steps a person takes on the page (type into the editor, run,
+// read a table). The site and the native build come from RELALG_SITE and RELALG_NATIVE (set by
+// run.js), else build-web/site and build.
 "use strict";
 const fs = require("fs");
 const os = require("os");
@@ -25,10 +28,12 @@ async function launch() {
 }
 
 // Opens the site's index.html from disk (file://), or under the address base, with hash as its
-// fragment; resolves once the page's first run has finished (or it waits for an expression). The page's questions (confirm) are
-// kept in dialogs and answered with page.dialogAnswer, yes unless set to false.
+// fragment, in a new page of browser (or of a browser context), in a desktop's window of 1280x800; resolves once the page's first run has finished
+// (or it waits for an expression). The page's questions (confirm) are kept in dialogs and
+// answered with page.dialogAnswer, yes unless set to false.
 async function openPage(browser, site, hash = "", base = null) {
   const page = await browser.newPage();
+  await page.setViewport({ width: 1280, height: 800 });
   const errors = [];
   const dialogs = [];
   page.dialogAnswer = true;
@@ -64,4 +69,59 @@ function serve(site) {
     resolve({ base: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() })));
 }
 
-module.exports = { launch, openPage, serve };
+const root = path.resolve(__dirname, "..", "..");
+const site = path.resolve(process.env.RELALG_SITE || path.join(root, "build-web", "site"));
+const native = path.resolve(process.env.RELALG_NATIVE || path.join(root, "build"));
+
+const editorText = (page) => page.evaluate(() => window.RelalgEditor.find(document.getElementById("editor")).text());
+
+// Puts text in the editor as a paste of all of it would.
+const setEditorText = (page, text) => page.evaluate((text) =>
+  window.RelalgEditor.find(document.getElementById("editor")).setText(text), text);
+
+// Selects all of the editor's text and types text over it, key by key.
+async function replaceInput(page, text) {
+  await page.focus(".cm-content");
+  await page.keyboard.down("Control");
+  await page.keyboard.press("KeyA");
+  await page.keyboard.up("Control");
+  await page.keyboard.press("Backspace");
+  await page.keyboard.type(text);
+}
+
+const state = (page) => page.$eval("#state", (e) => e.textContent);
+const waitForDone = (page) => page.waitForFunction(
+  () => /^(Done|Error|Stopped)/.test(document.getElementById("state").textContent), { timeout: 30000 });
+
+async function runByKeyboard(page) {
+  await page.$eval("#state", (e) => { e.textContent = ""; });
+  await page.keyboard.down("Control");
+  await page.keyboard.press("Enter");
+  await page.keyboard.up("Control");
+  await waitForDone(page);
+}
+
+async function runByButton(page) {
+  await page.$eval("#state", (e) => { e.textContent = ""; });
+  await page.click("#run");
+  await waitForDone(page);
+}
+
+const tableRows = (page, selector) => page.$$eval(`${selector} tr`, (rows) =>
+  rows.map((row) => Array.from(row.cells, (cell) => cell.textContent)));
+
+// One browser and one page for the tests of a file: launched before them, closed after.
+function sharedPage(test) {
+  const shared = {};
+  test.before(async () => {
+    Object.assign(shared, await launch());
+    Object.assign(shared, await openPage(shared.browser, site));
+  });
+  test.after(() => shared.close && shared.close());
+  return shared;
+}
+
+module.exports = {
+  launch, openPage, serve, root, site, native, editorText, setEditorText, replaceInput,
+  state, waitForDone, runByKeyboard, runByButton, tableRows, sharedPage,
+};
