@@ -8,8 +8,8 @@ import re
 import sys
 
 # From the bottom up: a layer may include the layers before it in this list.
-LAYERS = ["base", "files", "language", "storage", "evaluation", "run", "trace", "grading",
-          "programs"]
+LAYERS = ["base", "files", "language", "storage", "evaluation", "run", "trace", "notation",
+          "grading", "programs"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 

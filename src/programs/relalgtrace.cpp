@@ -3,6 +3,8 @@
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
 // With --sql it prints instead an SQL script that gives relalgrun's records (run/SqlScript.h).
+// With --notation the file is a notation file: its program is lowered to a core line first
+// (notation/Notation.h), and everything above runs on the lowered input.
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -11,10 +13,15 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/AdbException.h"
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
+#include "base/Windows1250.h"
 #include "files/FileTools.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
 #include "programs/CommandLine.h"
 #include "run/RunSequence.h"
 #include "trace/Diagnostics.h"
@@ -48,6 +55,14 @@ constexpr std::string_view kHelp =
     "      --dot       print the expression tree as a Graphviz graph (dot -Tsvg)\n"
     "      --sql       print an SQL script that gives the same records on sqlite3,\n"
     "                  DuckDB or PostgreSQL, instead of the steps\n"
+    "      --notation  read INPUT_FILE as a notation file (named steps, comments,\n"
+    "                  textbook operators), lower it to one core line, show that line\n"
+    "                  as 'core:' and trace the lowered input\n"
+    "      --core      with --notation: print the lowered input (the core line, then\n"
+    "                  the tables) instead, a relalgrun input\n"
+    "      --allow=LIST  with --notation: allow only these operators (sigma, pi, rho,\n"
+    "                  cross, union, minus, intersect, join, semijoin, antijoin,\n"
+    "                  divide; steps for named steps, core for the prefix forms)\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -61,7 +76,16 @@ struct Command {
   size_t limit = kDefaultLimit;
   Form form = kText;
   std::optional<size_t> maxMemory;
+  bool notation = false;
+  bool core = false;
+  Allowlist allow;
+  std::optional<std::string> lowered;  // the relalgrun input of a notation file
 };
+
+// The input of the run: the lowered notation file, or the file itself.
+std::string readInput(const Command& command) {
+  return command.lowered ? *command.lowered : read_file(command.inputPath);
+}
 
 // Writes a command-line error and the hint to --help; returns the exit status.
 int usageError(const std::string& line) {
@@ -84,7 +108,8 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql", "max-memory"}) {
+  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql", "max-memory",
+                                  "notation", "core", "allow"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -109,7 +134,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     }
     const std::string_view option = longOption(word->name);
     if (option.empty()) return usageError(message(MessageId::kTraceUnknownOption, {arg}));
-    if (option != "limit" && option != "max-memory" && word->hasValue) {
+    if (option != "limit" && option != "max-memory" && option != "allow" && word->hasValue) {
       return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
     }
     if (option == "help") {
@@ -126,8 +151,19 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
                                        : Command::kSql;
       continue;
     }
+    if (option == "notation" || option == "core") {
+      command.notation = true;
+      command.core = command.core || option == "core";
+      continue;
+    }
     const std::optional<std::string_view> value = words.valueOf(*word);
     if (!value) return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
+    if (option == "allow") {
+      if (const std::optional<std::string_view> unknown = command.allow.restrict(*value)) {
+        return usageError(message(MessageId::kTraceInvalidAllowlist, {*unknown}));
+      }
+      continue;
+    }
     if (option == "max-memory") {
       command.maxMemory = parseMemorySize(*value);
       if (!command.maxMemory)
@@ -156,14 +192,19 @@ int trace(const Command& command) {
   TraceReport report(steps, command.limit);
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
   const RunOutcome outcome = runSequence(
-      analysis.reader([&] { return read_file(command.inputPath); }), nullptr, &analysis);
+      analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
   analysis.finish(outcome);
   if (command.form == Command::kJson) {
     std::cout << traceJson(analysis);
   } else if (command.form == Command::kDot) {
     std::cout << traceDot(analysis);
   } else {
-    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(), command.inputPath)
+    if (!command.notation && !isCoreInput(analysis.input())) {
+      std::cerr << message(MessageId::kTraceNotationNote, {command.inputPath}) << '\n';
+    }
+    // The diagnostics of a lowered input are placed in its core line.
+    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(),
+                                 command.lowered ? "core" : command.inputPath)
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
     std::cout << steps.str();
@@ -174,7 +215,7 @@ int trace(const Command& command) {
 // Runs the input as relalgrun does and prints the SQL script of its result, or relalgrun's report
 // of its failure (and no script).
 int writeSql(const Command& command) {
-  const SqlScript sql = sqlScript([&] { return read_file(command.inputPath); });
+  const SqlScript sql = sqlScript([&] { return readInput(command); });
   if (sql.outcome.status != RunOutcome::kSuccess) {
     std::cerr << sql.outcome.errorText();
     return sql.outcome.status;
@@ -201,6 +242,37 @@ int traceOrReport(const Command& command) {
   }
 }
 
+// Lowers the notation file, then prints the lowered input (--core) or traces it in the form asked
+// for; a notation error is shown as a compiler shows its errors, with status 1. A file that
+// cannot be read is reported as relalgrun reports it.
+int traceNotation(Command& command) {
+  std::string file;
+  try {
+    file = read_file(command.inputPath);
+  } catch (const AdbException&) {
+    return traceOrReport(command);
+  }
+  LoweredInput lowered;
+  try {
+    lowered = lowerNotation(file, command.allow);
+  } catch (const NotationError& error) {
+    const FilePlace place = placeOf(file, error.begin());
+    std::vector<Diagnostic> diagnostics{{Diagnostic::kError, place.line, place.column,
+                                         error.end() - error.begin(),
+                                         messageAsUtf8(error.what(), isUtf8(file))}};
+    placeInLetters(diagnostics, file);
+    std::cerr << diagnosticsText(diagnostics, file, command.inputPath);
+    return EXIT_FAILURE;
+  }
+  if (command.core) {
+    std::cout << lowered.input;
+    return EXIT_SUCCESS;
+  }
+  if (command.form == Command::kText) std::cout << "core: " << lowered.coreLine << '\n';
+  command.lowered = std::move(lowered.input);
+  return traceOrReport(command);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -211,7 +283,7 @@ int main(int argc, char* argv[]) {
     status = *handled;
   } else {
     if (command.maxMemory) capMemory(*command.maxMemory);
-    status = traceOrReport(command);
+    status = command.notation ? traceNotation(command) : traceOrReport(command);
   }
   if (!std::cout.flush()) {
     std::cerr << message(MessageId::kTraceWriteError) << '\n';

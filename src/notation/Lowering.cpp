@@ -1,0 +1,938 @@
+#include "notation/Lowering.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "base/Messages.h"
+#include "files/LineReader.h"
+#include "language/StringTokenizer.h"
+#include "notation/NotationError.h"
+#include "storage/HeaderLine.h"
+
+namespace relalg {
+
+namespace {
+
+constexpr std::string_view kScaffoldTable = "result";
+
+// The table name of the renamings the lowering adds.
+CorePiece scaffoldTable() { return {std::string(kScaffoldTable), Origin{}, false}; }
+
+bool isKeyword(std::string_view word) {
+  constexpr std::string_view kWords[] = {
+      "sigma", "pi",       "rho",      "cross",  "union",   "minus",   "intersect", "join",
+      "semijoin", "antijoin", "divide", "product", "project", "rename", "select"};
+  return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
+}
+
+// The comparison with its operands swapped: a < b is b > a.
+LogType mirrored(LogType type) {
+  switch (type) {
+    case LogType::kLt:
+      return LogType::kGt;
+    case LogType::kLte:
+      return LogType::kGte;
+    case LogType::kGt:
+      return LogType::kLt;
+    case LogType::kGte:
+      return LogType::kLte;
+    default:
+      return type;
+  }
+}
+
+// Whether every ')' of text closes a '(' before it and every '(' is closed: the core language
+// counts brackets also inside apostrophes.
+bool bracketsPair(std::string_view text) {
+  int depth = 0;
+  for (char c : text) {
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    if (depth < 0) return false;
+  }
+  return depth == 0;
+}
+
+std::vector<std::string> namesOf(const std::vector<NotationColumn>& columns) {
+  std::vector<std::string> names;
+  names.reserve(columns.size());
+  for (const NotationColumn& column : columns) names.push_back(column.name);
+  return names;
+}
+
+bool distinct(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  return std::adjacent_find(names.begin(), names.end()) == names.end();
+}
+
+}  // namespace
+
+StoredSchemas readStoredSchemas(std::string_view blocks) {
+  StoredSchemas tables;
+  LineReader lines(blocks);
+  bool headerExpected = false;
+  for (std::string_view line; lines.next(line);) {
+    if (line.empty()) {
+      headerExpected = true;
+      continue;
+    }
+    if (headerExpected) {
+      const HeaderLine header(line);
+      if (header.named() && tables.find(header.name) == tables.end()) {
+        std::vector<NotationColumn> columns;
+        for (const HeaderLine::Column& column : header.columns) {
+          columns.push_back({std::string(column.name), std::string(column.name), column.integer,
+                             std::string(column.width), {std::string(header.name)}});
+        }
+        tables.emplace(std::string(header.name), std::move(columns));
+      }
+    }
+    headerExpected = false;
+  }
+  return tables;
+}
+
+Lowering::Lowering(const NotationProgram& program, const StoredSchemas& tables)
+    : program_(program), tables_(tables) {
+  // Fresh names clash with no word of the program and no name of the tables.
+  for (int id = 0; id < program_.size(); ++id) {
+    const NotationNode& node = program_.node(id);
+    if (node.kind == NodeKind::kName) taken_.emplace(op(id));
+    for (uint32_t k = 0; k < node.wordCount; ++k) {
+      taken_.emplace(program_.wordText(program_.word(node, k)));
+    }
+  }
+  for (const auto& [name, columns] : tables_) {
+    taken_.insert(name);
+    for (const NotationColumn& column : columns) taken_.insert(column.name);
+  }
+}
+
+Origin Lowering::origin(int id, bool user) const {
+  const NotationNode& node = program_.node(id);
+  return {id, node.begin, node.end, user};
+}
+
+Origin Lowering::wordOrigin(int id, const NotationWord& word) const {
+  return {id, word.begin, word.end, true};
+}
+
+void Lowering::failAtOperator(int id, MessageId what,
+                              std::initializer_list<std::string_view> args) const {
+  const NotationNode& node = program_.node(id);
+  throw NotationError(node.opBegin, node.opEnd, message(what, args));
+}
+
+int Lowering::lower() {
+  const std::vector<Statement>& statements = program_.statements();
+  if (statements.empty()) throw NotationError(0, 1, message(MessageId::kNotationEmpty));
+  int query = -1;
+  for (statement_ = 0; statement_ < statements.size(); ++statement_) {
+    const Statement& statement = statements[statement_];
+    checkStatement(statement_);
+    Relation relation = lowerExpression(statement.root);
+    const std::string limit = std::to_string(kCoreLimit);
+    if (statement.nameEnd == statement.nameBegin) {
+      if (relation.notation) makeSet(relation, statement.root);
+      if (core_.size(relation.core) > kCoreLimit) {
+        throw NotationError(statement.begin, statement.begin + 1,
+                            message(MessageId::kNotationQueryTooLong, {limit}));
+      }
+      query = relation.core;
+      continue;
+    }
+    const std::string_view name = program_.nameText(statement);
+    if (core_.size(relation.core) > kCoreLimit) {
+      throw NotationError(statement.nameBegin, statement.nameEnd,
+                          message(MessageId::kNotationStepTooLong, {name, limit}));
+    }
+    for (NotationColumn& column : relation.columns) {
+      column.qualifiers.insert(column.qualifiers.begin(), std::string(name));
+    }
+    stepIndex_.emplace(std::string(name), static_cast<int>(steps_.size()));
+    steps_.push_back({std::string(name), program_.lineOf(statement.nameBegin), relation, 0});
+  }
+  const Statement& last = statements.back();
+  if (last.nameEnd != last.nameBegin) {
+    throw NotationError(last.nameBegin, last.nameEnd,
+                        message(MessageId::kNotationNoQuery, {program_.nameText(last)}));
+  }
+  checkInPlaceRenames();
+  return query;
+}
+
+void Lowering::checkStatement(size_t index) {
+  const Statement& statement = program_.statements()[index];
+  if (statement.nameEnd == statement.nameBegin) {
+    if (index + 1 < program_.statements().size()) {
+      const NotationNode& root = program_.node(statement.root);
+      throw NotationError(root.begin, root.end, message(MessageId::kNotationQueryNotLast));
+    }
+    return;
+  }
+  const std::string_view name = program_.nameText(statement);
+  auto fail = [&](MessageId id, std::initializer_list<std::string_view> args) {
+    throw NotationError(statement.nameBegin, statement.nameEnd, message(id, args));
+  };
+  if (isKeyword(name)) fail(MessageId::kNotationStepIsKeyword, {name});
+  if (tables_.find(name) != tables_.end()) fail(MessageId::kNotationStepIsTable, {name});
+  if (const auto earlier = stepIndex_.find(name); earlier != stepIndex_.end()) {
+    fail(MessageId::kNotationStepTwice,
+         {name, std::to_string(steps_[static_cast<size_t>(earlier->second)].line)});
+  }
+}
+
+Lowering::Relation Lowering::lowerExpression(int root) {
+  struct Item {
+    int node;
+    bool expanded;
+  };
+  std::vector<Item> stack{{root, false}};
+  std::vector<Relation> values;
+  while (!stack.empty()) {
+    const Item item = stack.back();
+    stack.pop_back();
+    const NotationNode& node = program_.node(item.node);
+    if (!item.expanded) {
+      stack.push_back({item.node, true});
+      for (int k = 1; k >= 0; --k) {
+        if (node.operands[k] >= 0) stack.push_back({node.operands[k], false});
+      }
+      continue;
+    }
+    Relation made = combine(item.node, values);
+    values.push_back(std::move(made));
+  }
+  assert(values.size() == 1);
+  return std::move(values.back());
+}
+
+Lowering::Relation Lowering::combine(int id, std::vector<Relation>& values) {
+  const NotationNode& node = program_.node(id);
+  auto take = [&] {
+    Relation relation = std::move(values.back());
+    values.pop_back();
+    return relation;
+  };
+  if (node.kind == NodeKind::kName) return name(id);
+  if (node.operands[1] < 0) {
+    Relation operand = take();
+    switch (node.kind) {
+      case NodeKind::kSelect:
+        return select(id, std::move(operand));
+      case NodeKind::kProject:
+        return project(id, std::move(operand));
+      case NodeKind::kRename:
+        return rename(id, std::move(operand));
+      default:
+        return coreParameterForm(id, std::move(operand));
+    }
+  }
+  Relation right = take();
+  Relation left = take();
+  switch (node.kind) {
+    case NodeKind::kCross:
+      return product(id, std::move(left), std::move(right), true);
+    case NodeKind::kJoin: {
+      if (node.condition < 0) return naturalJoin(id, std::move(left), std::move(right));
+      Relation joined = product(id, std::move(left), std::move(right), false);
+      joined.core = core_.select(joined.core, condition(node.condition, joined.columns, id),
+                                 origin(id, true));
+      return joined;
+    }
+    case NodeKind::kSemijoin:
+      return semijoin(id, std::move(left), right, true);
+    case NodeKind::kAntijoin:
+      return antijoin(id, std::move(left), right);
+    case NodeKind::kDivide:
+      return divide(id, std::move(left), right);
+    case NodeKind::kUnion:
+    case NodeKind::kMinus:
+    case NodeKind::kIntersect:
+      return setOperation(id, std::move(left), std::move(right));
+    default:
+      return coreForm(id, std::move(left), std::move(right));
+  }
+}
+
+// A table, or a step defined above.
+Lowering::Relation Lowering::name(int id) {
+  const std::string_view text = op(id);
+  if (const auto step = stepIndex_.find(text); step != stepIndex_.end()) {
+    Step& defined = steps_[static_cast<size_t>(step->second)];
+    ++defined.uses;
+    Relation relation = defined.relation;
+    if (!relation.stored.empty()) relation.aliasSteps.push_back(step->second);
+    return relation;
+  }
+  if (const auto table = tables_.find(text); table != tables_.end()) {
+    ++tableMentions_[table->first];
+    Relation relation;
+    relation.core = core_.table({std::string(text), origin(id, true)}, origin(id, true));
+    relation.columns = table->second;
+    relation.tableName = std::string(text);
+    relation.stored = std::string(text);
+    return relation;
+  }
+  const std::vector<Statement>& statements = program_.statements();
+  for (size_t k = statement_; k < statements.size(); ++k) {
+    if (statements[k].nameEnd != statements[k].nameBegin &&
+        program_.nameText(statements[k]) == text) {
+      failAtOperator(id, MessageId::kNotationUsedEarly,
+                     {text, std::to_string(program_.lineOf(statements[k].nameBegin))});
+    }
+  }
+  failAtOperator(id, MessageId::kNotationUnknownName, {text});
+}
+
+void Lowering::checkOperand(int id, const Relation& relation) {
+  if (relation.columns.empty()) failAtOperator(id, MessageId::kNotationNoColumns, {op(id)});
+  std::vector<std::string> names = namesOf(relation.columns);
+  std::sort(names.begin(), names.end());
+  const auto twice = std::adjacent_find(names.begin(), names.end());
+  if (twice != names.end()) {
+    failAtOperator(id, MessageId::kNotationDuplicateColumn, {op(id), *twice});
+  }
+}
+
+// A sorting projection onto every column, unless the records are known sorted without repeats.
+// The projection is a new table, so it is also the copy that a renaming needs.
+void Lowering::makeSet(Relation& relation, int at) {
+  if (relation.set) return;
+  relation.core = core_.project(relation.core, pieces(relation.columns, at), origin(at, false));
+  relation.set = true;
+  relation.stored.clear();
+  relation.aliasSteps.clear();
+  relation.tableName = kScaffoldTable;
+}
+
+std::vector<CorePiece> Lowering::pieces(const std::vector<NotationColumn>& columns,
+                                        int origin) const {
+  return pieces(namesOf(columns), origin);
+}
+
+std::vector<CorePiece> Lowering::pieces(const std::vector<std::string>& names, int) const {
+  std::vector<CorePiece> made;
+  made.reserve(names.size());
+  for (const std::string& name : names) made.push_back({name, Origin{}, false});
+  return made;
+}
+
+std::string Lowering::display(const NotationColumn& column) const {
+  if (column.qualifiers.empty() || column.name != column.shortName) return column.name;
+  return column.qualifiers.front() + "." + column.name;
+}
+
+std::string Lowering::columnList(const std::vector<NotationColumn>& columns) const {
+  std::string list;
+  for (const NotationColumn& column : columns) {
+    if (!list.empty()) list += ", ";
+    list += column.name;
+  }
+  return list;
+}
+
+std::string Lowering::freshName(const NotationColumn& column) {
+  for (size_t k = 1;; ++k) {
+    std::string name = column.shortName + "_" + std::to_string(k);
+    if (taken_.insert(name).second) {
+      fresh_.emplace_back(name, display(column));
+      return name;
+    }
+  }
+}
+
+int Lowering::resolve(int owner, const NotationWord& word,
+                      const std::vector<NotationColumn>& columns, bool mustExist) {
+  const std::string_view text = program_.wordText(word);
+  auto fail = [&](MessageId id, std::initializer_list<std::string_view> args) {
+    throw NotationError(word.begin, word.end, message(id, args));
+  };
+  auto pick = [&](auto fits) {
+    int found = -1;
+    std::string candidates;
+    for (size_t k = 0; k < columns.size(); ++k) {
+      if (!fits(columns[k])) continue;
+      candidates += (candidates.empty() ? "" : ", ") + display(columns[k]);
+      if (found >= 0) found = -2;
+      if (found == -1) found = static_cast<int>(k);
+    }
+    if (found == -2) fail(MessageId::kNotationAmbiguousColumn, {text, op(owner), candidates});
+    return found;
+  };
+  int found = pick([&](const NotationColumn& column) { return column.name == text; });
+  if (found >= 0 || text.starts_with('\'')) {
+    if (found < 0 && mustExist) {
+      fail(MessageId::kNotationUnknownColumn, {text, op(owner), columnList(columns)});
+    }
+    return found;
+  }
+  const size_t dot = text.find('.');
+  bool qualifierKnown = false;
+  if (dot != std::string_view::npos && dot > 0) {
+    const std::string_view qualifier = text.substr(0, dot);
+    const std::string_view name = text.substr(dot + 1);
+    found = pick([&](const NotationColumn& column) {
+      const bool qualified = std::find(column.qualifiers.begin(), column.qualifiers.end(),
+                                       qualifier) != column.qualifiers.end();
+      qualifierKnown = qualifierKnown || qualified;
+      return qualified && column.shortName == name;
+    });
+  } else {
+    found = pick([&](const NotationColumn& column) { return column.shortName == text; });
+  }
+  if (found < 0 && (mustExist || qualifierKnown)) {
+    fail(MessageId::kNotationUnknownColumn, {text, op(owner), columnList(columns)});
+  }
+  return found;
+}
+
+Lowering::Relation Lowering::select(int id, Relation operand) {
+  checkOperand(id, operand);
+  const int test = condition(program_.node(id).condition, operand.columns, id);
+  operand.core = core_.select(operand.core, test, origin(id, true));
+  operand.stored.clear();
+  operand.aliasSteps.clear();
+  operand.notation = true;
+  return operand;
+}
+
+Lowering::Relation Lowering::project(int id, Relation operand) {
+  checkOperand(id, operand);
+  const NotationNode& node = program_.node(id);
+  std::vector<NotationColumn> picked;
+  std::vector<CorePiece> names;
+  std::vector<int> chosen;
+  for (uint32_t k = 0; k < node.wordCount; ++k) {
+    const NotationWord& word = program_.word(node, k);
+    const int column = resolve(id, word, operand.columns, true);
+    if (std::find(chosen.begin(), chosen.end(), column) != chosen.end()) {
+      throw NotationError(word.begin, word.end, message(MessageId::kNotationListedTwice,
+                                                        {program_.wordText(word)}));
+    }
+    chosen.push_back(column);
+    picked.push_back(operand.columns[static_cast<size_t>(column)]);
+    names.push_back({picked.back().name, wordOrigin(id, word)});
+  }
+  Relation made;
+  made.core = core_.project(operand.core, std::move(names), origin(id, true));
+  made.columns = std::move(picked);
+  made.tableName = kScaffoldTable;
+  made.set = true;
+  made.notation = true;
+  // The names a reader expects: without the qualifiers that a clash added, where they differ.
+  std::vector<std::string> shortNames;
+  for (const NotationColumn& column : made.columns) shortNames.push_back(column.shortName);
+  if (shortNames != namesOf(made.columns) && distinct(shortNames)) {
+    made.core = core_.rename(made.core, scaffoldTable(), pieces(shortNames, id),
+                             origin(id, false));
+    for (NotationColumn& column : made.columns) column.name = column.shortName;
+  }
+  return made;
+}
+
+Lowering::Relation Lowering::rename(int id, Relation operand) {
+  checkOperand(id, operand);
+  if (!operand.stored.empty()) makeSet(operand, id);
+  const NotationNode& node = program_.node(id);
+  const NotationWord& first = program_.word(node, 0);
+  std::vector<std::string> names = namesOf(operand.columns);
+  std::vector<const NotationWord*> from(names.size(), nullptr);
+  CorePiece table{operand.tableName, Origin{}, false};
+  if (node.renameForm != RenameForm::kColumns) {
+    table = {std::string(program_.wordText(first)), wordOrigin(id, first)};
+    for (NotationColumn& column : operand.columns) column.qualifiers = {table.text};
+  }
+  if (node.renameForm == RenameForm::kTableAndColumns) {
+    const size_t given = node.wordCount - 1;
+    if (given != names.size()) {
+      failAtOperator(id, MessageId::kNotationRenameCount,
+                     {op(id), std::to_string(given), std::to_string(names.size())});
+    }
+    for (size_t k = 0; k < given; ++k) {
+      from[k] = &program_.word(node, static_cast<uint32_t>(k + 1));
+      names[k] = program_.wordText(*from[k]);
+    }
+  } else if (node.renameForm == RenameForm::kTable) {
+    std::vector<std::string> shortNames;
+    for (const NotationColumn& column : operand.columns) shortNames.push_back(column.shortName);
+    if (distinct(shortNames)) names = shortNames;
+  } else {
+    for (uint32_t k = 0; k + 1 < node.wordCount; k += 2) {
+      const NotationWord& fresh = program_.word(node, k);
+      const int column = resolve(id, program_.word(node, k + 1), operand.columns, true);
+      names[static_cast<size_t>(column)] = program_.wordText(fresh);
+      from[static_cast<size_t>(column)] = &fresh;
+    }
+  }
+  for (size_t k = 0; k < names.size(); ++k) {
+    if (std::count(names.begin(), names.end(), names[k]) > 1) {
+      const NotationWord* word = from[k] != nullptr ? from[k] : &first;
+      throw NotationError(word->begin, word->end,
+                          message(MessageId::kNotationListedTwice, {names[k]}));
+    }
+  }
+  std::vector<CorePiece> namePieces;
+  for (size_t k = 0; k < names.size(); ++k) {
+    namePieces.push_back(
+        {names[k], from[k] != nullptr ? wordOrigin(id, *from[k]) : Origin{}, false});
+    operand.columns[k].name = operand.columns[k].shortName = names[k];
+  }
+  operand.tableName = table.text;
+  operand.core = core_.rename(operand.core, std::move(table), std::move(namePieces),
+                              origin(id, true));
+  operand.notation = true;
+  return operand;
+}
+
+// The product, with the columns that both operands name alike qualified by their first
+// qualifier (R.a, S.a).
+Lowering::Relation Lowering::product(int id, Relation left, Relation right, bool user) {
+  checkOperand(id, left);
+  checkOperand(id, right);
+  const std::vector<std::string> leftNames = namesOf(left.columns);
+  const std::vector<std::string> rightNames = namesOf(right.columns);
+  Relation made;
+  made.core = core_.binary(CoreKind::kProduct, left.core, right.core, origin(id, user));
+  made.columns = std::move(left.columns);
+  made.columns.insert(made.columns.end(), right.columns.begin(), right.columns.end());
+  bool renamed = false;
+  for (NotationColumn& column : made.columns) {
+    const bool clash =
+        std::find(leftNames.begin(), leftNames.end(), column.name) != leftNames.end() &&
+        std::find(rightNames.begin(), rightNames.end(), column.name) != rightNames.end();
+    if (!clash) continue;
+    if (column.qualifiers.empty()) {
+      failAtOperator(id, MessageId::kNotationClash, {op(id), column.name});
+    }
+    column.name = column.qualifiers.front() + "." + column.shortName;
+    renamed = true;
+  }
+  std::vector<std::string> names = namesOf(made.columns);
+  std::sort(names.begin(), names.end());
+  if (const auto twice = std::adjacent_find(names.begin(), names.end()); twice != names.end()) {
+    failAtOperator(id, MessageId::kNotationClash, {op(id), *twice});
+  }
+  if (renamed) {
+    made.core = core_.rename(made.core, scaffoldTable(),
+                             pieces(made.columns, id), origin(id, false));
+    for (const NotationColumn& column : made.columns) taken_.insert(column.name);
+  }
+  made.tableName = kScaffoldTable;
+  made.set = left.set && right.set;
+  made.notation = true;
+  return made;
+}
+
+// The pairs of columns (left, right) that share a name, of one kind each.
+std::vector<std::pair<std::string, std::string>> Lowering::commonColumns(int id,
+                                                                        const Relation& left,
+                                                                        const Relation& right) {
+  std::vector<std::pair<std::string, std::string>> common;
+  for (const NotationColumn& column : left.columns) {
+    for (const NotationColumn& other : right.columns) {
+      if (other.name != column.name) continue;
+      if (other.integer != column.integer) {
+        const NotationColumn& number = column.integer ? column : other;
+        const NotationColumn& text = column.integer ? other : column;
+        failAtOperator(id, MessageId::kNotationTypesDiffer,
+                       {op(id), display(number), display(text)});
+      }
+      common.emplace_back(column.name, other.name);
+    }
+  }
+  return common;
+}
+
+// AND of EQ(left[k], right[k]) for every k.
+int Lowering::matchAll(int id, const std::vector<std::string>& left,
+                       const std::vector<std::string>& right) {
+  assert(!left.empty() && left.size() == right.size());
+  int test = -1;
+  for (size_t k = left.size(); k-- > 0;) {
+    const int equal = core_.compare(LogType::kEq, {left[k], Origin{}, false},
+                                    {right[k], Origin{}, false}, origin(id, false));
+    test = test < 0 ? equal : core_.binary(CoreKind::kAnd, equal, test, origin(id, false));
+  }
+  return test;
+}
+
+Lowering::Relation Lowering::naturalJoin(int id, Relation left, Relation right) {
+  checkOperand(id, left);
+  checkOperand(id, right);
+  const auto common = commonColumns(id, left, right);
+  if (common.empty()) return product(id, std::move(left), std::move(right), true);
+  std::vector<std::string> names = namesOf(left.columns);
+  std::vector<std::string> leftKeys;
+  std::vector<std::string> rightKeys;
+  Relation made;
+  made.columns = left.columns;
+  for (const NotationColumn& column : right.columns) {
+    const auto match = std::find_if(common.begin(), common.end(),
+                                    [&](const auto& pair) { return pair.second == column.name; });
+    if (match == common.end()) {
+      names.push_back(column.name);
+      made.columns.push_back(column);
+      continue;
+    }
+    leftKeys.push_back(match->first);
+    rightKeys.push_back(freshName(column));
+    names.push_back(rightKeys.back());
+    for (NotationColumn& kept : made.columns) {
+      if (kept.name != match->first) continue;
+      kept.qualifiers.insert(kept.qualifiers.end(), column.qualifiers.begin(),
+                             column.qualifiers.end());
+    }
+  }
+  int core = core_.binary(CoreKind::kProduct, left.core, right.core, origin(id, false));
+  core = core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));
+  core = core_.select(core, matchAll(id, leftKeys, rightKeys), origin(id, false));
+  made.core = core_.project(core, pieces(made.columns, id), origin(id, true));
+  made.tableName = kScaffoldTable;
+  made.set = true;
+  made.notation = true;
+  return made;
+}
+
+// The records of left that match a record of right on their common columns (all of left's
+// records when there is none in common and right has records).
+Lowering::Relation Lowering::semijoin(int id, Relation left, const Relation& right, bool user) {
+  checkOperand(id, left);
+  checkOperand(id, right);
+  const auto common = commonColumns(id, left, right);
+  int core;
+  if (common.empty()) {
+    core = core_.binary(CoreKind::kProduct, left.core, right.core, origin(id, false));
+  } else {
+    std::vector<std::string> leftKeys;
+    std::vector<std::string> rightKeys;
+    std::vector<std::string> keys;
+    std::vector<std::string> names = namesOf(left.columns);
+    for (const auto& [leftName, rightName] : common) {
+      const auto column = std::find_if(right.columns.begin(), right.columns.end(),
+                                       [&](const auto& c) { return c.name == rightName; });
+      leftKeys.push_back(leftName);
+      keys.push_back(rightName);
+      rightKeys.push_back(freshName(*column));
+      names.push_back(rightKeys.back());
+    }
+    const int keysOnly = core_.project(right.core, pieces(keys, id), origin(id, false));
+    core = core_.binary(CoreKind::kProduct, left.core, keysOnly, origin(id, false));
+    core =
+        core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));
+    core = core_.select(core, matchAll(id, leftKeys, rightKeys), origin(id, false));
+  }
+  left.core = core_.project(core, pieces(left.columns, id), origin(id, user));
+  left.tableName = kScaffoldTable;
+  left.set = true;
+  left.notation = true;
+  left.stored.clear();
+  left.aliasSteps.clear();
+  return left;
+}
+
+Lowering::Relation Lowering::antijoin(int id, Relation left, const Relation& right) {
+  Relation matched = semijoin(id, left, right, false);
+  makeSet(left, id);
+  left.core = core_.binary(CoreKind::kMinus, left.core, matched.core, origin(id, true));
+  left.notation = true;
+  return left;
+}
+
+// The records of left that equal a record of right, column by column in order, as a set with
+// left's schema: through a product and a selection, which ignore widths.
+int Lowering::pairUp(int id, const Relation& left, const Relation& right, bool user) {
+  std::vector<std::string> names = namesOf(left.columns);
+  std::vector<std::string> rightKeys;
+  for (const NotationColumn& column : right.columns) rightKeys.push_back(freshName(column));
+  names.insert(names.end(), rightKeys.begin(), rightKeys.end());
+  int core = core_.binary(CoreKind::kProduct, left.core, right.core, origin(id, false));
+  core = core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));
+  core = core_.select(core, matchAll(id, namesOf(left.columns), rightKeys), origin(id, false));
+  return core_.project(core, pieces(left.columns, id), origin(id, user));
+}
+
+// R ÷ S = π_A(R) − π_A((π_A(R) × S) − R), A the columns of R that S has not; the inner
+// difference goes through a product where the widths of S differ from those of R.
+Lowering::Relation Lowering::divide(int id, Relation left, const Relation& right) {
+  checkOperand(id, left);
+  checkOperand(id, right);
+  bool widthsAgree = true;
+  std::vector<NotationColumn> kept;
+  for (const NotationColumn& column : right.columns) {
+    const auto match = std::find_if(left.columns.begin(), left.columns.end(),
+                                    [&](const auto& c) { return c.name == column.name; });
+    if (match == left.columns.end()) {
+      failAtOperator(id, MessageId::kNotationNotInDividend, {display(column)});
+    }
+    if (match->integer != column.integer) {
+      failAtOperator(id, MessageId::kNotationTypesDiffer,
+                     {op(id), display(match->integer ? *match : column),
+                      display(match->integer ? column : *match)});
+    }
+    widthsAgree = widthsAgree && match->width == column.width;
+  }
+  for (const NotationColumn& column : left.columns) {
+    const bool divided = std::any_of(right.columns.begin(), right.columns.end(),
+                                     [&](const auto& c) { return c.name == column.name; });
+    if (!divided) kept.push_back(column);
+  }
+  if (kept.empty()) failAtOperator(id, MessageId::kNotationNothingLeft, {});
+  const Origin scaffold = origin(id, false);
+  const int quotients = core_.project(left.core, pieces(kept, id), scaffold);
+  // Every quotient with every divisor record, in left's column order.
+  Relation candidates = left;
+  candidates.core = core_.binary(CoreKind::kProduct, quotients, right.core, scaffold);
+  std::vector<std::string> productOrder = namesOf(kept);
+  for (const NotationColumn& column : right.columns) productOrder.push_back(column.name);
+  if (!right.set || productOrder != namesOf(left.columns)) {
+    candidates.core = core_.project(candidates.core, pieces(left.columns, id), scaffold);
+  }
+  for (NotationColumn& column : candidates.columns) {
+    const auto match = std::find_if(right.columns.begin(), right.columns.end(),
+                                    [&](const auto& c) { return c.name == column.name; });
+    if (match != right.columns.end()) column.width = match->width;
+  }
+  int missing;
+  if (widthsAgree) {
+    Relation dividend = left;
+    makeSet(dividend, id);
+    missing = core_.binary(CoreKind::kMinus, candidates.core, dividend.core, scaffold);
+  } else {
+    missing = core_.binary(CoreKind::kMinus, candidates.core, pairUp(id, candidates, left, false),
+                           scaffold);
+  }
+  Relation made;
+  made.columns = kept;
+  made.core = core_.binary(CoreKind::kMinus, quotients,
+                           core_.project(missing, pieces(kept, id), scaffold), origin(id, true));
+  made.tableName = kScaffoldTable;
+  made.set = true;
+  made.notation = true;
+  return made;
+}
+
+// ∪, − and ∩: the columns pair up in order, the result takes the left's names.
+Lowering::Relation Lowering::setOperation(int id, Relation left, Relation right) {
+  checkOperand(id, left);
+  checkOperand(id, right);
+  const NodeKind kind = program_.node(id).kind;
+  if (left.columns.size() != right.columns.size()) {
+    failAtOperator(id, MessageId::kNotationColumnCounts,
+                   {op(id), std::to_string(left.columns.size()),
+                    std::to_string(right.columns.size())});
+  }
+  bool widthsAgree = true;
+  for (size_t k = 0; k < left.columns.size(); ++k) {
+    const NotationColumn& a = left.columns[k];
+    const NotationColumn& b = right.columns[k];
+    if (a.integer != b.integer) {
+      failAtOperator(id, MessageId::kNotationTypesDiffer,
+                     {op(id), display(a.integer ? a : b), display(a.integer ? b : a)});
+    }
+    if (a.width == b.width) continue;
+    if (kind == NodeKind::kUnion) {
+      failAtOperator(id, MessageId::kNotationWidthsDiffer,
+                     {op(id), display(a) + " char(" + a.width + ")",
+                      display(b) + " char(" + b.width + ")"});
+    }
+    widthsAgree = false;
+  }
+  Relation made = left;
+  made.tableName = kScaffoldTable;
+  made.set = true;
+  made.notation = true;
+  made.stored.clear();
+  made.aliasSteps.clear();
+  if (!widthsAgree && kind == NodeKind::kIntersect) {
+    made.core = pairUp(id, left, right, true);
+    return made;
+  }
+  makeSet(left, id);
+  made.core = left.core;
+  if (!widthsAgree) {
+    made.core = core_.binary(CoreKind::kMinus, left.core, pairUp(id, left, right, false),
+                             origin(id, true));
+    return made;
+  }
+  makeSet(right, id);
+  const std::vector<std::string> names = namesOf(left.columns);
+  if (namesOf(right.columns) != names) {
+    right.core = core_.rename(right.core, scaffoldTable(), pieces(names, id),
+                              origin(id, false));
+  }
+  if (kind == NodeKind::kIntersect) {
+    // L ∩ R = A − (A − B), repeating the shorter operand as A.
+    const bool leftShorter = core_.size(made.core) <= core_.size(right.core);
+    const int repeated = leftShorter ? made.core : right.core;
+    const int other = leftShorter ? right.core : made.core;
+    made.core = core_.binary(
+        CoreKind::kMinus, repeated,
+        core_.binary(CoreKind::kMinus, repeated, other, origin(id, false)), origin(id, true));
+    return made;
+  }
+  made.core = core_.binary(kind == NodeKind::kUnion ? CoreKind::kUnion : CoreKind::kMinus,
+                           made.core, right.core, origin(id, true));
+  return made;
+}
+
+// union, minus and product written as core forms: their core meaning, over operands that are
+// sets where a textbook operator made them.
+Lowering::Relation Lowering::coreForm(int id, Relation left, Relation right) {
+  const NodeKind kind = program_.node(id).kind;
+  if (left.notation) makeSet(left, id);
+  if (right.notation) makeSet(right, id);
+  const CoreKind core = kind == NodeKind::kCoreUnion   ? CoreKind::kUnion
+                        : kind == NodeKind::kCoreMinus ? CoreKind::kMinus
+                                                       : CoreKind::kProduct;
+  Relation made;
+  made.core = core_.binary(core, left.core, right.core, origin(id, true));
+  made.columns = left.columns;
+  if (core == CoreKind::kProduct) {
+    made.columns.insert(made.columns.end(), right.columns.begin(), right.columns.end());
+  }
+  made.tableName = kScaffoldTable;
+  made.set = left.set && (core == CoreKind::kMinus || right.set);
+  return made;
+}
+
+// project, rename and select written as core forms, their parameter kept as written.
+Lowering::Relation Lowering::coreParameterForm(int id, Relation operand) {
+  const NotationNode& node = program_.node(id);
+  std::vector<CorePiece> tokens;
+  std::string written;
+  for (uint32_t k = 0; k < node.wordCount; ++k) {
+    const NotationWord& word = program_.word(node, k);
+    tokens.push_back({std::string(program_.wordText(word)), wordOrigin(id, word), word.spaced});
+    written += (word.spaced && k > 0 ? " " : "") + tokens.back().text;
+  }
+  std::vector<std::string_view> names;
+  for (StringTokenizer list(written); list.hasMoreTokens();) names.push_back(list.nextView());
+  auto wordOf = [&](std::string_view name) -> const NotationWord& {
+    for (uint32_t k = 0; k < node.wordCount; ++k) {
+      if (program_.wordText(program_.word(node, k)) == name) return program_.word(node, k);
+    }
+    return program_.word(node, 0);
+  };
+  const int parameter = core_.parameter(std::move(tokens), origin(id, true));
+  if (node.kind == NodeKind::kCoreProject) {
+    Relation made;
+    for (std::string_view name : names) {
+      const auto column = std::find_if(operand.columns.begin(), operand.columns.end(),
+                                       [&](const auto& c) { return c.name == name; });
+      if (column == operand.columns.end()) {
+        const NotationWord& word = wordOf(name);
+        throw NotationError(word.begin, word.end,
+                            message(MessageId::kNotationUnknownColumn,
+                                    {name, "project", columnList(operand.columns)}));
+      }
+      made.columns.push_back(*column);
+    }
+    made.core = core_.withParameter(CoreKind::kProject, operand.core, parameter, origin(id, true));
+    made.tableName = kScaffoldTable;
+    made.set = true;
+    return made;
+  }
+  if (operand.notation) makeSet(operand, id);
+  operand.notation = false;
+  if (node.kind == NodeKind::kCoreSelect) {
+    operand.core = core_.withParameter(CoreKind::kSelect, operand.core, parameter, origin(id, true));
+    operand.stored.clear();
+    operand.aliasSteps.clear();
+    return operand;
+  }
+  if (names.size() != operand.columns.size() + 1) {
+    failAtOperator(id, MessageId::kNotationRenameCount,
+                   {op(id), std::to_string(names.empty() ? 0 : names.size() - 1),
+                    std::to_string(operand.columns.size())});
+  }
+  operand.tableName = names[0];
+  for (size_t k = 0; k < operand.columns.size(); ++k) {
+    NotationColumn& column = operand.columns[k];
+    column.name = column.shortName = names[k + 1];
+    column.qualifiers = {operand.tableName};
+  }
+  operand.core = core_.withParameter(CoreKind::kRename, operand.core, parameter, origin(id, true));
+  if (!operand.stored.empty()) inPlace_.push_back({id, operand.stored, operand.aliasSteps});
+  return operand;
+}
+
+int Lowering::condition(int root, const std::vector<NotationColumn>& columns, int owner) {
+  struct Item {
+    int node;
+    bool expanded;
+  };
+  std::vector<Item> stack{{root, false}};
+  std::vector<int> values;
+  while (!stack.empty()) {
+    const Item item = stack.back();
+    stack.pop_back();
+    const NotationNode& node = program_.node(item.node);
+    if (node.kind == NodeKind::kCompare) {
+      values.push_back(compare(item.node, columns, owner));
+      continue;
+    }
+    if (!item.expanded) {
+      stack.push_back({item.node, true});
+      for (int k = 1; k >= 0; --k) {
+        if (node.operands[k] >= 0) stack.push_back({node.operands[k], false});
+      }
+      continue;
+    }
+    const int last = values.back();
+    values.pop_back();
+    if (node.kind == NodeKind::kNot) {
+      values.push_back(core_.negation(last, origin(item.node, true)));
+    } else {
+      const CoreKind kind = node.kind == NodeKind::kAnd ? CoreKind::kAnd : CoreKind::kOr;
+      values.back() = core_.binary(kind, values.back(), last, origin(item.node, true));
+    }
+  }
+  return values.back();
+}
+
+int Lowering::compare(int id, const std::vector<NotationColumn>& columns, int owner) {
+  const NotationNode& node = program_.node(id);
+  const NotationWord* first = &program_.word(node, 0);
+  const NotationWord* second = &program_.word(node, 1);
+  int a = resolve(owner, *first, columns, false);
+  int b = resolve(owner, *second, columns, false);
+  if (a < 0 && b < 0) {
+    throw NotationError(node.begin, node.end,
+                        message(MessageId::kNotationTwoConstants,
+                                {program_.wordText(*first), program_.wordText(*second)}));
+  }
+  LogType type = node.compare;
+  if (a < 0) {
+    std::swap(a, b);
+    std::swap(first, second);
+    type = mirrored(type);
+  }
+  const NotationColumn& column = columns[static_cast<size_t>(a)];
+  CorePiece right{std::string(program_.wordText(*second)), wordOrigin(id, *second)};
+  if (b >= 0) {
+    const NotationColumn& other = columns[static_cast<size_t>(b)];
+    if (column.integer != other.integer) {
+      failAtOperator(id, MessageId::kNotationTypesDiffer,
+                     {op(id), display(column.integer ? column : other),
+                      display(column.integer ? other : column)});
+    }
+    right.text = other.name;
+  } else if (!bracketsPair(right.text)) {
+    throw NotationError(second->begin, second->end,
+                        message(MessageId::kNotationUnpairedBracket, {right.text}));
+  }
+  return core_.compare(type, {column.name, wordOrigin(id, *first)}, std::move(right),
+                       origin(id, true));
+}
+
+void Lowering::checkInPlaceRenames() const {
+  for (const InPlaceRename& rename : inPlace_) {
+    bool alone = tableMentions_.at(rename.table) == 1;
+    for (int step : rename.steps) alone = alone && steps_[static_cast<size_t>(step)].uses == 1;
+    if (!alone) {
+      failAtOperator(rename.node, MessageId::kNotationRenamesStored, {rename.table, rename.table});
+    }
+  }
+}
+
+}  // namespace relalg
