@@ -258,6 +258,11 @@ constexpr MessageInfo kMessages[] = {
     {kNotationTwoOperands, kNotation, "{OPERATOR}(...) needs two operands separated by a comma",
      "the core forms take a relation and a second operand: union(E1, E2), project(E, a)",
      "Give both operands, separated by a comma."},
+    {kNotationBadCoreCondition, kNotation,
+     "the condition of select(...) is no core condition: {CONDITION}",
+     "inside the core form select(E, K), K is written as the core writes it: EQ(a, 1), AND(K1, "
+     "K2), with brackets that pair up",
+     "Write the condition in core form, or use sigma[a = 1](E)."},
     {kNotationOutside, kNotation,
      "{OPERATOR} is not part of this relational algebra: it has no outer joins, grouping or "
      "arithmetic",

@@ -101,6 +101,7 @@ enum class MessageId {
   kNotationUnclosedQuote,
   kNotationUnclosedComment,
   kNotationTwoOperands,
+  kNotationBadCoreCondition,
   kNotationOutside,
   kNotationUnknownName,
   kNotationUsedEarly,

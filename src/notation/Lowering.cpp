@@ -6,6 +6,7 @@
 #include "base/Messages.h"
 #include "files/LineReader.h"
 #include "language/StringTokenizer.h"
+#include "language/SyntaxTree.h"
 #include "notation/NotationError.h"
 #include "storage/HeaderLine.h"
 
@@ -475,7 +476,8 @@ Lowering::Relation Lowering::rename(int id, Relation operand) {
   for (size_t k = 0; k < names.size(); ++k) {
     namePieces.push_back(
         {names[k], from[k] != nullptr ? wordOrigin(id, *from[k]) : Origin{}, false});
-    operand.columns[k].name = operand.columns[k].shortName = names[k];
+    operand.columns[k].name = names[k];
+    if (from[k] != nullptr) operand.columns[k].shortName = names[k];
   }
   operand.tableName = table.text;
   operand.core = core_.rename(operand.core, std::move(table), std::move(namePieces),
@@ -835,6 +837,12 @@ Lowering::Relation Lowering::coreParameterForm(int id, Relation operand) {
   if (operand.notation) makeSet(operand, id);
   operand.notation = false;
   if (node.kind == NodeKind::kCoreSelect) {
+    const SyntaxTree test(written, SyntaxTree::Role::kCondition);
+    for (int k = 0; k < test.size(); ++k) {
+      if (test.fault(k) != SyntaxTree::Fault::kNone) {
+        failAtOperator(id, MessageId::kNotationBadCoreCondition, {written});
+      }
+    }
     operand.core = core_.withParameter(CoreKind::kSelect, operand.core, parameter, origin(id, true));
     operand.stored.clear();
     operand.aliasSteps.clear();

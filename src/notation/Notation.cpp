@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Messages.h"
+#include "base/Windows1250.h"
 #include "files/LineReader.h"
 #include "language/SyntaxTree.h"
 #include "notation/Lowering.h"
@@ -14,7 +15,6 @@ namespace relalg {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kAllowLine = "-- allow:";
 
 // The lines of the program: every line before the first empty one, as byte ranges of the file
