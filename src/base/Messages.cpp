@@ -354,7 +354,7 @@ constexpr MessageInfo kMessages[] = {
      "every use of a step copies its whole core text",
      "Use each step fewer times."},
     {kNotationForbidden, kNotation,
-     "{OPERATOR} is not allowed here (allowed: {ALLOWED}); in core: {IDIOM}",
+     "{OPERATOR} is not allowed here (allowed: {ALLOWED}); use {IDIOM}",
      "the exercise's allowlist leaves this operator out",
      "Write the query with the allowed operators, as the core form shows."},
     {kNotationUnknownAllowed, kNotation,

@@ -24,8 +24,8 @@ constexpr ItemText kItems[] = {
     {"antijoin", "minus(project(E1, a, b), <the semijoin of E1 and E2>)"},
     {"divide",
      "minus(project(E1, a), project(minus(product(project(E1, a), E2), E1), a))"},
-    {"steps", "the step's expression written where the step is used"},
-    {"core", "the textbook operators: sigma[a = 1](E), pi[a](E), E1 union E2"},
+    {"steps", "one expression, with each step's expression where its name stands"},
+    {"core", "the textbook operators, such as sigma[a = 1](E) and pi[a](E)"},
 };
 static_assert(std::size(kItems) == Allowlist::kItemCount);
 

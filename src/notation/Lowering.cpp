@@ -617,7 +617,9 @@ Lowering::Relation Lowering::semijoin(int id, Relation left, const Relation& rig
       rightKeys.push_back(freshName(*column));
       names.push_back(rightKeys.back());
     }
-    const int keysOnly = core_.project(right.core, pieces(keys, id), origin(id, false));
+    const int keysOnly = right.set && keys == namesOf(right.columns)
+                             ? right.core
+                             : core_.project(right.core, pieces(keys, id), origin(id, false));
     core = core_.binary(CoreKind::kProduct, left.core, keysOnly, origin(id, false));
     core =
         core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));

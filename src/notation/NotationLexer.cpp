@@ -222,7 +222,10 @@ Token NotationLexer::next(Mode mode) {
     token.unicode = true;
     return single(TokenKind::kSymbol, spelling.length, spelling.symbol);
   }
-  return word(mode, at_);
+  Token made = word(mode, at_);
+  made.spaced = spaced;
+  made.commented = commented;
+  return made;
 }
 
 }  // namespace relalg

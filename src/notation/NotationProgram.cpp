@@ -127,6 +127,7 @@ class NotationParser {
   bool atStatementEnd(const Token& token, size_t depth);
   bool nextLineContinues();
   void reduce(std::vector<Frame>& frames, std::vector<int>& operands);
+  static const Frame& innermostBracket(const std::vector<Frame>& frames);
   void reduceTighter(std::vector<Frame>& frames, std::vector<int>& operands, int precedence);
   Frame prefixFrame(Symbol symbol, const Token& token);
   int callNode(const Frame& call, int operand, int second, size_t end);
@@ -277,8 +278,10 @@ int NotationParser::expression() {
   std::vector<int> operands;
   size_t depth = 0;
   bool expectOperand = true;
+  bool lineEnded = false;  // a line ended inside brackets since the last operand or operator
   for (;;) {
     if (expectOperand) {
+      lineEnded = false;
       const Token token = nextSkippingLines(Mode::kExpression);
       if (token.kind == TokenKind::kWord) {
         const std::string_view word = text(token);
@@ -319,8 +322,11 @@ int NotationParser::expression() {
     const Token token = lexer_.peek(Mode::kExpression);
     if (token.kind == TokenKind::kNewline && !atStatementEnd(token, depth)) {
       lexer_.next(Mode::kExpression);
+      lineEnded = depth > 0;
       continue;
     }
+    const bool startsLine = lineEnded;
+    lineEnded = false;
     Symbol symbol = token.kind == TokenKind::kSymbol ? token.symbol : Symbol::kNone;
     if (token.kind == TokenKind::kWord) symbol = infixKeyword(text(token));
     if (const std::optional<Infix> infix = infixOfSymbol(symbol)) {
@@ -381,8 +387,21 @@ int NotationParser::expression() {
       lexer_.next(Mode::kExpression);
       return operands.back();
     }
+    // Inside brackets, a line that starts with something other than an operator most likely
+    // follows a bracket that was never closed.
+    if (startsLine) {
+      const Frame& open = innermostBracket(frames);
+      fail(MessageId::kNotationUnclosed, open.begin, open.begin + 1, {"("});
+    }
     unexpected(MessageId::kNotationExpectedOperator, token);
   }
+}
+
+const NotationParser::Frame& NotationParser::innermostBracket(const std::vector<Frame>& frames) {
+  for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame) {
+    if (frame->kind == Frame::kGroup || frame->kind == Frame::kCall) return *frame;
+  }
+  return frames.back();
 }
 
 // Applies the frame on top to the operands on top.
