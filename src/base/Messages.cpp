@@ -356,7 +356,7 @@ constexpr MessageInfo kMessages[] = {
     {kNotationForbidden, kNotation,
      "{OPERATOR} is not allowed here (allowed: {ALLOWED}); use {IDIOM}",
      "the exercise's allowlist leaves this operator out",
-     "Write the query with the allowed operators, as the core form shows."},
+     "Write the query with the allowed operators, as the message shows."},
     {kNotationUnknownAllowed, kNotation,
      "{NAME} is not an allowlist name: sigma, pi, rho, cross, union, minus, intersect, join, "
      "semijoin, antijoin, divide, steps, core",

@@ -609,10 +609,11 @@ Lowering::Relation Lowering::semijoin(int id, Relation left, const Relation& rig
     std::vector<std::string> rightKeys;
     std::vector<std::string> keys;
     std::vector<std::string> names = namesOf(left.columns);
-    for (const auto& [leftName, rightName] : common) {
+    for (const auto& pair : common) {
+      const std::string& rightName = pair.second;
       const auto column = std::find_if(right.columns.begin(), right.columns.end(),
                                        [&](const auto& c) { return c.name == rightName; });
-      leftKeys.push_back(leftName);
+      leftKeys.push_back(pair.first);
       keys.push_back(rightName);
       rightKeys.push_back(freshName(*column));
       names.push_back(rightKeys.back());
