@@ -319,6 +319,11 @@ constexpr MessageInfo kMessages[] = {
     {kNotationDuplicateColumn, kNotation, "the operand of {OPERATOR} has two columns named {NAME}",
      "a relation of the textbook has one column of each name",
      "Rename one of the columns with rho."},
+    {kNotationUnwritableColumn, kNotation,
+     "the operand of {OPERATOR} has a column {NAME} that a core line cannot name",
+     "a column name whose apostrophes or brackets do not pair up, or that holds a comma, breaks "
+     "the core line's brackets and commas",
+     "Give the column a plain name in its header line."},
     {kNotationNoColumns, kNotation, "the operand of {OPERATOR} has no columns",
      "a table without columns holds no records", "Use a relation that has columns."},
     {kNotationListedTwice, kNotation, "{NAME} is listed twice",

@@ -118,6 +118,7 @@ enum class MessageId {
   kNotationColumnCounts,
   kNotationTwoConstants,
   kNotationDuplicateColumn,
+  kNotationUnwritableColumn,
   kNotationNoColumns,
   kNotationListedTwice,
   kNotationClash,

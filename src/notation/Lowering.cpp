@@ -287,6 +287,12 @@ Lowering::Relation Lowering::name(int id) {
 
 void Lowering::checkOperand(int id, const Relation& relation) {
   if (relation.columns.empty()) failAtOperator(id, MessageId::kNotationNoColumns, {op(id)});
+  for (const NotationColumn& column : relation.columns) {
+    const std::string_view name = column.name;
+    const bool carried = std::count(name.begin(), name.end(), '\'') % 2 == 0 &&
+                         name.find(',') == std::string_view::npos && bracketsPair(name);
+    if (!carried) failAtOperator(id, MessageId::kNotationUnwritableColumn, {op(id), name});
+  }
   std::vector<std::string> names = namesOf(relation.columns);
   std::sort(names.begin(), names.end());
   const auto twice = std::adjacent_find(names.begin(), names.end());
