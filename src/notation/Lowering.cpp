@@ -268,7 +268,7 @@ Lowering::Relation Lowering::name(int id) {
   if (const auto table = tables_.find(text); table != tables_.end()) {
     ++tableMentions_[table->first];
     Relation relation;
-    relation.core = core_.table({std::string(text), origin(id, true)}, origin(id, true));
+    relation.core = core_.table({std::string(text), Origin{}}, origin(id, true));
     relation.columns = table->second;
     relation.tableName = std::string(text);
     relation.stored = std::string(text);
