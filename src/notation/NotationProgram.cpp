@@ -176,14 +176,18 @@ class NotationParser {
 NotationProgram::NotationProgram(std::string_view text, size_t begin, size_t end,
                                  const Allowlist& allow)
     : text_(text) {
+  lineStarts_.push_back(0);
+  for (size_t k = 0; k < end; ++k) {
+    if (text[k] == '\n') lineStarts_.push_back(k + 1);
+  }
   NotationParser parser(*this, begin, end, allow);
   parser.end_ = end;
   parser.parse();
 }
 
 size_t NotationProgram::lineOf(size_t offset) const {
-  return static_cast<size_t>(std::count(text_.begin(), text_.begin() + static_cast<long>(offset), '\n')) +
-         1;
+  return static_cast<size_t>(
+      std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) - lineStarts_.begin());
 }
 
 void NotationParser::fail(MessageId id, size_t begin, size_t end,

@@ -118,6 +118,7 @@ class NotationProgram {
   std::vector<NotationNode> nodes_;
   std::vector<NotationWord> words_;
   std::vector<Statement> statements_;
+  std::vector<size_t> lineStarts_;  // the first byte of every line of the text
 };
 
 }  // namespace relalg

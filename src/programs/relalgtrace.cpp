@@ -3,8 +3,8 @@
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
 // With --sql it prints instead an SQL script that gives relalgrun's records (run/SqlScript.h).
-// With --notation the file is a notation file: its program is lowered to a core line first
-// (notation/Notation.h), and everything above runs on the lowered input.
+// With --notation (or --core, --allow) the file is a notation file: its program is lowered to a
+// core line first (notation/Notation.h), and everything above runs on the lowered input.
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -58,11 +58,12 @@ constexpr std::string_view kHelp =
     "      --notation  read INPUT_FILE as a notation file (named steps, comments,\n"
     "                  textbook operators), lower it to one core line, show that line\n"
     "                  as 'core:' and trace the lowered input\n"
-    "      --core      with --notation: print the lowered input (the core line, then\n"
-    "                  the tables) instead, a relalgrun input\n"
-    "      --allow=LIST  with --notation: allow only these operators (sigma, pi, rho,\n"
-    "                  cross, union, minus, intersect, join, semijoin, antijoin,\n"
-    "                  divide; steps for named steps, core for the prefix forms)\n"
+    "      --core      as --notation, but print the lowered input (the core line,\n"
+    "                  then the tables) instead, a relalgrun input\n"
+    "      --allow=LIST  as --notation, allowing only these operators: sigma, pi,\n"
+    "                  rho, cross, union, minus, intersect, join, semijoin,\n"
+    "                  antijoin, divide; steps for named steps, core for the\n"
+    "                  prefix forms\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -159,6 +160,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     const std::optional<std::string_view> value = words.valueOf(*word);
     if (!value) return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
     if (option == "allow") {
+      command.notation = true;
       if (const std::optional<std::string_view> unknown = command.allow.restrict(*value)) {
         return usageError(message(MessageId::kTraceInvalidAllowlist, {*unknown}));
       }
