@@ -176,6 +176,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
   lowered.coreLine = std::move(line.text);
   lowered.sourceMap = std::move(line.map);
   lowered.freshNames = lowering.freshNames();
+  lowered.nodes = program.nodes();
+  lowered.statements = program.statements();
   return lowered;
 }
 

@@ -23,6 +23,7 @@
 
 #include "notation/Allowlist.h"
 #include "notation/CoreTree.h"
+#include "notation/NotationProgram.h"
 
 namespace relalg {
 
@@ -32,6 +33,10 @@ struct LoweredInput {
   bool passedThrough = false;  // the file is its own lowering (the map is then empty)
   std::vector<SourceSpan> sourceMap;  // spans of coreLine; notation bytes count from the file's start
   std::vector<std::pair<std::string, std::string>> freshNames;  // name in the core line, meaning
+  // The program's tree: the nodes that SourceSpan::origin.node numbers (their operands make the
+  // tree; a statement's root has none above it), and the statements.
+  std::vector<NotationNode> nodes;
+  std::vector<Statement> statements;
 };
 
 // Lowers a notation file under an allowlist (further restricted by a first program line

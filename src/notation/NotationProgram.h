@@ -94,6 +94,7 @@ class NotationProgram {
 
   std::string_view text() const { return text_; }
   const std::vector<Statement>& statements() const { return statements_; }
+  const std::vector<NotationNode>& nodes() const { return nodes_; }
   const NotationNode& node(int id) const { return nodes_[static_cast<size_t>(id)]; }
   int size() const { return static_cast<int>(nodes_.size()); }
   const NotationWord& word(const NotationNode& node, uint32_t k) const {
