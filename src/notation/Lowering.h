@@ -38,6 +38,9 @@ struct NotationColumn {
 // The stored tables by name (the first block of a name), their columns qualified by that name.
 using StoredSchemas = std::map<std::string, std::vector<NotationColumn>, std::less<>>;
 
+// The names of columns, in their order.
+std::vector<std::string> namesOf(const std::vector<NotationColumn>& columns);
+
 // Reads the schemas of the table blocks of a relalgrun input (the text after its expression
 // line), as the catalogue reads them.
 StoredSchemas readStoredSchemas(std::string_view blocks);
@@ -99,6 +102,8 @@ class Lowering {
   int pairUp(int id, const Relation& left, const Relation& right, bool user);
 
   void makeSet(Relation& relation, int at);
+  // The table name of the renamings that the lowering adds.
+  static CorePiece scaffoldTable();
   void checkOperand(int id, const Relation& relation);
   std::vector<std::pair<std::string, std::string>> commonColumns(int id, const Relation& left,
                                                                 const Relation& right);
