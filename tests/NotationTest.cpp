@@ -1,9 +1,8 @@
-#include "notation/Notation.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "notation/Notation.h"
 #include "notation/NotationError.h"
 
 namespace relalg {
@@ -51,7 +50,8 @@ TEST(Notation, MapsTheCoreLineBackToTheNotation) {
   size_t tables = 0;
   for (const SourceSpan& span : lowered.sourceMap) {
     const std::string core = lowered.coreLine.substr(span.coreBegin, span.coreEnd - span.coreBegin);
-    const std::string notation = program.substr(span.origin.begin, span.origin.end - span.origin.begin);
+    const std::string notation =
+        program.substr(span.origin.begin, span.origin.end - span.origin.begin);
     if (core == "r" || core == "s") {
       EXPECT_EQ(core, notation);
       EXPECT_TRUE(span.origin.user);

@@ -85,8 +85,7 @@ int CoreTree::rename(int operand, CorePiece table, std::vector<CorePiece> names,
 }
 
 int CoreTree::select(int operand, int condition, const Origin& origin) {
-  return add({CoreKind::kSelect, LogType::kUnknown, false, {operand, condition}, 0, 0, origin},
-             {});
+  return add({CoreKind::kSelect, LogType::kUnknown, false, {operand, condition}, 0, 0, origin}, {});
 }
 
 int CoreTree::compare(LogType type, CorePiece left, CorePiece right, const Origin& origin) {
@@ -101,9 +100,8 @@ int CoreTree::parameter(std::vector<CorePiece> tokens, const Origin& origin) {
 
 int CoreTree::withParameter(CoreKind kind, int operand, int parameter, const Origin& origin) {
   assert(kind == CoreKind::kProject || kind == CoreKind::kRename || kind == CoreKind::kSelect);
-  return add({kind, LogType::kUnknown, kind != CoreKind::kSelect, {operand, parameter}, 0, 0,
-              origin},
-             {});
+  return add(
+      {kind, LogType::kUnknown, kind != CoreKind::kSelect, {operand, parameter}, 0, 0, origin}, {});
 }
 
 std::string_view CoreTree::keyword(const Node& node) const {

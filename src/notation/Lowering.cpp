@@ -17,9 +17,9 @@ namespace {
 constexpr std::string_view kScaffoldTable = "result";
 
 bool isKeyword(std::string_view word) {
-  constexpr std::string_view kWords[] = {
-      "sigma", "pi",       "rho",      "cross",  "union",   "minus",   "intersect", "join",
-      "semijoin", "antijoin", "divide", "product", "project", "rename", "select"};
+  constexpr std::string_view kWords[] = {"sigma",  "pi",        "rho",     "cross",    "union",
+                                         "minus",  "intersect", "join",    "semijoin", "antijoin",
+                                         "divide", "product",   "project", "rename",   "select"};
   return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
 
@@ -80,8 +80,11 @@ StoredSchemas readStoredSchemas(std::string_view blocks) {
       if (header.named() && tables.find(header.name) == tables.end()) {
         std::vector<NotationColumn> columns;
         for (const HeaderLine::Column& column : header.columns) {
-          columns.push_back({std::string(column.name), std::string(column.name), column.integer,
-                             std::string(column.width), {std::string(header.name)}});
+          columns.push_back({std::string(column.name),
+                             std::string(column.name),
+                             column.integer,
+                             std::string(column.width),
+                             {std::string(header.name)}});
         }
         tables.emplace(std::string(header.name), std::move(columns));
       }
@@ -412,8 +415,8 @@ Lowering::Relation Lowering::project(int id, Relation operand) {
     const NotationWord& word = program_.word(node, k);
     const int column = resolve(id, word, operand.columns, true);
     if (std::find(chosen.begin(), chosen.end(), column) != chosen.end()) {
-      throw NotationError(word.begin, word.end, message(MessageId::kNotationListedTwice,
-                                                        {program_.wordText(word)}));
+      throw NotationError(word.begin, word.end,
+                          message(MessageId::kNotationListedTwice, {program_.wordText(word)}));
     }
     chosen.push_back(column);
     picked.push_back(operand.columns[static_cast<size_t>(column)]);
@@ -429,8 +432,7 @@ Lowering::Relation Lowering::project(int id, Relation operand) {
   std::vector<std::string> shortNames;
   for (const NotationColumn& column : made.columns) shortNames.push_back(column.shortName);
   if (shortNames != namesOf(made.columns) && distinct(shortNames)) {
-    made.core = core_.rename(made.core, scaffoldTable(), pieces(shortNames, id),
-                             origin(id, false));
+    made.core = core_.rename(made.core, scaffoldTable(), pieces(shortNames, id), origin(id, false));
     for (NotationColumn& column : made.columns) column.name = column.shortName;
   }
   return made;
@@ -485,8 +487,8 @@ Lowering::Relation Lowering::rename(int id, Relation operand) {
     if (from[k] != nullptr) operand.columns[k].shortName = names[k];
   }
   operand.tableName = table.text;
-  operand.core = core_.rename(operand.core, std::move(table), std::move(namePieces),
-                              origin(id, true));
+  operand.core =
+      core_.rename(operand.core, std::move(table), std::move(namePieces), origin(id, true));
   operand.notation = true;
   return operand;
 }
@@ -557,7 +559,8 @@ Lowering::Relation Lowering::coreParameterForm(int id, Relation operand) {
         failAtOperator(id, MessageId::kNotationBadCoreCondition, {written});
       }
     }
-    operand.core = core_.withParameter(CoreKind::kSelect, operand.core, parameter, origin(id, true));
+    operand.core =
+        core_.withParameter(CoreKind::kSelect, operand.core, parameter, origin(id, true));
     operand.stored.clear();
     operand.aliasSteps.clear();
     return operand;

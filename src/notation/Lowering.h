@@ -63,9 +63,9 @@ class Lowering {
     int core = -1;
     std::vector<NotationColumn> columns;
     std::string tableName;
-    bool set = false;       // records sorted without repeats
-    bool notation = false;  // made by a textbook operator: its records count as a set
-    std::string stored;     // the stored table whose catalogue object this is, or empty
+    bool set = false;             // records sorted without repeats
+    bool notation = false;        // made by a textbook operator: its records count as a set
+    std::string stored;           // the stored table whose catalogue object this is, or empty
     std::vector<int> aliasSteps;  // the steps passed on the way to that object
   };
   struct Step {
@@ -106,7 +106,7 @@ class Lowering {
   static CorePiece scaffoldTable();
   void checkOperand(int id, const Relation& relation);
   std::vector<std::pair<std::string, std::string>> commonColumns(int id, const Relation& left,
-                                                                const Relation& right);
+                                                                 const Relation& right);
   // Index of the column a reference names, or -1 for none; throws when several fit.
   int resolve(int id, const NotationWord& word, const std::vector<NotationColumn>& columns,
               bool mustExist);

@@ -36,8 +36,8 @@ Lowering::Relation Lowering::product(int id, Relation left, Relation right, bool
     failAtOperator(id, MessageId::kNotationClash, {op(id), *twice});
   }
   if (renamed) {
-    made.core = core_.rename(made.core, scaffoldTable(),
-                             pieces(made.columns, id), origin(id, false));
+    made.core =
+        core_.rename(made.core, scaffoldTable(), pieces(made.columns, id), origin(id, false));
     for (const NotationColumn& column : made.columns) taken_.insert(column.name);
   }
   made.tableName = scaffoldTable().text;
@@ -48,8 +48,8 @@ Lowering::Relation Lowering::product(int id, Relation left, Relation right, bool
 
 // The pairs of columns (left, right) that share a name, of one kind each.
 std::vector<std::pair<std::string, std::string>> Lowering::commonColumns(int id,
-                                                                        const Relation& left,
-                                                                        const Relation& right) {
+                                                                         const Relation& left,
+                                                                         const Relation& right) {
   std::vector<std::pair<std::string, std::string>> common;
   for (const NotationColumn& column : left.columns) {
     for (const NotationColumn& other : right.columns) {
@@ -143,8 +143,7 @@ Lowering::Relation Lowering::semijoin(int id, Relation left, const Relation& rig
                              ? right.core
                              : core_.project(right.core, pieces(keys, id), origin(id, false));
     core = core_.binary(CoreKind::kProduct, left.core, keysOnly, origin(id, false));
-    core =
-        core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));
+    core = core_.rename(core, scaffoldTable(), pieces(names, id), origin(id, false));
     core = core_.select(core, matchAll(id, leftKeys, rightKeys), origin(id, false));
   }
   left.core = core_.project(core, pieces(left.columns, id), origin(id, user));
@@ -243,9 +242,9 @@ Lowering::Relation Lowering::setOperation(int id, Relation left, Relation right)
   checkOperand(id, right);
   const NodeKind kind = program_.node(id).kind;
   if (left.columns.size() != right.columns.size()) {
-    failAtOperator(id, MessageId::kNotationColumnCounts,
-                   {op(id), std::to_string(left.columns.size()),
-                    std::to_string(right.columns.size())});
+    failAtOperator(
+        id, MessageId::kNotationColumnCounts,
+        {op(id), std::to_string(left.columns.size()), std::to_string(right.columns.size())});
   }
   bool widthsAgree = true;
   for (size_t k = 0; k < left.columns.size(); ++k) {
@@ -257,9 +256,9 @@ Lowering::Relation Lowering::setOperation(int id, Relation left, Relation right)
     }
     if (a.width == b.width) continue;
     if (kind == NodeKind::kUnion) {
-      failAtOperator(id, MessageId::kNotationWidthsDiffer,
-                     {op(id), display(a) + " char(" + a.width + ")",
-                      display(b) + " char(" + b.width + ")"});
+      failAtOperator(
+          id, MessageId::kNotationWidthsDiffer,
+          {op(id), display(a) + " char(" + a.width + ")", display(b) + " char(" + b.width + ")"});
     }
     widthsAgree = false;
   }
@@ -276,24 +275,23 @@ Lowering::Relation Lowering::setOperation(int id, Relation left, Relation right)
   makeSet(left, id);
   made.core = left.core;
   if (!widthsAgree) {
-    made.core = core_.binary(CoreKind::kMinus, left.core, pairUp(id, left, right, false),
-                             origin(id, true));
+    made.core =
+        core_.binary(CoreKind::kMinus, left.core, pairUp(id, left, right, false), origin(id, true));
     return made;
   }
   makeSet(right, id);
   const std::vector<std::string> names = namesOf(left.columns);
   if (namesOf(right.columns) != names) {
-    right.core = core_.rename(right.core, scaffoldTable(), pieces(names, id),
-                              origin(id, false));
+    right.core = core_.rename(right.core, scaffoldTable(), pieces(names, id), origin(id, false));
   }
   if (kind == NodeKind::kIntersect) {
     // L ∩ R = A − (A − B), repeating the shorter operand as A.
     const bool leftShorter = core_.size(made.core) <= core_.size(right.core);
     const int repeated = leftShorter ? made.core : right.core;
     const int other = leftShorter ? right.core : made.core;
-    made.core = core_.binary(
-        CoreKind::kMinus, repeated,
-        core_.binary(CoreKind::kMinus, repeated, other, origin(id, false)), origin(id, true));
+    made.core = core_.binary(CoreKind::kMinus, repeated,
+                             core_.binary(CoreKind::kMinus, repeated, other, origin(id, false)),
+                             origin(id, true));
     return made;
   }
   made.core = core_.binary(kind == NodeKind::kUnion ? CoreKind::kUnion : CoreKind::kMinus,

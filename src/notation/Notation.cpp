@@ -126,10 +126,10 @@ void checkCoreAllowed(std::string_view file, const ProgramLines& program, const 
   for (int node = 0; node < tree.size(); ++node) {
     if (!tree.isExpression(node) || tree.exprType(node) == ExprType::kTable) continue;
     const size_t at = begin + tree.lineOffset(tree.command(node));
-    throw NotationError(at, at + tree.command(node).size(),
-                        message(MessageId::kNotationForbidden,
-                                {tree.command(node), allow.names(),
-                                 Allowlist::idiom(Allowlist::kCore)}));
+    throw NotationError(
+        at, at + tree.command(node).size(),
+        message(MessageId::kNotationForbidden,
+                {tree.command(node), allow.names(), Allowlist::idiom(Allowlist::kCore)}));
   }
 }
 
@@ -160,8 +160,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
     lowered.input = file;
     lowered.passedThrough = true;
     if (!lines.lines.empty()) {
-      lowered.coreLine = file.substr(lines.lines[0].first,
-                                     lines.lines[0].second - lines.lines[0].first);
+      lowered.coreLine =
+          file.substr(lines.lines[0].first, lines.lines[0].second - lines.lines[0].first);
     }
     return lowered;
   }

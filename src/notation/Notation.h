@@ -28,10 +28,11 @@
 namespace relalg {
 
 struct LoweredInput {
-  std::string input;     // the relalgrun input
-  std::string coreLine;  // its first line, without the byte order mark
+  std::string input;           // the relalgrun input
+  std::string coreLine;        // its first line, without the byte order mark
   bool passedThrough = false;  // the file is its own lowering (the map is then empty)
-  std::vector<SourceSpan> sourceMap;  // spans of coreLine; notation bytes count from the file's start
+  std::vector<SourceSpan>
+      sourceMap;  // spans of coreLine; notation bytes count from the file's start
   std::vector<std::pair<std::string, std::string>> freshNames;  // name in the core line, meaning
   // The program's tree: the nodes that SourceSpan::origin.node numbers (their operands make the
   // tree; a statement's root has none above it), and the statements.

@@ -186,8 +186,8 @@ NotationProgram::NotationProgram(std::string_view text, size_t begin, size_t end
 }
 
 size_t NotationProgram::lineOf(size_t offset) const {
-  return static_cast<size_t>(
-      std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) - lineStarts_.begin());
+  return static_cast<size_t>(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), offset) -
+                             lineStarts_.begin());
 }
 
 void NotationParser::fail(MessageId id, size_t begin, size_t end,
@@ -635,9 +635,9 @@ int NotationParser::condition(TokenKind closer) {
   std::vector<int> operands;
   bool expectOperand = true;
   auto reduceCondition = [&](int precedence) {
-    while (!frames.empty() && (frames.back().kind == Frame::kPrefix ||
-                               (frames.back().kind == Frame::kInfix &&
-                                frames.back().precedence >= precedence))) {
+    while (!frames.empty() &&
+           (frames.back().kind == Frame::kPrefix ||
+            (frames.back().kind == Frame::kInfix && frames.back().precedence >= precedence))) {
       const Frame frame = frames.back();
       frames.pop_back();
       NotationNode node{frame.kind == Frame::kPrefix ? NodeKind::kNot : frame.node};
@@ -660,16 +660,15 @@ int NotationParser::condition(TokenKind closer) {
       const Token token = nextSkippingLines(Mode::kCondition);
       const std::string_view word = token.kind == TokenKind::kWord ? text(token) : "";
       const LogType type = logTypeOf(word);
-      const bool bracketFollows =
-          peekSkippingLines(Mode::kCondition).kind == TokenKind::kOpenParen;
+      const bool bracketFollows = peekSkippingLines(Mode::kCondition).kind == TokenKind::kOpenParen;
       if (isComparison(type) && bracketFollows) {
         operands.push_back(coreComparison(type, token));
         expectOperand = false;
       } else if ((type == LogType::kAnd || type == LogType::kOr) && bracketFollows) {
         allow(Allowlist::kCore, token);
         nextSkippingLines(Mode::kCondition);
-        frames.push_back({Frame::kCall, type == LogType::kAnd ? NodeKind::kAnd : NodeKind::kOr,
-                          -1, 0, 0, token.begin, token.end});
+        frames.push_back({Frame::kCall, type == LogType::kAnd ? NodeKind::kAnd : NodeKind::kOr, -1,
+                          0, 0, token.begin, token.end});
       } else if (word == "NOT" || word == "not" ||
                  (token.kind == TokenKind::kSymbol && token.symbol == Symbol::kNot)) {
         frames.push_back({Frame::kPrefix, NodeKind::kNot, -1, 3, 0, token.begin, token.end});
@@ -691,8 +690,8 @@ int NotationParser::condition(TokenKind closer) {
                       (token.kind == TokenKind::kSymbol && token.symbol == Symbol::kOr);
     if (isAnd || isOr) {
       reduceCondition(isAnd ? 2 : 1);
-      frames.push_back({Frame::kInfix, isAnd ? NodeKind::kAnd : NodeKind::kOr, -1, isAnd ? 2 : 1,
-                        0, token.begin, token.end});
+      frames.push_back({Frame::kInfix, isAnd ? NodeKind::kAnd : NodeKind::kOr, -1, isAnd ? 2 : 1, 0,
+                        token.begin, token.end});
       expectOperand = true;
     } else if (token.kind == TokenKind::kCloseParen || token.kind == TokenKind::kComma) {
       reduceCondition(0);

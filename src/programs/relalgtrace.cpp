@@ -193,8 +193,8 @@ int trace(const Command& command) {
   std::ostringstream steps;
   TraceReport report(steps, command.limit);
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
-  const RunOutcome outcome = runSequence(
-      analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
+  const RunOutcome outcome =
+      runSequence(analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
   analysis.finish(outcome);
   if (command.form == Command::kJson) {
     std::cout << traceJson(analysis);
