@@ -44,6 +44,7 @@ TEST(Messages, EveryEntryIsFoundFromItsPrintedForm) {
       if (holes == 0) printed = message(info.id);
       if (holes == 1) printed = message(info.id, {text});
       if (holes == 2) printed = message(info.id, {text, text});
+      if (holes == 3) printed = message(info.id, {text, text, text});
       const MessageInfo* found = findMessage(printed);
       ASSERT_NE(found, nullptr) << printed;
       EXPECT_EQ(found->id, info.id) << printed;

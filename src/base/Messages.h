@@ -85,6 +85,52 @@ enum class MessageId {
   kCheckOverBudget,
   kCheckOutOfMemory,
   kCheckEndedAbnormally,
+  // relalgtrace's command line about notation files.
+  kTraceInvalidAllowlist,
+  kTraceNotationNote,
+  // The notation: what a notation program says that cannot be lowered exactly to a core line.
+  kNotationExpectedExpression,
+  kNotationExpectedOperator,
+  kNotationExpectedCondition,
+  kNotationExpectedComparison,
+  kNotationExpectedConnective,
+  kNotationExpectedName,
+  kNotationExpectedArgument,
+  kNotationUnclosed,
+  kNotationUnmatched,
+  kNotationUnclosedQuote,
+  kNotationUnclosedComment,
+  kNotationTwoOperands,
+  kNotationBadCoreCondition,
+  kNotationOutside,
+  kNotationUnknownName,
+  kNotationUsedEarly,
+  kNotationStepTwice,
+  kNotationStepIsTable,
+  kNotationStepIsKeyword,
+  kNotationNoQuery,
+  kNotationEmpty,
+  kNotationQueryNotLast,
+  kNotationUnknownColumn,
+  kNotationAmbiguousColumn,
+  kNotationTypesDiffer,
+  kNotationWidthsDiffer,
+  kNotationColumnCounts,
+  kNotationTwoConstants,
+  kNotationDuplicateColumn,
+  kNotationUnwritableColumn,
+  kNotationNoColumns,
+  kNotationListedTwice,
+  kNotationClash,
+  kNotationRenameCount,
+  kNotationNotInDividend,
+  kNotationNothingLeft,
+  kNotationUnpairedBracket,
+  kNotationRenamesStored,
+  kNotationStepTooLong,
+  kNotationQueryTooLong,
+  kNotationForbidden,
+  kNotationUnknownAllowed,
   kCount
 };
 
@@ -97,7 +143,8 @@ enum class MessageGroup {
   kConditions,
   kInternal,
   kTraceCommandLine,
-  kCheck
+  kCheck,
+  kNotation
 };
 
 struct MessageInfo {

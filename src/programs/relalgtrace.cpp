@@ -3,6 +3,8 @@
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
 // With --sql it prints instead an SQL script that gives relalgrun's records (sql/SqlScript.h).
+// With --notation (or --core, --allow) the file is a notation file: its program is lowered to a
+// core line first (notation/Notation.h), and everything above runs on the lowered input.
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -11,15 +13,20 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/AdbException.h"
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
+#include "base/Windows1250.h"
 #include "diagnostics/Diagnostics.h"
 #include "diagnostics/TraceAnalysis.h"
 #include "files/FileTools.h"
 #include "forms/TraceDot.h"
 #include "forms/TraceJson.h"
 #include "forms/TraceReport.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
 #include "programs/CommandLine.h"
 #include "run/RunSequence.h"
 #include "sql/SqlScript.h"
@@ -48,6 +55,15 @@ constexpr std::string_view kHelp =
     "      --dot       print the expression tree as a Graphviz graph (dot -Tsvg)\n"
     "      --sql       print an SQL script that gives the same records on sqlite3,\n"
     "                  DuckDB or PostgreSQL, instead of the steps\n"
+    "      --notation  read INPUT_FILE as a notation file (named steps, comments,\n"
+    "                  textbook operators), lower it to one core line, show that line\n"
+    "                  as 'core:' and trace the lowered input\n"
+    "      --core      as --notation, but print the lowered input (the core line,\n"
+    "                  then the tables) instead, a relalgrun input\n"
+    "      --allow=LIST  as --notation, allowing only these operators: sigma, pi,\n"
+    "                  rho, cross, union, minus, intersect, join, semijoin,\n"
+    "                  antijoin, divide; steps for named steps, core for the\n"
+    "                  prefix forms\n"
     "      --help      display this help and exit\n"
     "      --version   output version information and exit\n"
     "\n"
@@ -61,7 +77,16 @@ struct Command {
   size_t limit = kDefaultLimit;
   Form form = kText;
   std::optional<size_t> maxMemory;
+  bool notation = false;
+  bool core = false;
+  Allowlist allow;
+  std::optional<std::string> lowered;  // the relalgrun input of a notation file
 };
+
+// The input of the run: the lowered notation file, or the file itself.
+std::string readInput(const Command& command) {
+  return command.lowered ? *command.lowered : readFile(command.inputPath);
+}
 
 // Writes a command-line error and the hint to --help; returns the exit status.
 int usageError(const std::string& line) {
@@ -84,7 +109,8 @@ std::optional<size_t> parseLimit(std::string_view text) {
 
 // The long option that name abbreviates, or empty.
 std::string_view longOption(std::string_view name) {
-  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql", "max-memory"}) {
+  for (std::string_view option : {"help", "version", "limit", "json", "dot", "sql", "max-memory",
+                                  "notation", "core", "allow"}) {
     if (!name.empty() && option.starts_with(name)) return option;
   }
   return {};
@@ -109,7 +135,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
     }
     const std::string_view option = longOption(word->name);
     if (option.empty()) return usageError(message(MessageId::kTraceUnknownOption, {arg}));
-    if (option != "limit" && option != "max-memory" && word->hasValue) {
+    if (option != "limit" && option != "max-memory" && option != "allow" && word->hasValue) {
       return usageError(message(MessageId::kTraceOptionWithoutArgument, {option}));
     }
     if (const std::optional<int> answered = helpOrVersion(option, "relalgtrace", kHelp)) {
@@ -121,8 +147,20 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
                                        : Command::kSql;
       continue;
     }
+    if (option == "notation" || option == "core") {
+      command.notation = true;
+      command.core = command.core || option == "core";
+      continue;
+    }
     const std::optional<std::string_view> value = words.valueOf(*word);
     if (!value) return usageError(message(MessageId::kTraceOptionNeedsArgument, {option}));
+    if (option == "allow") {
+      command.notation = true;
+      if (const std::optional<std::string_view> unknown = command.allow.restrict(*value)) {
+        return usageError(message(MessageId::kTraceInvalidAllowlist, {*unknown}));
+      }
+      continue;
+    }
     if (option == "max-memory") {
       command.maxMemory = parseMemorySize(*value);
       if (!command.maxMemory)
@@ -151,14 +189,19 @@ int trace(const Command& command) {
   TraceReport report(steps, command.limit);
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
   const RunOutcome outcome =
-      runSequence(analysis.reader([&] { return readFile(command.inputPath); }), nullptr, &analysis);
+      runSequence(analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
   analysis.finish(outcome);
   if (command.form == Command::kJson) {
     std::cout << traceJson(analysis);
   } else if (command.form == Command::kDot) {
     std::cout << traceDot(analysis);
   } else {
-    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(), command.inputPath)
+    if (!command.notation && !isCoreInput(analysis.input())) {
+      std::cerr << message(MessageId::kTraceNotationNote, {command.inputPath}) << '\n';
+    }
+    // The diagnostics of a lowered input are placed in its core line.
+    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(),
+                                 command.lowered ? "core" : command.inputPath)
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
     std::cout << steps.str();
@@ -169,7 +212,7 @@ int trace(const Command& command) {
 // Runs the input as relalgrun does and prints the SQL script of its result, or relalgrun's report
 // of its failure (and no script).
 int writeSql(const Command& command) {
-  const SqlScript sql = sqlScript([&] { return readFile(command.inputPath); });
+  const SqlScript sql = sqlScript([&] { return readInput(command); });
   if (sql.outcome.status != RunOutcome::kSuccess) {
     std::cerr << sql.outcome.errorText();
     return sql.outcome.status;
@@ -197,6 +240,37 @@ int traceOrReport(const Command& command) {
   }
 }
 
+// Lowers the notation file, then prints the lowered input (--core) or traces it in the form asked
+// for; a notation error is shown as a compiler shows its errors, with status 1. A file that
+// cannot be read is reported as relalgrun reports it.
+int traceNotation(Command& command) {
+  std::string file;
+  try {
+    file = readFile(command.inputPath);
+  } catch (const AdbException&) {
+    return traceOrReport(command);
+  }
+  LoweredInput lowered;
+  try {
+    lowered = lowerNotation(file, command.allow);
+  } catch (const NotationError& error) {
+    const FilePlace place = placeOf(file, error.begin());
+    std::vector<Diagnostic> diagnostics{{Diagnostic::kError, place.line, place.column,
+                                         error.end() - error.begin(),
+                                         messageAsUtf8(error.what(), isUtf8(file))}};
+    placeInLetters(diagnostics, file);
+    std::cerr << diagnosticsText(diagnostics, file, command.inputPath);
+    return EXIT_FAILURE;
+  }
+  if (command.core) {
+    std::cout << lowered.input;
+    return EXIT_SUCCESS;
+  }
+  if (command.form == Command::kText) std::cout << "core: " << lowered.coreLine << '\n';
+  command.lowered = std::move(lowered.input);
+  return traceOrReport(command);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -207,7 +281,7 @@ int main(int argc, char* argv[]) {
     status = *handled;
   } else {
     if (command.maxMemory) capMemory(*command.maxMemory);
-    status = traceOrReport(command);
+    status = command.notation ? traceNotation(command) : traceOrReport(command);
   }
   if (!std::cout.flush()) {
     std::cerr << message(MessageId::kTraceWriteError) << '\n';
