@@ -3,6 +3,7 @@
 // node that failed with relalgrun's message and its meaning. The exit status is relalgrun's;
 // command-line errors go to standard error with status 1. No output file is written.
 // With --sql it prints instead an SQL script that gives relalgrun's records (sql/SqlScript.h).
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -201,6 +202,7 @@ int traceOrReport(const Command& command) {
 
 int main(int argc, char* argv[]) {
   std::ios::sync_with_stdio(false);
+  std::signal(SIGXFSZ, SIG_IGN);  // a file size limit is a write error, said as one
   Command command;
   int status;
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
