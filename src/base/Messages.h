@@ -85,6 +85,14 @@ enum class MessageId {
   kCheckOverBudget,
   kCheckOutOfMemory,
   kCheckEndedAbnormally,
+  kCheckNotRegularFile,
+  kCheckFileTooLarge,
+  kCheckSubmissionNotRegular,
+  kCheckFirstLineTooLong,
+  kCheckCannotSaveIn,
+  kCheckNotSaved,
+  kCheckCouldNotStart,
+  kCheckNotGraded,
   kCount
 };
 

@@ -80,6 +80,7 @@ std::string verdictLine(const SubmissionReport& report) {
       }
       break;
     case Verdict::kFailed:
+    case Verdict::kNotGraded:
       line += ": " + report.reason;
       break;
   }
@@ -117,9 +118,14 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
   json.beginObject();
   json.key("file").text(report.file);
   json.key("expression").text(report.expression, JsonWriter::kInputText);
-  json.key("verdict").text(verdictName(report.verdict));
+  json.key("verdict");
+  if (report.verdict == Verdict::kNotGraded) {
+    json.null();
+  } else {
+    json.text(verdictName(report.verdict));
+  }
   json.key("reason");
-  if (report.verdict == Verdict::kFailed) {
+  if (report.verdict == Verdict::kFailed || report.verdict == Verdict::kNotGraded) {
     json.text(report.reason);
   } else {
     json.null();

@@ -48,12 +48,13 @@ constexpr std::string_view kHelp =
     "      --json           print one JSON object instead of text\n"
     "      --seed=N         the seed of the generated data sets (default 1)\n"
     "      --tries=N        generated data sets to try at most (default 10000)\n"
-    "      --budget=SECONDS time for each submission (default 10)\n"
+    "      --budget=SECONDS processor time for each submission (default 10)\n"
     "      --edge-values    generate with boundary values and the expressions'\n"
     "                       constants too\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
     "                       DIR/NAME.counterexample.txt (NAME: the submission's file name)\n"
-    "      --max-memory=SIZE  memory for each submission (default 1G)\n"
+    "      --max-memory=SIZE  memory for each submission, above what the grader\n"
+    "                       holds (default 1G)\n"
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
     "                       where a student checks an expression without seeing the\n"
@@ -62,8 +63,8 @@ constexpr std::string_view kHelp =
     "      --version        output version information and exit\n"
     "\n"
     "Exit status: 0 when every submission is right, 1 when one is wrong or failed,\n"
-    "2 on a command-line error, an unreadable exercise or data set, or a reference\n"
-    "expression that fails. See relalgcheck(1).\n";
+    "2 when one could not be graded, on a command-line error, an unreadable exercise\n"
+    "or data set, or a reference expression that fails. See relalgcheck(1).\n";
 
 struct Command {
   std::string exercise;
@@ -189,20 +190,25 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
   std::string reference;
   for (size_t k = 0; k <= command.dataFiles.size(); ++k) {
     const std::string& path = k == 0 ? command.exercise : command.dataFiles[k - 1];
-    const std::optional<std::string> bytes = readWhole(path);
-    if (!bytes) {
-      std::cerr << message(MessageId::kCheckCannotRead, {path}) << '\n';
+    const GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    if (file.problem != GradedFile::kNone) {
+      std::cerr << (file.problem == GradedFile::kNotRegular
+                        ? message(MessageId::kCheckNotRegularFile, {path})
+                    : file.problem == GradedFile::kTooLarge
+                        ? message(MessageId::kCheckFileTooLarge, {path, sizeText(kMaxDataSetBytes)})
+                        : message(MessageId::kCheckCannotRead, {path}))
+                << '\n';
       return kExitUsage;
     }
     try {
-      given.push_back(DataSet::read(path, *bytes));
+      given.push_back(DataSet::read(path, file.bytes));
     } catch (const AdbException& error) {
       std::cerr << windows1250ToUtf8(
                        message(MessageId::kCheckBadDataSet, {path, error.getMessage()}))
                 << '\n';
       return kExitUsage;
     }
-    if (k == 0) reference = firstLine(*bytes);
+    if (k == 0) reference = firstLine(file.bytes);
     if (const std::string where = tableDifference(given.front(), given.back()); !where.empty()) {
       std::cerr << message(MessageId::kCheckOtherTables, {path, where}) << '\n';
       return kExitUsage;
@@ -222,26 +228,34 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
 
 int gradeAll(const Command& command, const Exercise& exercise) {
   CheckProcesses checks(command.check, exercise, command.submissions);
-  size_t counts[3] = {0, 0, 0};
+  size_t counts[4] = {0, 0, 0, 0};
   if (command.json) {
     std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"compare\":\""
               << compareModeName(command.mode) << "\",\"submissions\":[";
   }
-  checks.run([&](size_t k) {
-    const Finished& finished = checks.finished(k);
+  size_t shown = 0;
+  checks.run([&](const Finished& finished) {
     ++counts[static_cast<size_t>(finished.verdict)];
     if (command.json) {
-      std::cout << (k > 0 ? "," : "") << finished.json;
+      std::cout << (shown++ > 0 ? "," : "") << finished.json << std::flush;
     } else {
       std::cout << finished.text << std::flush;
     }
   });
+  const size_t notGraded = counts[static_cast<size_t>(Verdict::kNotGraded)];
+  const auto submissions = [](size_t count) {
+    return std::to_string(count) + " submission" + (count == 1 ? "" : "s");
+  };
   if (command.json) {
     std::cout << "]}\n";
   } else {
     std::cout << "right: " << counts[0] << ", wrong: " << counts[1] << ", failed: " << counts[2]
-              << " (" << command.submissions.size() << " submission"
-              << (command.submissions.size() == 1 ? "" : "s") << ")\n";
+              << (notGraded > 0 ? ", not graded: " + std::to_string(notGraded) : "") << " ("
+              << submissions(command.submissions.size()) << ")\n";
+  }
+  if (notGraded > 0) {
+    std::cerr << message(MessageId::kCheckNotGraded, {submissions(notGraded)}) << '\n';
+    return kExitUsage;
   }
   return counts[0] == command.submissions.size() ? EXIT_SUCCESS : kExitWrong;
 }
@@ -251,6 +265,7 @@ int gradeAll(const Command& command, const Exercise& exercise) {
 int main(int argc, char* argv[]) {
   std::ios::sync_with_stdio(false);
   signal(SIGPIPE, SIG_IGN);
+  endChildrenOnSignal();
   signal(SIGXFSZ, SIG_IGN);  // a file size limit is a write error, said as one
   Command command;
   int status;
