@@ -48,4 +48,30 @@ TEST(Grade, ASearchThatCancellingEndsIsReportedCut) {
   EXPECT_GT(report.tried, 1u);
 }
 
+// A report shows the first records of a result and counts the rest, and writes every control
+// character that a file name, an expression or a value holds as \xHH: no line of it is forged,
+// nothing reaches the terminal.
+TEST(GradeReport, ShowsFewRecordsOfAResultAndNoControlCharacters) {
+  SubmissionReport report;
+  report.file = "a.txt: right\n\x1b[2Jb.txt";
+  report.expression = "select(t, EQ(x, '\x1b]0;x\x07'))";
+  report.verdict = Verdict::kWrong;
+  report.counterexample.emplace();
+  report.counterexample->source = "ex.txt";
+  report.counterexample->input = report.expression + "\n\nt(x char(9))\n'\x1b]0;x\x07'\n";
+  report.counterexample->expected.header = report.counterexample->got.header = "t(x char(9))";
+  for (int k = 0; k < 100; ++k) report.counterexample->got.records.push_back(std::to_string(k));
+  const std::string text = reportText(report);
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+  EXPECT_EQ(text.find('\x07'), std::string::npos);
+  EXPECT_TRUE(text.starts_with("a.txt: right\\x0A\\x1B[2Jb.txt: wrong: a counterexample of"));
+  EXPECT_NE(text.find("\n                             19\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n                             ... 80 more records\n\n"), std::string::npos);
+  EXPECT_EQ(text.find("\n                             20\n"), std::string::npos);
+  JsonWriter json;
+  writeReportJson(json, report);
+  EXPECT_NE(json.str().find("\"got\":[\"0\",\"1\","), std::string::npos);
+  EXPECT_NE(json.str().find("\"19\"],\"gotRecords\":100"), std::string::npos);
+}
+
 }  // namespace

@@ -3,9 +3,13 @@
 // sets it generates, and shows a small counterexample for each wrong submission.
 // relalgcheck --link EXERCISE: prints a link that opens the exercise in the browser page.
 // Each submission is checked in a process of its own (CheckProcesses).
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -18,6 +22,7 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "base/Windows1250.h"
+#include "files/FileReplacement.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
 #include "programs/CheckProcesses.h"
@@ -52,7 +57,8 @@ constexpr std::string_view kHelp =
     "      --edge-values    generate with boundary values and the expressions'\n"
     "                       constants too\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
-    "                       DIR/NAME.counterexample.txt (NAME: the submission's file name)\n"
+    "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
+    "                       without .txt, then -2, -3... where submissions share it)\n"
     "      --max-memory=SIZE  memory for each submission, above what the grader\n"
     "                       holds (default 1G)\n"
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
@@ -184,6 +190,24 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   return std::nullopt;
 }
 
+// Whether counterexamples can be saved in dir: an existing folder where a file can be made. The
+// exit status when they cannot.
+std::optional<int> checkSaveFolder(const std::string& dir) {
+  struct stat status {};
+  std::string reason;
+  if (::stat(dir.c_str(), &status) != 0) {
+    reason = std::strerror(errno);
+  } else if (!S_ISDIR(status.st_mode)) {
+    reason = std::strerror(ENOTDIR);
+  } else if (FileReplacement::create(dir, "relalgcheck") == nullptr) {
+    reason = std::strerror(errno);
+  } else {
+    return std::nullopt;
+  }
+  std::cerr << message(MessageId::kCheckCannotSaveIn, {dir, reason}) << '\n';
+  return kExitUsage;
+}
+
 // The exercise and its data sets, read and checked; the exit status when they cannot be.
 std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise) {
   std::vector<DataSet> given;
@@ -274,6 +298,10 @@ int main(int argc, char* argv[]) {
     status = *handled;
   } else if (std::optional<int> unreadable = readExercise(command, exercise)) {
     status = *unreadable;
+  } else if (std::optional<int> unsaved = command.check.saveDir.empty() || command.link
+                                              ? std::nullopt
+                                              : checkSaveFolder(command.check.saveDir)) {
+    status = *unsaved;
   } else if (command.link) {
     const size_t slash = command.exercise.find_last_of('/');
     std::cout << exerciseLink(*exercise,
