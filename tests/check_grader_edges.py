@@ -6,7 +6,9 @@
   processor time, not wall time);
 - the checks die with the grader: SIGTERM or SIGINT to relalgcheck alone leaves no check running;
 - --save writes nothing outside its folder and loses no counterexample: submissions of the same
-  file name get names of their own, and a link in the folder is replaced, never followed.
+  file name get names of their own, and a link in the folder is replaced, never followed;
+- numbers of options are read strictly: a budget is digits with at most one decimal point, and
+  --max-memory gives a check at least 32M.
 
 usage: check_grader_edges.py <relalgcheck>"""
 import json
@@ -121,11 +123,29 @@ def check_save(relalgcheck, folder, faults):
         faults.append("--save wrote through a link, outside its folder")
 
 
+def check_numbers(relalgcheck, folder, faults):
+    ex = os.path.join(folder, "ex.txt")
+    write(ex, "t\n\nt(x int)\n1\n")
+    for option, values, valid in (("budget", ["0x10", " 5", "5 ", "+5", "1e3", "inf", "nan", ".",
+                                              "1.2.3", "0", "86401", ""], False),
+                                  ("budget", ["2.5", ".5", "7.", "86400"], True),
+                                  ("max-memory", ["1", "31M", "1.5G"], False),
+                                  ("max-memory", ["32M", "2G"], True)):
+        for value in values:
+            run = subprocess.run([relalgcheck, "--link", "--%s=%s" % (option, value), ex],
+                                 capture_output=True)
+            refused = run.stderr.startswith(
+                ("relalgcheck: invalid value of --%s: '%s'\n" % (option, value)).encode())
+            if (run.returncode == 2 and refused) == valid or (valid and run.returncode != 0):
+                faults.append("--%s=%r: status %d, %r" % (option, value, run.returncode,
+                                                           run.stderr))
+
+
 def main():
     relalgcheck = sys.argv[1]
     faults = []
     with tempfile.TemporaryDirectory() as scratch:
-        for check in (check_load, check_signals, check_save):
+        for check in (check_load, check_signals, check_save, check_numbers):
             folder = os.path.join(scratch, check.__name__)
             os.makedirs(folder)
             check(relalgcheck, folder, faults)

@@ -34,6 +34,8 @@ namespace {
 
 constexpr int kExitWrong = 1;
 constexpr int kExitUsage = 2;
+// The least memory that --max-memory gives a check: less would let no check start.
+constexpr size_t kLeastMaxMemory = size_t{32} << 20;
 
 constexpr std::string_view kHelp =
     "Usage: relalgcheck [OPTION]... EXERCISE SUBMISSION...\n"
@@ -60,7 +62,7 @@ constexpr std::string_view kHelp =
     "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
     "                       without .txt, then -2, -3... where submissions share it)\n"
     "      --max-memory=SIZE  memory for each submission, above what the grader\n"
-    "                       holds (default 1G)\n"
+    "                       holds (default 1G, at least 32M)\n"
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
     "                       where a student checks an expression without seeing the\n"
@@ -98,13 +100,18 @@ std::optional<uint64_t> parseCount(std::string_view text) {
   return value;
 }
 
+// A number of seconds written as people write one: digits with at most one decimal point, such
+// as 10, 2.5 or .5 (no sign, blank, exponent or hexadecimal), greater than 0 and at most 86400.
 std::optional<double> parseSeconds(std::string_view text) {
-  const std::string copy(text);
-  char* end = nullptr;
-  const double value = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || end != copy.c_str() + copy.size() || !(value > 0) || value > 86400) {
+  const size_t point = text.find('.');
+  const bool digitsOnly = std::all_of(text.begin(), text.end(),
+                                      [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+  if (!digitsOnly || text.find_first_of("0123456789") == std::string_view::npos ||
+      (point != std::string_view::npos && text.find('.', point + 1) != std::string_view::npos)) {
     return std::nullopt;
   }
+  const double value = std::strtod(std::string(text).c_str(), nullptr);
+  if (!(value > 0) || value > 86400) return std::nullopt;
   return value;
 }
 
@@ -127,7 +134,7 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
     command.check.grade.budgetSeconds = *seconds;
   } else if (option == "max-memory") {
     const std::optional<size_t> size = parseMemorySize(value);
-    if (!size) return false;
+    if (!size || *size < kLeastMaxMemory) return false;
     command.check.maxMemory = *size;
   } else {
     const std::optional<uint64_t> count = parseCount(value);
