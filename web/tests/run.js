@@ -5,7 +5,8 @@
 //   - through the page as a person uses it: typing a query and running it shows its table; a
 //     failure shows standard error, its explanation and the exit status; a tree node shows its
 //     table; a slip is underlined with its diagnostic; a shared link round-trips the exact bytes
-//     of a Windows-1250 file; Stop ends a long run and the engine answers again;
+//     of a Windows-1250 file, a link too long for browsers is offered as a file instead, a bad
+//     link's message outlasts the run; Stop ends a long run and the engine answers again;
 //   - the learner's view: a verdict that names standing warnings, the warnings above the fold, no
 //     horizontal scrolling at 390 px, nothing of the last run shown during a run, typed work
 //     kept over a reload and replaced only when allowed.
@@ -362,6 +363,24 @@ async function main() {
       fs.writeFileSync(file, editedInput);
       assert.deepEqual(edited, Array.from(nativeRun(relalgrun, file).output));
       await shared.page.close();
+    });
+
+    await test("a link too long for browsers is not offered, the input is offered as a file; a bad link's message outlasts the run", async () => {
+      const before = await page.evaluate(() => location.href);
+      await page.$eval("#input", (e) => {
+        e.value = `t\n\nt(x char(9))\n${"abcdefgh\n".repeat(200000)}`;
+        e.dispatchEvent(new Event("input"));
+      });
+      await page.click("#share");
+      assert.equal(await page.evaluate(() => location.href), before);
+      assert.match(await state(page), /^The input is too large for a link \(browsers open links of up to 2 MB\)\. Download the input to pass it on as a file\.$/);
+      const offered = await page.$eval("#state a", (a) => [a.download, a.href.startsWith("blob:")]);
+      const name = (await page.$eval("#encoding", (e) => e.textContent)).split(" · ")[0];
+      assert.deepEqual(offered, [name, true]);
+      const { page: opened } = await openPage(browser, site, "#input=A");
+      await waitForDone(opened);
+      assert.match(await state(opened), /^Done in \d+ ms\. The link's input could not be read\.$/);
+      await opened.close();
     });
 
     await test("Stop ends a long run and the engine answers again", async () => {
