@@ -368,6 +368,10 @@ constexpr MessageInfo kMessages[] = {
      "semijoin, antijoin, divide, steps, core",
      "the line -- allow: lists the operators a program may use",
      "Spell the names as listed."},
+    {kNotationCoreFailure, kNotation, "relalgrun fails here: {MESSAGE} ({MEANING})",
+     "the core line ran and one of its operators failed: the one that this part of the program "
+     "lowers to; relalgrun's own message follows, then its meaning",
+     "Fix this part of the program as the meaning says; the core: line shows the operator."},
 };
 
 constexpr bool inIdOrder() {

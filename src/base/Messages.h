@@ -131,6 +131,7 @@ enum class MessageId {
   kNotationQueryTooLong,
   kNotationForbidden,
   kNotationUnknownAllowed,
+  kNotationCoreFailure,
   kCount
 };
 

@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "evaluation/EvalObserver.h"
+#include "forms/NodeSources.h"
 #include "language/Keywords.h"
 
 namespace relalg {
@@ -56,14 +57,20 @@ class TraceReport : public EvalObserver {
   // the input file" when no node did.
   void reportFailure(const RunOutcome& outcome);
 
+  // Where the line's nodes come from, when a front end wrote it: a renaming that is scaffolding
+  // gets no note, since no one wrote it. The sources must outlive the report.
+  void setSources(const NodeSources* sources) { sources_ = sources; }
+
  private:
   void writeHeading(std::string_view text, int depth);
   void writeRecords(const Table& table, const std::string& indent);
-  void writeRenameNote(ExprType type, const Table& table, const std::string& indent);
+  void writeRenameNote(const SyntaxTree& tree, int node, const Table& table,
+                       const std::string& indent);
 
   std::ostream& out_;
   size_t limit_;
   const TableSet* catalogue_ = nullptr;  // during an evaluation
+  const NodeSources* sources_ = nullptr;
   // Catalogued tables that a rename of this run has changed.
   std::set<const Table*> renamed_;
   bool nodeHasFailed_ = false;

@@ -422,8 +422,16 @@ Lowering::Relation Lowering::project(int id, Relation operand) {
     picked.push_back(operand.columns[static_cast<size_t>(column)]);
     names.push_back({picked.back().name, wordOrigin(id, word)});
   }
+  // A join's own projection gives way to this one, which picks from the same columns.
+  int source = operand.core;
+  const NodeKind below = program_.node(node.operands[0]).kind;
+  const bool joined =
+      below == NodeKind::kJoin || below == NodeKind::kSemijoin || below == NodeKind::kIntersect;
+  if (joined && core_.kind(source) == CoreKind::kProject && !core_.listed(source)) {
+    source = core_.operand(source, 0);
+  }
   Relation made;
-  made.core = core_.project(operand.core, std::move(names), origin(id, true));
+  made.core = core_.project(source, std::move(names), origin(id, true));
   made.columns = std::move(picked);
   made.tableName = kScaffoldTable;
   made.set = true;

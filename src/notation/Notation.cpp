@@ -159,6 +159,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
     checkCoreAllowed(file, lines, allow);
     lowered.input = file;
     lowered.passedThrough = true;
+    lowered.blocksBegin = lines.end;
+    lowered.allow = allow;
     if (!lines.lines.empty()) {
       lowered.coreLine =
           file.substr(lines.lines[0].first, lines.lines[0].second - lines.lines[0].first);
@@ -174,6 +176,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
   lowered.input = line.text + "\n";
   lowered.input += file.substr(lines.end);
   lowered.coreLine = std::move(line.text);
+  lowered.blocksBegin = lines.end;
+  lowered.allow = allow;
   lowered.sourceMap = std::move(line.map);
   lowered.freshNames = lowering.freshNames();
   lowered.nodes = program.nodes();
