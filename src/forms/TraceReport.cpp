@@ -50,6 +50,13 @@ std::string_view explainFailure(std::string_view message) {
   return info != nullptr ? info->meaning : "no explanation is known for this message";
 }
 
+std::string_view failureMeaning(const RunOutcome& outcome) {
+  if (outcome.status == RunOutcome::kSuccess) return {};
+  return explainFailure(outcome.status == RunOutcome::kFailure
+                            ? std::string_view(outcome.message)
+                            : messageInfo(MessageId::kUnknownFailure).pattern);
+}
+
 void TraceReport::evaluationStarted(const TableSet& catalogue) { catalogue_ = &catalogue; }
 
 void TraceReport::nodeStarted(const SyntaxTree&, int) {}

@@ -39,6 +39,9 @@ class TableSet;
 // "Hiba tortent: ", or of "Ismeretlen hiba".
 std::string_view explainFailure(std::string_view message);
 
+// The explanation of the failure of a run, or nothing for a run that succeeded.
+std::string_view failureMeaning(const RunOutcome& outcome);
+
 // A node text as traces show it: whole up to 200 bytes, else its first 160 bytes (less the bytes
 // of a character that the cut would split) and its length.
 std::string shortenedText(std::string_view text);

@@ -98,7 +98,11 @@ std::string reportText(const SubmissionReport& report) {
       out += "\n";
     }
   }
-  out += diagnosticsText(report.diagnostics, report.expression, report.file);
+  if (!report.program.empty() && !report.expression.empty()) {
+    out += "core: " + asLetters(report.expression) + "\n";
+  }
+  out += diagnosticsText(report.diagnostics,
+                         report.program.empty() ? report.expression : report.program, report.file);
   if (report.counterexample) {
     const Counterexample& example = *report.counterexample;
     out += "--- counterexample: an input file for relalgrun ---\n" + asLetters(example.input) +
@@ -117,6 +121,12 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
   json.beginObject();
   json.key("file").text(report.file);
   json.key("expression").text(report.expression, JsonWriter::kInputText);
+  json.key("notation");
+  if (report.program.empty()) {
+    json.null();
+  } else {
+    json.text(report.program, JsonWriter::kInputText);
+  }
   json.key("verdict").text(verdictName(report.verdict));
   json.key("reason");
   if (report.verdict == Verdict::kFailed) {

@@ -152,6 +152,8 @@ void readAllowLine(std::string_view file, const ProgramLines& program, Allowlist
 
 bool isCoreInput(std::string_view file) { return passesThrough(file, programLines(file)); }
 
+size_t programEnd(std::string_view file) { return programLines(file).end; }
+
 LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
   const ProgramLines lines = programLines(file);
   LoweredInput lowered;

@@ -49,6 +49,9 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow);
 // Whether lowerNotation passes the file through as it is.
 bool isCoreInput(std::string_view file);
 
+// The first byte of the file's table blocks: its first empty line, or its end.
+size_t programEnd(std::string_view file);
+
 // The line (from 1) and byte column (from 1) of a byte of the file.
 struct FilePlace {
   size_t line;

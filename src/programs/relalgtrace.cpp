@@ -90,14 +90,6 @@ std::string readInput(const Command& command) {
   return command.lowered ? command.lowered->input : readFile(command.inputPath);
 }
 
-// The English meaning of the failure of a run.
-std::string_view failureMeaning(const RunOutcome& outcome) {
-  if (outcome.status == RunOutcome::kSuccess) return {};
-  return explainFailure(outcome.status == RunOutcome::kFailure
-                            ? std::string_view(outcome.message)
-                            : messageInfo(MessageId::kUnknownFailure).pattern);
-}
-
 // Writes a command-line error and the hint to --help; returns the exit status.
 int usageError(const std::string& line) {
   std::cerr << line << '\n' << message(MessageId::kTraceTryHelp) << '\n';
