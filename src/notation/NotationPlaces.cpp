@@ -106,6 +106,11 @@ SourcePlace NotationPlaces::sourcePlace(size_t begin, size_t end) const {
 
 NodeSources NotationPlaces::nodeSources() const { return sources_; }
 
+SourceView NotationPlaces::view(const TraceAnalysis& analysis) const {
+  return {lowered_.coreLine, sources_,
+          place(analysis.diagnostics(), failureMeaning(analysis.outcome()))};
+}
+
 std::string NotationPlaces::translated(std::string_view text, bool utf8) const {
   std::string out(text);
   const bool convert = utf8 && !isUtf8(lowered_.coreLine);

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "diagnostics/Diagnostics.h"
+#include "diagnostics/TraceAnalysis.h"
 #include "forms/NodeSources.h"
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
@@ -38,6 +39,9 @@ class NotationPlaces {
                                 std::string_view failureMeaning) const;
   // What the forms of a trace need to group the core nodes (empty for a file passed through).
   NodeSources nodeSources() const;
+  // What the forms show of a finished analysis of a run of the lowered input: the core line, the
+  // node sources and the run's diagnostics placed in the file.
+  SourceView view(const TraceAnalysis& analysis) const;
   // The text with every fresh name of the lowering replaced by the column it stands for; text is
   // UTF-8 where utf8 is set, else bytes as the core line holds them.
   std::string translated(std::string_view text, bool utf8) const;

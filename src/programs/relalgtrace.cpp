@@ -192,18 +192,17 @@ int trace(const Command& command) {
   std::ostringstream steps;
   TraceReport report(steps, command.limit);
   std::optional<NotationPlaces> places;
-  SourceView view;
+  NodeSources sources;
   if (command.lowered) {
     places.emplace(*command.lowered, command.file);
-    view.coreLine = command.lowered->coreLine;
-    view.nodes = places->nodeSources();
-    report.setSources(&view.nodes);
+    sources = places->nodeSources();
+    report.setSources(&sources);
   }
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
   const RunOutcome outcome =
       runSequence(analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
   analysis.finish(outcome);
-  if (places) view.diagnostics = places->place(analysis.diagnostics(), failureMeaning(outcome));
+  const SourceView view = places ? places->view(analysis) : SourceView{};
   const SourceView* shown = places ? &view : nullptr;
   if (command.form == Command::kJson) {
     std::cout << traceJson(analysis, false, shown);
