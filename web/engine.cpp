@@ -12,11 +12,11 @@
 
 #include "base/JsonWriter.h"
 #include "base/Messages.h"
+#include "diagnostics/Diagnostics.h"
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
 #include "forms/TableJson.h"
 #include "forms/TraceJson.h"
-#include "diagnostics/Diagnostics.h"
 #include "grading/ExerciseLink.h"
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
@@ -47,6 +47,7 @@ std::string lastLowered;  // the relalgrun input of the last lowering
 // is no allowlist name, nothing, with the JSON of the error in lastText.
 std::optional<Allowlist> allowlist(const char* names, size_t size) {
   Allowlist allow;
+  if (size == 0) return allow;
   if (const std::optional<std::string_view> unknown = allow.restrict({names, size})) {
     lastText = rejectedJson(1, message(MessageId::kNotationUnknownAllowed, {*unknown}), {});
     return std::nullopt;
