@@ -23,22 +23,6 @@ bool isKeyword(std::string_view word) {
   return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
 
-// The comparison with its operands swapped: a < b is b > a.
-LogType mirrored(LogType type) {
-  switch (type) {
-    case LogType::kLt:
-      return LogType::kGt;
-    case LogType::kLte:
-      return LogType::kGte;
-    case LogType::kGt:
-      return LogType::kLt;
-    case LogType::kGte:
-      return LogType::kLte;
-    default:
-      return type;
-  }
-}
-
 // Whether every ')' of text closes a '(' before it and every '(' is closed: the core language
 // counts brackets also inside apostrophes.
 bool bracketsPair(std::string_view text) {
