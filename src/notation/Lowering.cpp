@@ -523,7 +523,13 @@ Lowering::Relation Lowering::coreParameterForm(int id, Relation operand) {
     }
     return program_.word(node, 0);
   };
-  const int parameter = core_.parameter(std::move(tokens), origin(id, true));
+  // The parameter stands for its words as written.
+  Origin words = origin(id, true);
+  if (node.wordCount > 0) {
+    words.begin = program_.word(node, 0).begin;
+    words.end = program_.word(node, node.wordCount - 1).end;
+  }
+  const int parameter = core_.parameter(std::move(tokens), words);
   if (node.kind == NodeKind::kCoreProject) {
     Relation made;
     for (std::string_view name : names) {
