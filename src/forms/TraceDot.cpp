@@ -63,15 +63,11 @@ std::string DotWriter::graph() {
   std::string out =
       "digraph relalg {\n"
       "  node [shape=box, fontname=\"monospace\"];\n";
-  if (view_ != nullptr && !view_->nodes.empty()) {
-    out += clusters();
-  } else {
-    for (int node = 0; node < tree_.size(); ++node) {
-      if (tree_.isExpression(node)) out += nodeLine(node);
-    }
-  }
+  const bool grouped = view_ != nullptr && !view_->nodes.empty();
+  if (grouped) out += clusters();
   for (int node = 0; node < tree_.size(); ++node) {
     if (!tree_.isExpression(node)) continue;
+    if (!grouped) out += nodeLine(node);
     for (int k = 0; k < 2; ++k) {
       const int operand = tree_.operand(node, k);
       if (operand != SyntaxTree::kNoNode && tree_.isExpression(operand)) {
