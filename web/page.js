@@ -348,9 +348,13 @@
   let runs = 0;
   let lastOutput = null;
 
+  // Why the link the page was opened with gave nothing, said after every finished run until the
+  // editor gets other content.
+  let linkProblem = "";
+
   function setBusy(busy, text) {
     $("stop").disabled = !busy;
-    $("state").textContent = text;
+    $("state").textContent = !busy && linkProblem ? `${text} ${linkProblem}` : text;
   }
 
   function setVerdict(kind, text) {
@@ -509,14 +513,14 @@
     try {
       loaded = decodeExercise(location.hash.slice("#exercise=".length));
     } catch {
-      $("state").textContent = "The exercise link could not be read.";
+      $("state").textContent = linkProblem = "The exercise link could not be read.";
       return false;
     }
     const bytes = withFirstLine(new Uint8Array(0), loaded.datasets[0].tables);
     const draftOfIt = hasUnsavedEdits() &&
       belowFirstLine(editor.text()) === belowFirstLine(decodeFile(bytes).text);
     if (!draftOfIt && !mayReplaceEdits(`the exercise ${loaded.title}`, bytes)) {
-      $("state").textContent = "Your edits are kept; the exercise was not opened.";
+      $("state").textContent = linkProblem = "Your edits are kept; the exercise was not opened.";
       return false;
     }
     $("example").value = shownExample = "";
@@ -577,13 +581,14 @@
   }
 
   function loadFromLink() {
+    linkProblem = "";
     if (/^#exercise=/.test(location.hash)) return loadExerciseLink();
     const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
     if (!match) return false;
     try {
       const bytes = fromBase64(match[1]);
       if (!mayReplaceEdits("the linked input", bytes)) {
-        $("state").textContent = "Your edits are kept; the link's input was not loaded.";
+        $("state").textContent = linkProblem = "Your edits are kept; the link's input was not loaded.";
         return false;
       }
       $("example").value = shownExample = "";
@@ -591,13 +596,31 @@
       loadBytes(bytes, "shared.txt");
       return true;
     } catch {
-      $("state").textContent = "The link's input could not be read.";
+      $("state").textContent = linkProblem = "The link's input could not be read.";
       return false;
     }
   }
 
+  // Browsers open no address of more than 2 MB (Chromium's limit), so a longer link is not
+  // offered; the input goes as a file instead.
+  const kLongestLink = 2 * 1024 * 1024;
+
+  function offerAsFile(bytes) {
+    const a = document.createElement("a");
+    a.href = URL.createObjectURL(new Blob([bytes], { type: "application/octet-stream" }));
+    a.download = source.name;
+    a.textContent = "Download the input";
+    $("state").replaceChildren(`The input is too large for a link (browsers open links of up ` +
+      `to 2 MB). `, a, " to pass it on as a file.");
+  }
+
   async function share() {
-    const link = `${location.href.split("#")[0]}#input=${toBase64Url(currentBytes())}`;
+    const bytes = currentBytes();
+    const link = `${location.href.split("#")[0]}#input=${toBase64Url(bytes)}`;
+    if (link.length > kLongestLink) {
+      offerAsFile(bytes);
+      return;
+    }
     history.replaceState(null, "", link);
     try {
       await navigator.clipboard.writeText(link);
@@ -631,6 +654,7 @@
       return;
     }
     shownExample = example.name;
+    linkProblem = "";
     setExercise(null);
     loadBytes(bytes, `${example.name}.txt`);
     runNow();
@@ -643,7 +667,7 @@
     const bytes = new Uint8Array(await file.arrayBuffer());
     $("file").value = "";
     if (!mayReplaceEdits(file.name, bytes)) return;
-    $("example").value = shownExample = "";
+    $("example").value = shownExample = linkProblem = "";
     setExercise(null);
     loadBytes(bytes, file.name);
     runNow();

@@ -11,6 +11,9 @@
 #include <sstream>
 #include <string>
 
+#include "base/UniqueFd.h"
+#include "files/FileReplacement.h"
+
 namespace relalg {
 
 class OutputTarget {
@@ -25,21 +28,39 @@ class OutputTarget {
   virtual void close() = 0;
   // Ends an opened output empty, when what was written must not stand. Never throws.
   virtual void discard() = 0;
+  // Ends an opened output after the run failed: what was written stands, as far as the run got,
+  // unless writing it failed. Never throws.
+  virtual void endAfterFailure() {}
 };
 
-// The output file of relalgrun: created, or emptied, by open. Failures name the path as given.
+// The output file of relalgrun. A regular file (symbolic links followed) that this process owns
+// and may write, or a new file, is written beside its place, to a new file of its folder that
+// close() renames over it: so a write that fails (a full disk, a file size limit) leaves the file
+// exactly as it was before the run, even where it is the input file too. Anything else (a
+// device, a pipe, a file in a folder where no file can be made) is created, or emptied, and
+// written in place. Failures name the path as given.
 class FileTarget : public OutputTarget {
  public:
-  explicit FileTarget(std::string path) : path_(std::move(path)) {}
+  explicit FileTarget(std::string path);
+  ~FileTarget() override;
 
   std::ostream& open() override;
   void flush() override;
   void close() override;
   void discard() override;
+  void endAfterFailure() override;
 
  private:
+  class Buffer;
+  // Closes the file, or renames the new file over its place; false when that fails.
+  bool finish();
+  void drop();
+
   std::string path_;
-  std::unique_ptr<std::ofstream> stream_;
+  std::unique_ptr<FileReplacement> replacement_;  // for a file written beside its place
+  UniqueFd inPlace_;                              // for a file written in place
+  std::unique_ptr<Buffer> buffer_;
+  std::unique_ptr<std::ostream> stream_;
 };
 
 // An output file held in memory, for the fuzzer, the tests and the browser.

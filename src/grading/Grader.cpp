@@ -70,8 +70,10 @@ std::string_view verdictName(Verdict verdict) {
       return "right";
     case Verdict::kWrong:
       return "wrong";
-    default:
+    case Verdict::kFailed:
       return "failed";
+    default:
+      return "not graded";
   }
 }
 
@@ -102,13 +104,14 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
   std::optional<size_t> differing;
   for (size_t k = 0; k < given.size(); ++k) {
     Outcome got;
+    bool cancelled = false;
     try {
       got = evaluateOn(submission, given[k]);
     } catch (const Cancelled&) {
-      got.status = RunOutcome::kUnknownFailure;
+      cancelled = true;  // the caller's limit, which lies past the budget, ended it
     }
     ++report.tried;
-    if (Clock::now() > deadline) {
+    if (cancelled || Clock::now() > deadline) {
       report.verdict = Verdict::kFailed;
       report.reason = message(MessageId::kCheckOverBudget,
                               {secondsText(settings.budgetSeconds), given[k].name()});
@@ -124,6 +127,8 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
     if (k == 0 && verdict == Verdict::kFailed) report.reason = failureWords(got, report.expression);
   }
 
+  size_t generatedTries = 0;
+  bool searching = false;
   try {
     if (report.dataSets.front().verdict == Verdict::kFailed) {
       report.verdict = Verdict::kFailed;
@@ -133,10 +138,10 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
                               settings.seed);
       std::optional<DataSet> generated;
       if (!differing) {
-        size_t generatedTries = 0;
+        searching = true;
         generated =
             searchDifference(judge, generator, {settings.maxTries, deadline}, generatedTries);
-        report.tried += generatedTries;
+        searching = false;
         report.searchCut = !generated && generatedTries < settings.maxTries;
       }
       if (differing || generated) {
@@ -148,8 +153,10 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
       }
     }
   } catch (const Cancelled&) {
-    // The caller's limit ended the work: what was found stands.
+    // The caller's limit ended the work: what was found stands, and a search it ended was cut.
+    report.searchCut = report.searchCut || searching;
   }
+  report.tried += generatedTries;
   report.seconds = secondsSince(start);
   return report;
 }

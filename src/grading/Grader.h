@@ -21,7 +21,9 @@
 
 namespace relalg {
 
-enum class Verdict { kRight, kWrong, kFailed };
+// Not graded: the grader failed on the submission for reasons of its own (it could not start its
+// check, or the check crashed), so that the submission has no verdict.
+enum class Verdict { kRight, kWrong, kFailed, kNotGraded };
 std::string_view verdictName(Verdict verdict);
 
 struct GradeSettings {
@@ -73,12 +75,13 @@ struct SubmissionReport {
   Verdict verdict = Verdict::kRight;
   std::vector<DataSetVerdict> dataSets;
   std::optional<Counterexample> counterexample;
-  // For a failed submission: why, in words (UTF-8).
+  // For a failed submission, or one not graded: why, in words (UTF-8).
   std::string reason;
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;
   std::string savedAs;     // the file that holds the counterexample's bytes, if saved
+  std::string saveError;   // why it could not be saved, if it was to be
   size_t tried = 0;        // data sets tried, given and generated
   bool searchCut = false;  // the budget ended the search before its tries ran out
   double seconds = 0;

@@ -5,6 +5,7 @@
 // With --sql it prints instead an SQL script that gives relalgrun's records (sql/SqlScript.h).
 // With --notation (or --core, --allow) the file is a notation file: its program is lowered to a
 // core line first (notation/Notation.h), and everything above runs on the lowered input.
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <limits>
@@ -275,6 +276,7 @@ int traceNotation(Command& command) {
 
 int main(int argc, char* argv[]) {
   std::ios::sync_with_stdio(false);
+  std::signal(SIGXFSZ, SIG_IGN);  // a file size limit is a write error, said as one
   Command command;
   int status;
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
