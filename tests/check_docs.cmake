@@ -16,8 +16,7 @@
 #                           that ends in a backslash goes on on the next line
 #   <!-- excerpt -->        the block is a run of whole lines of the output of the session above
 #   <!-- command -->        a synopsis, or a command of the build; not run
-# PATH is a file of examples/ or of tests/cases/ (the expected standard output of a case is how
-# a relalgtrace session was checked before the session itself could run).
+# PATH is a file of examples/ or of tests/cases/ (such as the expected output of a case).
 # README.md: the same markers, before the fences that are checked (the others are not).
 # The manual pages: a comment line .\" file: PATH, .\" result: PATH, .\" session: DIR or
 # .\" excerpt before .EX marks the example block up to .EE in the same way, read with the escapes
