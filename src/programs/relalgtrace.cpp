@@ -185,7 +185,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
 // Runs the input as relalgrun does, without an output file, and reports every step in the form
 // asked for; the text form has the diagnostics on standard error before the trace.
 int trace(const Command& command) {
-  std::ostringstream steps;
+  std::stringstream steps;  // read back in place once the diagnostics are out
   TraceReport report(steps, command.limit);
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
   const RunOutcome outcome =
@@ -204,7 +204,7 @@ int trace(const Command& command) {
                                  command.lowered ? "core" : command.inputPath)
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
-    std::cout << steps.str();
+    if (steps.rdbuf()->in_avail() > 0) std::cout << steps.rdbuf();
   }
   return outcome.status;
 }

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "storage/Column.h"
@@ -83,6 +84,9 @@ class Table {
   void keepRows(std::span<const uint32_t> rows);
   // Drops every record; the columns keep the room they had.
   void clearRecords();
+  // Gives up every column and leaves the table without any: for an operator whose result takes
+  // over the values of an operand that nobody reads afterwards.
+  std::vector<std::unique_ptr<Column>> takeColumns() { return std::exchange(columns_, {}); }
   // Throws the first column's getVal failure unless index is a record of this table (a table
   // without columns has no values to read).
   void checkIndex(int index) const;
