@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/RawVector.h"
 #include "storage/Column.h"
 
 namespace relalg {
@@ -65,7 +66,7 @@ class Table {
   // Appends the record text of a row that exists to out.
   void getRecord(size_t row, std::string& out) const;
   // Appends the records begin .. end-1 to out, each as its record text and a line feed.
-  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
+  void appendRecordLines(RawVector<char>& out, size_t begin, size_t end) const;
   // The schema text, such as (name char(20), age int); the table's name when it has no columns.
   std::string fingerPrint() const;
   // The name and schema text on one line, then one line per record.

@@ -13,6 +13,7 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "files/SourceLines.h"
+#include "storage/RecordReader.h"
 
 namespace relalg {
 
@@ -38,19 +39,6 @@ void endBlock(BlockPlan& block, size_t end, SourceLines& lines, bool hashed) {
   block.extent.span = block.cuts.back() - block.cuts.front();
 }
 
-// Appends the record lines of text (whole lines, the first of them line firstLine) to table.
-void appendLines(Table& table, std::string_view text, size_t firstLine) {
-  LineReader lines(text);
-  std::string_view line;
-  try {
-    while (lines.next(line)) table.addRecord(line);
-  } catch (AdbException& error) {
-    const std::string_view before = text.substr(0, static_cast<size_t>(line.data() - text.data()));
-    error.setLine(firstLine + static_cast<size_t>(std::count(before.begin(), before.end(), '\n')));
-    throw;
-  }
-}
-
 // Reads stretch k of a block and appends its lines to table.
 void appendStretch(Table& table, const InputSource& source, const BlockPlan& block, size_t k,
                    std::string& buffer) {
@@ -61,7 +49,7 @@ void appendStretch(Table& table, const InputSource& source, const BlockPlan& blo
     read.update(text);
     if (read.digest() != block.stretchHashes[k]) source.failChanged();
   }
-  appendLines(table, text, block.firstLines[k]);
+  RecordReader(table).readLines(text, block.firstLines[k]);
 }
 
 // On how many threads to read the record lines of a block.
