@@ -161,6 +161,24 @@ void StrColumn::addVals(std::span<const std::string_view> values) {
   }
 }
 
+// Plain values are appended as one block of bytes with their offsets moved by where it lands.
+void StrColumn::append(const Column& source) {
+  const StrColumn& from = asStrings(source);
+  const size_t count = static_cast<size_t>(from.getSize());
+  if (coded_ || from.coded_ || !wideOffsets_.empty() || !from.wideOffsets_.empty() ||
+      from.bytes_.size() > kNarrowLimit - bytes_.size()) {
+    std::vector<uint32_t> rows(count);
+    for (size_t row = 0; row < count; ++row) rows[row] = static_cast<uint32_t>(row);
+    gather(from, rows);
+    return;
+  }
+  const uint32_t base = static_cast<uint32_t>(bytes_.size());
+  bytes_.insert(bytes_.end(), from.bytes_.begin(), from.bytes_.end());
+  const size_t first = offsets_.size();
+  offsets_.resize(first + count);
+  for (size_t row = 0; row < count; ++row) offsets_[first + row] = base + from.offsets_[row + 1];
+}
+
 void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> rows) {
   assert(!coded_);
   // Summed in 64 bits: where size_t has 32 (WebAssembly), a large gather could wrap to a small
@@ -271,6 +289,8 @@ void IntColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   reserveMore(values_, rows.size());
   for (uint32_t row : rows) values_.push_back(from.values_[row]);
 }
+
+void IntColumn::append(const Column& source) { addVals(asInts(source).values_); }
 
 void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records); }
 

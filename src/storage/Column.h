@@ -59,6 +59,8 @@ class Column {
   virtual std::unique_ptr<Column> cloneEmpty() const = 0;
   // Appends the values of source (a column of the same kind) at the given record indexes.
   virtual void gather(const Column& source, std::span<const uint32_t> rows) = 0;
+  // Appends every value of source (a column of the same kind), in order.
+  virtual void append(const Column& source) = 0;
   virtual void reserve(size_t records, size_t bytes) = 0;
   // The bytes that the values take, for reserving room for copies of them: the text of the
   // strings, none for integers.
@@ -158,6 +160,7 @@ class StrColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void append(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override;
   void truncate(size_t records) override;
@@ -212,6 +215,7 @@ class IntColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void append(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override { return 0; }
   void truncate(size_t records) override;

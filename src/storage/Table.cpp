@@ -300,6 +300,15 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
   assert(columnsEven());
 }
 
+void Table::appendRecords(const Table& source) {
+  assert(columns_.size() == source.columns_.size());
+  if (!columns_.empty() && recordCount() > INT_MAX - source.recordCount()) {
+    throwTooManyRecords(name_);
+  }
+  for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->append(*source.columns_[k]);
+  assert(columnsEven());
+}
+
 void Table::keepRows(std::span<const uint32_t> rows) {
   for (const auto& column : columns_) column->keepRows(rows);
   assert(columnsEven());

@@ -81,6 +81,8 @@ class Table {
   std::unique_ptr<Table> emptyLike(std::string name) const;
   // Appends the records at the given indexes of source, a table of the same columns.
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
+  // Appends every record of source, a table of the same columns.
+  void appendRecords(const Table& source);
   // Keeps only the records at the given indexes, which ascend strictly, in place.
   void keepRows(std::span<const uint32_t> rows);
   // Drops every record; the columns keep the room they had.

@@ -84,11 +84,7 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
     std::unique_lock<std::mutex> lock(mutex);
     turnChanged.wait(lock, [&] { return appended == k || failed < k; });
     if (failed < k) return false;
-    if (!direct) {
-      std::vector<uint32_t> rows(static_cast<size_t>(own.recordCount()));
-      std::iota(rows.begin(), rows.end(), 0u);
-      table.gatherRows(own, rows);
-    }
+    if (!direct) table.appendRecords(own);
     ++appended;
     turnChanged.notify_all();
     return true;
