@@ -7,13 +7,8 @@
 #include <span>
 
 #include "base/AdbException.h"
+#include "base/ByteChunk.h"
 #include "language/StringTokenizer.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#elif defined(__wasm_simd128__)
-#include <wasm_simd128.h>
-#endif
 
 namespace relalg {
 
@@ -63,44 +58,6 @@ bool readInteger(const char* pos, const char* end, int32_t& value) {
   if (magnitude > (negative ? uint64_t{INT_MAX} + 1 : uint64_t{INT_MAX})) return false;
   value = static_cast<int32_t>(negative ? 0 - magnitude : magnitude);
   return true;
-}
-
-// Which of 16 bytes are separators, apostrophes and line feeds, a bit each (bit k for byte k).
-struct ChunkMasks {
-  uint32_t separators;
-  uint32_t quotes;
-  uint32_t feeds;
-};
-
-ChunkMasks chunkMasks(const char* bytes) {
-#if defined(__SSE2__)
-  const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  auto equal = [&](char c) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(c)); };
-  // ( and ) differ in their lowest bit only.
-  const __m128i brackets =
-      _mm_cmpeq_epi8(_mm_or_si128(chunk, _mm_set1_epi8(1)), _mm_set1_epi8(')'));
-  const __m128i separators = _mm_or_si128(_mm_or_si128(equal(' '), equal(',')), brackets);
-  return {static_cast<uint32_t>(_mm_movemask_epi8(separators)),
-          static_cast<uint32_t>(_mm_movemask_epi8(equal(kQuote))),
-          static_cast<uint32_t>(_mm_movemask_epi8(equal('\n')))};
-#elif defined(__wasm_simd128__)
-  const v128_t chunk = wasm_v128_load(bytes);
-  auto equal = [&](char c) { return wasm_i8x16_eq(chunk, wasm_i8x16_splat(c)); };
-  const v128_t brackets =
-      wasm_i8x16_eq(wasm_v128_or(chunk, wasm_i8x16_splat(1)), wasm_i8x16_splat(')'));
-  const v128_t separators = wasm_v128_or(wasm_v128_or(equal(' '), equal(',')), brackets);
-  return {static_cast<uint32_t>(wasm_i8x16_bitmask(separators)),
-          static_cast<uint32_t>(wasm_i8x16_bitmask(equal(kQuote))),
-          static_cast<uint32_t>(wasm_i8x16_bitmask(equal('\n')))};
-#else
-  ChunkMasks masks{0, 0, 0};
-  for (unsigned k = 0; k < 16; ++k) {
-    masks.separators |= uint32_t{isSeparator(bytes[k])} << k;
-    masks.quotes |= uint32_t{bytes[k] == kQuote} << k;
-    masks.feeds |= uint32_t{bytes[k] == '\n'} << k;
-  }
-  return masks;
-#endif
 }
 
 }  // namespace
@@ -159,11 +116,11 @@ const char* RecordReader::cutLine(const char* pos, const char* end, size_t row, 
     uint64_t separators = 0;
     uint64_t quotes = 0;
     uint64_t feeds = 0;
-    for (int chunk = 0; chunk < 64 && feeds == 0; chunk += 16) {
-      const ChunkMasks masks = chunkMasks(pos + chunk);
-      separators |= uint64_t{masks.separators} << chunk;
-      quotes |= uint64_t{masks.quotes} << chunk;
-      feeds |= uint64_t{masks.feeds} << chunk;
+    for (int at = 0; at < 64 && feeds == 0; at += ByteChunk::kSize) {
+      const ByteChunk chunk(pos + at);
+      separators |= uint64_t{chunk.anyOf<' ', ',', '(', ')'>()} << at;
+      quotes |= uint64_t{chunk.anyOf<kQuote>()} << at;
+      feeds |= uint64_t{chunk.anyOf<'\n'>()} << at;
     }
     if (feeds != 0) {
       const int length = std::countr_zero(feeds);

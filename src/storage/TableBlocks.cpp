@@ -128,8 +128,11 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
     ++number;
     if (inBlock && !line.empty()) {
       BlockPlan& block = blocks.back();
-      ++block.extent.lines;
-      block.extent.bytes += line.size();
+      size_t bytes = 0;
+      const size_t skipped = lines.skipLines(block.cuts.back() + kStretchBytes, bytes);
+      number += skipped;
+      block.extent.lines += 1 + skipped;
+      block.extent.bytes += line.size() + bytes;
       if (lines.position() - block.cuts.back() >= kStretchBytes) {
         endStretch(block, lines.position(), lines, hashed);
         block.firstLines.push_back(number + 1);
