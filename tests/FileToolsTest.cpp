@@ -7,6 +7,7 @@
 
 #include "TestSupport.h"
 #include "files/FileTools.h"
+#include "files/OutputTarget.h"
 
 using namespace relalg;
 
@@ -82,6 +83,33 @@ TEST(FileTools, ReadsWhatWasWrittenAndReportsFailedWrites) {
   *full << "data";
   EXPECT_EQ(messageOf([&] { safe_oclose(std::move(full), "/dev/full"); }),
             "Hiba a fajl irasa soran: /dev/full");
+}
+
+// The output file is written beside its place and renamed over it: a symbolic link to it stays a
+// link and the file it names gets the bytes with its permissions kept, a hard link to it keeps
+// the old bytes, and a device is written in place. Failed writes leave the old bytes (the cases
+// run-failed-write-*).
+TEST(FileTarget, ReplacesTheFileThatLinksNameAndKeepsItsPermissions) {
+  const ScratchFolder scratch;
+  const std::string file = scratch.file("out.txt");
+  const std::string link = scratch.file("link.txt");
+  const std::string hard = scratch.file("hard.txt");
+  writeFile(file, "old");
+  std::filesystem::create_symlink(file, link);
+  std::filesystem::create_hard_link(file, hard);
+  std::filesystem::permissions(file, std::filesystem::perms(0640));
+  auto written = [](const std::string& path) {
+    FileTarget target(path);
+    target.open() << "new";
+    target.close();
+  };
+  written(link);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(readFile(link), "new");
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+  EXPECT_EQ(readFile(hard), "old");
+  written("/dev/null");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.file(".")), {}), 3);
 }
 
 }  // namespace

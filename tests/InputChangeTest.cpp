@@ -18,10 +18,6 @@ namespace {
 
 const std::string kInput = "t\n\nt(a int, b char(5))\n1, x\n2, y\n3, z\n";
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Changes the input file when the run has planned its tables (before it reads their records)
 // or has read them (before it writes the copy): between the passes, whatever the timing.
 class Changer : public EvalObserver {

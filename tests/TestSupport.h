@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,10 @@ class ScratchFolder {
  private:
   std::filesystem::path path_;
 };
+
+inline void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 // A table from a header line and record lines.
 inline std::unique_ptr<Table> makeTable(const std::string& header,

@@ -17,6 +17,8 @@
 //           relalgtrace); its case has no output file to check
 //   slow    present (with a word on why) when the case takes seconds under the sanitizers; the
 //           runner ignores it, ctest labels the case slow
+//   env     variables set for the run, one NAME=VALUE a line
+//   file-size-limit  the largest file the run may write, in KiB (as ulimit -f sets it)
 // A mismatch prints the first differing byte and both sides around it.
 //
 // e2e_runner <relalgrun> --example <name.txt> checks an example of examples/ the same way: its
@@ -123,7 +125,21 @@ int main(int argc, char* argv[]) {
     args.push_back(replaceAll(line, "@TMP@", scratch.string()));
   }
 
-  const int status = runProgram(args, scratch / ".stdout", scratch / ".stderr");
+  // The variables and the limit of the case are set by the programs env and bash, which then
+  // run the program itself.
+  std::vector<std::string> command = args;
+  if (auto limit = readFile(file("file-size-limit"))) {
+    command.insert(command.begin(),
+                   {"bash", "-c",
+                    "ulimit -f " + limit->substr(0, limit->find('\n')) + " && exec \"$0\" \"$@\""});
+  }
+  if (auto variables = readFile(file("env"))) {
+    std::istringstream lines(*variables);
+    std::vector<std::string> set{"env"};
+    for (std::string line; std::getline(lines, line);) set.push_back(line);
+    command.insert(command.begin(), set.begin(), set.end());
+  }
+  const int status = runProgram(command, scratch / ".stdout", scratch / ".stderr");
   // What a program says of its input or scratch paths is compared with @IN@ and @TMP@ in place
   // of them, since the scratch folder differs from run to run.
   auto printed = [&](const char* name) {

@@ -18,7 +18,9 @@ backslashes in literals are escapes) or on DuckDB (--duckdb RUNNER_MJS; the gene
 then UTF-8). The generated values hold what could break out of a literal (backslashes,
 apostrophes, double quotes, semicolons, comment starts, CR, NUL, bytes that are no UTF-8), and the
 first generated input is an attempt at exactly that: a value ending in a backslash before a
-value that would end the statement and drop a table.
+value that would end the statement and drop a table; the second holds table and column names
+that engines keep for objects of their own (pg_authid, sqlite_master, information_schema, ctid,
+xmin, rowid, ...), which the script must never reach.
 The seed is printed; a failure prints the input, so that it can be kept as a case.
 """
 import argparse
@@ -36,6 +38,19 @@ STR_VALUES = ["a", "b", "Ab", "aB", "z", "B", "ab", "'x y'", "'a'", "'Kiss Anna'
 # A value ending in a backslash before one that would end the statement where backslashes escape.
 INJECTION = (b"t\n\nt(a char(5), b char(40))\na\\, ', 0);DROP TABLE victim;--'\n"
              b"b\\\\, '\\'';x'\n")
+# Names of the engines' own: catalogue tables and views that PostgreSQL resolves before a table
+# of the same name (and that a superuser may write), names that SQLite and DuckDB keep, and
+# system columns.
+SYSTEM_NAMES = (b"product(product(union(pg_authid, sqlite_master), minus(information_schema, "
+                b"pg_class)), product(sqlite_schema, sqlite_sequence))\n"
+                b"\npg_authid(ctid int, xmin char(8))\n1, a\n2, b\n"
+                b"\nsqlite_master(ctid int, xmin char(8))\n3, c\n"
+                b"\ninformation_schema(tableoid int, cmin int, cmax int, xmax int, oid int, "
+                b"rowid int, _rowid_ int)\n1, 2, 3, 4, 5, 6, 7\n"
+                b"\npg_class(tableoid int, cmin int, cmax int, xmax int, oid int, rowid int, "
+                b"_rowid_ int)\n"
+                b"\nsqlite_schema(duckdb_tables int, pg_roles char(3))\n8, d\n"
+                b"\nsqlite_sequence(pg_database int)\n9\n")
 SCHEMAS = [
     [("a", "int"), ("b", "char(5)")],
     [("a", "int"), ("b", "char(5)")],
@@ -237,8 +252,9 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         in_path = os.path.join(scratch, "in.txt")
         out_path = os.path.join(scratch, "out.txt")
-        for number in range(options.count):
-            data = INJECTION if number == 0 else make_input(rng)
+        fixed = [INJECTION, SYSTEM_NAMES]
+        for number in range(options.count + len(fixed) - 1):
+            data = fixed[number] if number < len(fixed) else make_input(rng)
             with open(in_path, "wb") as f:
                 f.write(data)
             if os.path.exists(out_path):
@@ -285,7 +301,7 @@ def main():
                      b"--- script\n" + script)
             equal += 1
     print("%d inputs: %d valid (%d with a walked merge), %d rejected; %d marked exact, "
-          "%d byte-equal on %s" % (options.count, valid, merges_walked, rejected, exact,
+          "%d byte-equal on %s" % (options.count + len(fixed) - 1, valid, merges_walked, rejected, exact,
                                     equal, command[0]))
     if valid < options.count // 2:
         print("FAILED: fewer than half of the generated inputs are valid")

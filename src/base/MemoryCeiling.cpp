@@ -1,6 +1,11 @@
 #include "base/MemoryCeiling.h"
 
+#include <cstdio>
 #include <limits>
+
+#ifdef __linux__
+#include <unistd.h>
+#endif
 
 #if defined(__unix__) && !defined(__EMSCRIPTEN__)
 #include <sys/resource.h>
@@ -46,6 +51,19 @@ std::optional<size_t> parseMemorySize(std::string_view text) {
   }
   if (value == 0 || value > kMost / unit) return std::nullopt;
   return value * unit;
+}
+
+size_t addressSpaceInUse() {
+#ifdef __linux__
+  if (std::FILE* status = std::fopen("/proc/self/statm", "r")) {
+    unsigned long long pages = 0;
+    const bool read = std::fscanf(status, "%llu", &pages) == 1;
+    std::fclose(status);
+    const long pageBytes = sysconf(_SC_PAGESIZE);
+    if (read && pageBytes > 0) return static_cast<size_t>(pages) * static_cast<size_t>(pageBytes);
+  }
+#endif
+  return 0;
 }
 
 bool capMemory(size_t bytes) {

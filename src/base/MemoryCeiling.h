@@ -19,6 +19,9 @@ inline constexpr const char* kMemoryCeilingVariable = "RELALG_MAX_MEMORY";
 // nothing when the text is no such size, or is 0 or too large to count.
 std::optional<size_t> parseMemorySize(std::string_view text);
 
+// The address space that this process holds now, in bytes; 0 where the platform does not tell.
+size_t addressSpaceInUse();
+
 // Caps the address space of this process at bytes. Returns false where the platform has no such
 // cap (a build under a sanitizer, whose shadow memory would not fit, or WebAssembly).
 bool capMemory(size_t bytes);

@@ -189,11 +189,12 @@ constexpr MessageInfo kMessages[] = {
     {kCheckOtherTables, kCheck, "relalgcheck: {PATH} does not hold the exercise's tables: {WHERE}",
      "every data set holds the tables of the exercise, with the same header lines",
      "Give the data set the exercise's tables."},
-    {kCheckReferenceFails, kCheck, "relalgcheck: the reference expression fails on {PATH}: {MESSAGE}",
+    {kCheckReferenceFails, kCheck,
+     "relalgcheck: the reference expression fails on {PATH}: {MESSAGE}",
      "the first line of the exercise fails on one of the data sets, so nothing can be graded",
      "Fix the reference expression or the data set."},
-    {kCheckWriteError, kCheck, "relalgcheck: write error",
-     "standard output could not be written", "Write the report elsewhere."},
+    {kCheckWriteError, kCheck, "relalgcheck: write error", "standard output could not be written",
+     "Write the report elsewhere."},
     {kCheckUnreadableSubmission, kCheck, "cannot read the submission",
      "the submission file could not be opened or read", "Check the path."},
     {kCheckOverBudget, kCheck, "ran longer than its budget of {SECONDS} s on {DATASET}",
@@ -203,8 +204,36 @@ constexpr MessageInfo kMessages[] = {
      "the submission needed more memory than --max-memory allows",
      "Simplify the expression: select before product."},
     {kCheckEndedAbnormally, kCheck, "its check ended abnormally: {WHAT}",
-     "the process that checked the submission was stopped: past twice its budget, or by a signal",
+     "the process that checked the submission ended without a report: out of memory or past its "
+     "processor time (the submission fails), or made no progress, a signal or an internal error "
+     "(it is not graded)",
      "Simplify the expression; report it if it persists."},
+    {kCheckNotRegularFile, kCheck, "relalgcheck: {PATH} is not a regular file",
+     "the exercise or a data set is a folder, a pipe or a device, which the grader does not read",
+     "Give a file."},
+    {kCheckFileTooLarge, kCheck, "relalgcheck: {PATH} is larger than {SIZE}",
+     "the exercise or a data set is larger than the grader reads", "Grade on smaller data."},
+    {kCheckSubmissionNotRegular, kCheck, "the submission is not a regular file",
+     "the submission is a folder, a pipe or a device, which the grader does not read",
+     "Hand in a file."},
+    {kCheckProgramTooLong, kCheck, "its program is longer than {SIZE}",
+     "the submission's expression line, or the steps of its program above the first empty line, "
+     "are longer than the grader reads",
+     "Shorten the expression."},
+    {kCheckCannotSaveIn, kCheck, "relalgcheck: cannot save counterexamples in {DIR}: {REASON}",
+     "the folder of --save does not exist, is no folder, or no file can be made in it",
+     "Create the folder, or name another."},
+    {kCheckNotSaved, kCheck, "could not save the counterexample as {PATH}: {REASON}",
+     "writing the counterexample's file failed; the report still shows the counterexample",
+     "Free space in the folder of --save, or remove what stands in the way."},
+    {kCheckCouldNotStart, kCheck, "could not start its check: {REASON}",
+     "the grader could not start a process, a pipe or a thread for the check even alone, for lack "
+     "of processes, file descriptors or memory; the submission is not graded",
+     "Grade again with fewer --jobs, or raise the limits (ulimit -u, ulimit -n, --max-memory)."},
+    {kCheckNotGraded, kCheck, "relalgcheck: {COUNT} not graded",
+     "the grader failed on some submissions for reasons of its own (their reports say why), so "
+     "they have no verdict; the exit status is 2",
+     "Grade those submissions again, with fewer --jobs."},
     {kTraceInvalidAllowlist, kTraceCommandLine,
      "relalgtrace: invalid allowlist name: '{VALUE}'",
      "--allow takes operator names separated by commas: sigma, pi, rho, cross, union, minus, "
@@ -368,6 +397,10 @@ constexpr MessageInfo kMessages[] = {
      "semijoin, antijoin, divide, steps, core",
      "the line -- allow: lists the operators a program may use",
      "Spell the names as listed."},
+    {kNotationCoreFailure, kNotation, "relalgrun fails here: {MESSAGE} ({MEANING})",
+     "the core line ran and one of its operators failed: the one that this part of the program "
+     "lowers to; relalgrun's own message follows, then its meaning",
+     "Fix this part of the program as the meaning says; the core: line shows the operator."},
 };
 
 constexpr bool inIdOrder() {

@@ -85,6 +85,14 @@ enum class MessageId {
   kCheckOverBudget,
   kCheckOutOfMemory,
   kCheckEndedAbnormally,
+  kCheckNotRegularFile,
+  kCheckFileTooLarge,
+  kCheckSubmissionNotRegular,
+  kCheckProgramTooLong,
+  kCheckCannotSaveIn,
+  kCheckNotSaved,
+  kCheckCouldNotStart,
+  kCheckNotGraded,
   // relalgtrace's command line about notation files.
   kTraceInvalidAllowlist,
   kTraceNotationNote,
@@ -131,6 +139,7 @@ enum class MessageId {
   kNotationQueryTooLong,
   kNotationForbidden,
   kNotationUnknownAllowed,
+  kNotationCoreFailure,
   kCount
 };
 

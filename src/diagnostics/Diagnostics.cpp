@@ -19,12 +19,14 @@ size_t markBefore(const Diagnostic& diagnostic, std::string_view line, bool utf8
   return diagnostic.line == 1 && utf8 ? byteOrderMarkLength(line) : 0;
 }
 
-// Walks the lines of an input in order, for diagnostics sorted by their line.
+// Walks the lines of an input in order, for diagnostics sorted by their line, and knows of the
+// line at hand whether it is UTF-8 and where its letters start, each found once per line.
 class Lines {
  public:
   explicit Lines(std::string_view input) : input_(input), reader_(input) {}
 
   std::string_view line(size_t number) {
+    if (number == number_) return line_;
     if (number < number_) {
       reader_ = LineReader(input_);
       number_ = 0;
@@ -33,7 +35,25 @@ class Lines {
       if (!reader_.next(line_)) line_ = {};
       ++number_;
     }
+    utf8_ = isUtf8(line_);
+    starts_.clear();
     return line_;
+  }
+  bool utf8() const { return utf8_; }
+
+  // The byte offset where each letter of the line at hand begins, from the byte offset from on
+  // (a byte order mark before it is no letter), and the line's end last.
+  const std::vector<size_t>& letterStarts(size_t from) {
+    if (starts_.empty() || startsFrom_ != from) {
+      starts_.clear();
+      startsFrom_ = from;
+      for (size_t at = from; at < line_.size();) {
+        starts_.push_back(at - from);
+        at += utf8_ ? std::max<size_t>(utf8SequenceLength(line_.substr(at)), 1) : 1;
+      }
+      starts_.push_back(line_.size() - std::min(from, line_.size()));
+    }
+    return starts_;
   }
 
  private:
@@ -41,17 +61,15 @@ class Lines {
   LineReader reader_;
   std::string_view line_;
   size_t number_ = 0;
+  bool utf8_ = true;
+  std::vector<size_t> starts_;
+  size_t startsFrom_ = 0;
 };
 
-// The byte offset where each letter of line begins, and the line's end last.
-std::vector<size_t> letterStarts(std::string_view line, bool utf8) {
-  std::vector<size_t> starts;
-  for (size_t at = 0; at < line.size();) {
-    starts.push_back(at);
-    at += utf8 ? std::max<size_t>(utf8SequenceLength(line.substr(at)), 1) : 1;
-  }
-  starts.push_back(line.size());
-  return starts;
+// The letters of a line before the byte offset at, given where its letters start.
+size_t lettersBefore(const std::vector<size_t>& starts, size_t at) {
+  return static_cast<size_t>(std::lower_bound(starts.begin(), starts.end() - 1, at) -
+                             starts.begin());
 }
 
 }  // namespace
@@ -71,18 +89,26 @@ bool placedBefore(const Diagnostic& a, const Diagnostic& b) {
   return a.line != b.line ? a.line < b.line : a.column < b.column;
 }
 
+void messagesToUtf8(std::vector<Diagnostic>& diagnostics, std::string_view input) {
+  Lines lines(input);
+  for (Diagnostic& diagnostic : diagnostics) {
+    lines.line(diagnostic.line);
+    if (!lines.utf8()) diagnostic.message = windows1250ToUtf8(diagnostic.message);
+  }
+}
+
 void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input) {
   Lines lines(input);
   for (Diagnostic& diagnostic : diagnostics) {
-    std::string_view line = lines.line(diagnostic.line);
-    const bool utf8 = isUtf8(line);
-    const size_t mark = markBefore(diagnostic, line, utf8);
-    const size_t begin = std::max(diagnostic.column - 1, mark) - mark;
-    line.remove_prefix(mark);
-    const size_t end = std::min(begin + diagnostic.length, line.size());
-    diagnostic.letterColumn = letterCount(line.substr(0, std::min(begin, line.size())), utf8) + 1;
-    diagnostic.letterLength =
-        std::max<size_t>(begin < end ? letterCount(line.substr(begin, end - begin), utf8) : 1, 1);
+    const std::string_view line = lines.line(diagnostic.line);
+    const size_t mark = markBefore(diagnostic, line, lines.utf8());
+    const std::vector<size_t>& starts = lines.letterStarts(mark);
+    const size_t length = line.size() - std::min(mark, line.size());
+    const size_t begin = std::min(std::max(diagnostic.column - 1, mark) - mark, length);
+    const size_t end = std::min(begin + diagnostic.length, length);
+    diagnostic.letterColumn = lettersBefore(starts, begin) + 1;
+    diagnostic.letterLength = std::max<size_t>(
+        begin < end ? lettersBefore(starts, end) - lettersBefore(starts, begin) : 1, 1);
   }
 }
 
@@ -92,12 +118,13 @@ std::string diagnosticsText(const std::vector<Diagnostic>& diagnostics, std::str
   Lines lines(input);
   for (const Diagnostic& diagnostic : diagnostics) {
     std::string_view line = lines.line(diagnostic.line);
-    const bool utf8 = isUtf8(line);
-    line.remove_prefix(markBefore(diagnostic, line, utf8));
+    const bool utf8 = lines.utf8();
+    const size_t mark = markBefore(diagnostic, line, utf8);
+    line.remove_prefix(mark);
     text += std::string(path) + ":" + std::to_string(diagnostic.line) + ":" +
             std::to_string(diagnostic.letterColumn) + ": " +
             std::string(severityName(diagnostic.severity)) + ": " + diagnostic.message + "\n";
-    const std::vector<size_t> starts = letterStarts(line, utf8);
+    const std::vector<size_t>& starts = lines.letterStarts(mark);
     const size_t letters = starts.size() - 1;
     const size_t at = std::min(diagnostic.letterColumn - 1, letters);
     const size_t from = at > kShownBefore ? at - kShownBefore : 0;

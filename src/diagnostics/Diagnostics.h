@@ -32,6 +32,10 @@ std::string_view severityName(Diagnostic::Severity severity);
 // Orders diagnostics by their place in the input.
 bool placedBefore(const Diagnostic& a, const Diagnostic& b);
 
+// Reads the message of each diagnostic, sorted by place, as the letters of its line: where the
+// line is no UTF-8, the bytes that the message quotes are Windows-1250 letters, made UTF-8.
+void messagesToUtf8(std::vector<Diagnostic>& diagnostics, std::string_view input);
+
 // Sets the letter column and length of diagnostics in the order of their place, from the lines of
 // input: a line that is UTF-8 has UTF-8 letters, another line Windows-1250 letters (a byte each).
 void placeInLetters(std::vector<Diagnostic>& diagnostics, std::string_view input);

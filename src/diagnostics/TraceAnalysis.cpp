@@ -163,12 +163,14 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
     }
   }
   // The checks quote the bytes of the line they place a diagnostic on: where that line is no
-  // UTF-8, its bytes are Windows-1250 letters.
-  for (Diagnostic& diagnostic : diagnostics_) {
-    if (!lineIsUtf8(diagnostic.line)) diagnostic.message = windows1250ToUtf8(diagnostic.message);
-  }
-  if (outcome.status != RunOutcome::kSuccess) placeFailure();
+  // UTF-8, its bytes are Windows-1250 letters. Sorted, the diagnostics meet the lines in order,
+  // so that each line is read once whatever the number of diagnostics.
   std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
+  messagesToUtf8(diagnostics_, input_);
+  if (outcome.status != RunOutcome::kSuccess) {
+    placeFailure();
+    std::stable_sort(diagnostics_.begin(), diagnostics_.end(), placedBefore);
+  }
   if (diagnostics_.size() > kMaxDiagnostics) {
     // Past this many, more of the same helps nobody; the errors are kept, the rest counted.
     std::stable_partition(diagnostics_.begin(), diagnostics_.end(),

@@ -6,8 +6,9 @@
 
 #include <cassert>
 #include <cerrno>
-#include <cstring>
-#include <ostream>
+#include <optional>
+#include <streambuf>
+#include <vector>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
@@ -15,112 +16,163 @@
 
 namespace relalg {
 
-namespace {
+// Writes to a descriptor that it does not own, a block at a time: in order, or from an offset on
+// (pwrite). A write that fails fails every later one too, and is remembered.
+class FileTarget::Buffer : public std::streambuf {
+ public:
+  explicit Buffer(int descriptor, std::optional<size_t> offset = std::nullopt)
+      : descriptor_(descriptor), offset_(offset), block_(kBlockBytes) {
+    setp(block_.data(), block_.data() + block_.size());
+  }
 
-// Blocks of this size go to the file in one write; larger pieces go straight through.
-constexpr size_t kWriterBlock = size_t{1} << 16;
+  bool failed() const { return failed_; }
+  // The bytes handed to the file so far.
+  size_t written() const { return written_; }
+  // Forgets what is waiting to be written.
+  void dropPending() { setp(block_.data(), block_.data() + block_.size()); }
 
-}  // namespace
-
-FileTarget::Writer::Writer(int descriptor, bool positioned, size_t offset)
-    : descriptor_(descriptor), positioned_(positioned), offset_(offset), buffer_(kWriterBlock) {
-  setp(buffer_.data(), buffer_.data() + buffer_.size());
-}
-
-bool FileTarget::Writer::writeOut(const char* bytes, size_t count) {
-  while (count > 0 && !failed_) {
-    const ssize_t done = positioned_
-                             ? ::pwrite(descriptor_, bytes, count, static_cast<off_t>(offset_))
-                             : ::write(descriptor_, bytes, count);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) {
-      failed_ = true;
-      break;
+ protected:
+  int_type overflow(int_type c) override {
+    if (!drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
     }
-    bytes += done;
-    count -= static_cast<size_t>(done);
-    offset_ += static_cast<size_t>(done);
-    written_ += static_cast<size_t>(done);
+    return traits_type::not_eof(c);
   }
-  return !failed_;
-}
 
-int FileTarget::Writer::sync() {
-  const bool done = writeOut(pbase(), static_cast<size_t>(pptr() - pbase()));
-  setp(buffer_.data(), buffer_.data() + buffer_.size());
-  return done ? 0 : -1;
-}
-
-FileTarget::Writer::int_type FileTarget::Writer::overflow(int_type c) {
-  if (sync() != 0) return traits_type::eof();
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  *pptr() = traits_type::to_char_type(c);
-  pbump(1);
-  return c;
-}
-
-std::streamsize FileTarget::Writer::xsputn(const char* bytes, std::streamsize count) {
-  const size_t size = static_cast<size_t>(count);
-  if (size <= static_cast<size_t>(epptr() - pptr())) {
-    std::memcpy(pptr(), bytes, size);
-    pbump(static_cast<int>(size));
-    return count;
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    if (count < static_cast<std::streamsize>(kBlockBytes))
+      return std::streambuf::xsputn(bytes, count);
+    return drain() && writeAll(bytes, static_cast<size_t>(count)) ? count : 0;
   }
-  if (sync() != 0 || !writeOut(bytes, size)) return 0;
-  return count;
-}
+
+  int sync() override { return drain() ? 0 : -1; }
+
+ private:
+  static constexpr size_t kBlockBytes = size_t{1} << 16;
+
+  bool drain() {
+    const size_t waiting = static_cast<size_t>(pptr() - pbase());
+    dropPending();
+    return writeAll(block_.data(), waiting);
+  }
+
+  bool writeAll(const char* bytes, size_t count) {
+    while (count > 0 && !failed_) {
+      const ssize_t written =
+          offset_ ? ::pwrite(descriptor_, bytes, count, static_cast<off_t>(*offset_ + written_))
+                  : ::write(descriptor_, bytes, count);
+      if (written < 0 && errno == EINTR) continue;
+      failed_ = written <= 0;
+      if (written > 0) {
+        bytes += written;
+        count -= static_cast<size_t>(written);
+        written_ += static_cast<size_t>(written);
+      }
+    }
+    return !failed_;
+  }
+
+  int descriptor_;
+  std::optional<size_t> offset_;  // where a positioned buffer's first byte goes
+  size_t written_ = 0;
+  std::vector<char> block_;
+  bool failed_ = false;
+};
 
 FileTarget::FileTarget(std::string path) : path_(std::move(path)) {}
 
-FileTarget::~FileTarget() {
-  if (descriptor_ >= 0) ::close(descriptor_);
-}
+FileTarget::~FileTarget() { endAfterFailure(); }
 
 std::ostream& FileTarget::open() {
-  assert(descriptor_ < 0);
-  descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (descriptor_ < 0) throw AdbException(message(MessageId::kOpenFailed, {path_}));
-  first_ = std::make_unique<Writer>(descriptor_, false, 0);
-  stream_ = std::make_unique<std::ostream>(first_.get());
+  assert(stream_ == nullptr);
+  int descriptor = -1;
+  if (const std::optional<ReplaceablePath> beside = replaceablePath(path_)) {
+    replacement_ = FileReplacement::create(beside->folder, beside->name,
+                                           beside->existing ? &*beside->existing : nullptr);
+    if (replacement_ != nullptr) descriptor = replacement_->descriptor();
+  }
+  if (descriptor < 0) {
+    inPlace_.reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!inPlace_) throw AdbException(message(MessageId::kOpenFailed, {path_}));
+    descriptor = inPlace_.get();
+  }
+  buffer_ = std::make_unique<Buffer>(descriptor);
+  stream_ = std::make_unique<std::ostream>(buffer_.get());
   return *stream_;
+}
+
+int FileTarget::descriptor() const {
+  return replacement_ != nullptr ? replacement_->descriptor() : inPlace_.get();
 }
 
 // Only a regular file takes bytes at an offset: a device, a pipe or a terminal takes them in
 // order.
 std::ostream* FileTarget::openAt(size_t offset) {
-  assert(descriptor_ >= 0 && second_ == nullptr);
+  assert(stream_ != nullptr && secondStream_ == nullptr);
   struct stat file {};
-  if (::fstat(descriptor_, &file) != 0 || !S_ISREG(file.st_mode)) return nullptr;
-  second_ = std::make_unique<Writer>(descriptor_, true, offset);
-  secondStream_ = std::make_unique<std::ostream>(second_.get());
+  if (::fstat(descriptor(), &file) != 0 || !S_ISREG(file.st_mode)) return nullptr;
+  secondBuffer_ = std::make_unique<Buffer>(descriptor(), offset);
+  secondStream_ = std::make_unique<std::ostream>(secondBuffer_.get());
   return secondStream_.get();
 }
 
 void FileTarget::flush() { checkWritten(*stream_, path_); }
 
 void FileTarget::close() {
-  flush();
+  checkWritten(*stream_, path_);
   if (secondStream_ != nullptr) checkWritten(*secondStream_, path_);
-  const int descriptor = descriptor_;
-  descriptor_ = -1;
-  if (::close(descriptor) != 0) throw AdbException(message(MessageId::kWriteFailed, {path_}));
+  if (!finish()) throw AdbException(message(MessageId::kWriteFailed, {path_}));
 }
 
 void FileTarget::discard() {
-  if (descriptor_ < 0) return;
-  ::close(descriptor_);
-  descriptor_ = -1;
-  const int emptied = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (emptied >= 0) ::close(emptied);
+  if (stream_ == nullptr) return;
+  buffer_->dropPending();
+  if (secondBuffer_ != nullptr) secondBuffer_->dropPending();
+  if (::ftruncate(descriptor(), 0) == 0) {
+    finish();
+  } else {
+    drop();
+  }
+}
+
+void FileTarget::endAfterFailure() {
+  if (stream_ == nullptr) return;
+  const bool secondFailed =
+      secondStream_ != nullptr && (secondBuffer_->failed() || !secondStream_->flush());
+  if (buffer_->failed() || !stream_->flush() || secondFailed) {
+    drop();
+  } else {
+    finish();
+  }
 }
 
 void FileTarget::dropSecond() {
-  if (second_ == nullptr || descriptor_ < 0) return;
+  if (stream_ == nullptr || secondStream_ == nullptr) return;
+  secondBuffer_->dropPending();
+  secondStream_.reset();
+  secondBuffer_.reset();
   stream_->flush();
   [[maybe_unused]] const int ignored =
-      ::ftruncate(descriptor_, static_cast<off_t>(first_->written()));
+      ::ftruncate(descriptor(), static_cast<off_t>(buffer_->written()));
+}
+
+bool FileTarget::finish() {
+  const bool done = replacement_ != nullptr ? replacement_->commit() : inPlace_.reset();
+  drop();
+  return done;
+}
+
+// Lets the file go: a new file not yet renamed over its place is removed, so that the place keeps
+// what it held before the run.
+void FileTarget::drop() {
   secondStream_.reset();
-  second_.reset();
+  secondBuffer_.reset();
+  stream_.reset();
+  buffer_.reset();
+  replacement_.reset();
+  inPlace_.reset();
 }
 
 std::ostream& MemoryTarget::open() {

@@ -10,9 +10,10 @@
 #include <iosfwd>
 #include <memory>
 #include <sstream>
-#include <streambuf>
 #include <string>
-#include <vector>
+
+#include "base/UniqueFd.h"
+#include "files/FileReplacement.h"
 
 namespace relalg {
 
@@ -32,54 +33,46 @@ class OutputTarget {
   virtual void close() = 0;
   // Ends an opened output empty, when what was written must not stand. Never throws.
   virtual void discard() = 0;
+  // Ends an opened output after the run failed: what was written stands, as far as the run got,
+  // unless writing it failed. Never throws.
+  virtual void endAfterFailure() {}
   // Drops what the second stream wrote, leaving what the first did: for a first stream that
   // failed before it reached the second's offset. Never throws.
   virtual void dropSecond() {}
 };
 
-// The output file of relalgrun: created, or emptied, by open. Failures name the path as given.
+// The output file of relalgrun. A regular file (symbolic links followed) that this process owns
+// and may write, or a new file, is written beside its place, to a new file of its folder that
+// close() renames over it: so a write that fails (a full disk, a file size limit) leaves the file
+// exactly as it was before the run, even where it is the input file too. Anything else (a
+// device, a pipe, a file in a folder where no file can be made) is created, or emptied, and
+// written in place. Failures name the path as given.
 class FileTarget : public OutputTarget {
  public:
   explicit FileTarget(std::string path);
   ~FileTarget() override;
 
   std::ostream& open() override;
-  std::ostream* openAt(size_t offset) override;
   void flush() override;
   void close() override;
   void discard() override;
+  void endAfterFailure() override;
+  std::ostream* openAt(size_t offset) override;
   void dropSecond() override;
 
-  // Writes to a file descriptor a block at a time: in order, or from an offset on (pwrite).
-  class Writer : public std::streambuf {
-   public:
-    Writer(int descriptor, bool positioned, size_t offset);
-    // The bytes handed to the file so far; whether any write failed.
-    size_t written() const { return written_; }
-    bool failed() const { return failed_; }
-
-   protected:
-    int_type overflow(int_type c) override;
-    std::streamsize xsputn(const char* bytes, std::streamsize count) override;
-    int sync() override;
-
-   private:
-    bool writeOut(const char* bytes, size_t count);
-
-    int descriptor_;
-    bool positioned_;
-    size_t offset_;  // where a positioned writer writes next
-    size_t written_ = 0;
-    bool failed_ = false;
-    std::vector<char> buffer_;
-  };
-
  private:
+  class Buffer;
+  int descriptor() const;
+  // Closes the file, or renames the new file over its place; false when that fails.
+  bool finish();
+  void drop();
+
   std::string path_;
-  int descriptor_ = -1;
-  std::unique_ptr<Writer> first_;
-  std::unique_ptr<Writer> second_;
+  std::unique_ptr<FileReplacement> replacement_;  // for a file written beside its place
+  UniqueFd inPlace_;                              // for a file written in place
+  std::unique_ptr<Buffer> buffer_;
   std::unique_ptr<std::ostream> stream_;
+  std::unique_ptr<Buffer> secondBuffer_;  // from openAt's offset on
   std::unique_ptr<std::ostream> secondStream_;
 };
 

@@ -13,18 +13,22 @@
 #include <string>
 #include <vector>
 
+#include "base/CpuClock.h"
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
 
 namespace relalg {
 
-using Clock = std::chrono::steady_clock;
+// The clock of the grader's budgets: processor time, so that a budget buys the same work however
+// loaded the machine is.
+using Clock = CpuClock;
 
-// The time a number of seconds after start.
-inline Clock::time_point after(Clock::time_point start, double seconds) {
-  return start +
-         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+// The time a number of seconds after start, on start's clock.
+template <class TimePoint>
+TimePoint after(TimePoint start, double seconds) {
+  return start + std::chrono::duration_cast<typename TimePoint::duration>(
+                     std::chrono::duration<double>(seconds));
 }
 
 class Judge {

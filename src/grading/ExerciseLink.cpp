@@ -39,6 +39,10 @@ std::string exerciseLink(const Exercise& exercise, std::string_view title, std::
   json.beginObject();
   json.key("compare").text(compareModeName(exercise.mode()));
   json.key("title").text(title);
+  if (exercise.notation()) {
+    json.key("mode").text("notation");
+    json.key("allow").text(exercise.allow().names());
+  }
   json.key("datasets").beginArray();
   for (size_t k = 0; k < exercise.given().size(); ++k) {
     const DataSet& data = exercise.given()[k];

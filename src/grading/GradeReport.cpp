@@ -14,6 +14,33 @@ namespace relalg {
 
 namespace {
 
+// A report shows this many records of a result at most, then how many more there are.
+constexpr size_t kShownRecords = 20;
+
+// Text for a terminal: every control character (but a tab, and line feeds where they end lines
+// of the report), DEL and the C1 controls of UTF-8 written as \xHH, so that nothing a submission
+// or a file name holds can move the cursor, clear the screen or forge a line of the report.
+std::string escapeControls(std::string_view text, bool keepLineFeeds = false) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t k = 0; k < text.size();) {
+    const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char c = byte(k);
+    const bool c1 = c == 0xC2 && k + 1 < text.size() && byte(k + 1) >= 0x80 && byte(k + 1) <= 0x9F;
+    const bool control = (c < 0x20 && c != '\t' && !(c == '\n' && keepLineFeeds)) || c == 0x7F;
+    if (!c1 && !control) {
+      out += text[k++];
+      continue;
+    }
+    for (const size_t end = k + (c1 ? 2 : 1); k < end; ++k) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", byte(k));
+      out += hex;
+    }
+  }
+  return out;
+}
+
 std::string stderrAsUtf8(std::string_view errorText, std::string_view line) {
   return errorTextAsUtf8(errorText, isUtf8(line));
 }
@@ -34,11 +61,21 @@ std::vector<std::string> lines(std::string_view text) {
   return cut;
 }
 
-// The lines of an outcome as the output file or standard error shows them.
+std::string plural(size_t count, std::string_view word) {
+  return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
+}
+
+// The lines of an outcome as the output file or standard error shows them, its first records
+// only.
 std::vector<std::string> shownLines(const Outcome& outcome, std::string_view line) {
   if (!outcome.succeeded()) return lines(stderrAsUtf8(outcome.errorText, line));
   std::vector<std::string> shown{asLetters(outcome.header)};
-  for (const std::string& record : outcome.records) shown.push_back(asLetters(record));
+  const size_t records = outcome.records.size();
+  for (size_t k = 0; k < std::min(records, kShownRecords); ++k) {
+    shown.push_back(asLetters(outcome.records[k]));
+  }
+  if (records > kShownRecords)
+    shown.push_back("... " + plural(records - kShownRecords, "more record"));
   return shown;
 }
 
@@ -58,12 +95,8 @@ std::string sideBySide(std::vector<std::string> left, std::vector<std::string> r
   return out;
 }
 
-std::string plural(size_t count, std::string_view word) {
-  return std::to_string(count) + " " + std::string(word) + (count == 1 ? "" : "s");
-}
-
 std::string verdictLine(const SubmissionReport& report) {
-  std::string line = report.file + ": " + std::string(verdictName(report.verdict));
+  std::string line = escapeControls(report.file) + ": " + std::string(verdictName(report.verdict));
   switch (report.verdict) {
     case Verdict::kRight: {
       const size_t given = report.dataSets.size();
@@ -76,10 +109,12 @@ std::string verdictLine(const SubmissionReport& report) {
       if (report.counterexample) {
         const Counterexample& example = *report.counterexample;
         line += ": a counterexample of " + plural(example.records, "record") + ", shrunk from " +
-                example.source + " (" + plural(example.recordsBefore, "record") + ")";
+                escapeControls(example.source) + " (" + plural(example.recordsBefore, "record") +
+                ")";
       }
       break;
     case Verdict::kFailed:
+    case Verdict::kNotGraded:
       line += ": " + report.reason;
       break;
   }
@@ -92,34 +127,50 @@ std::string reportText(const SubmissionReport& report) {
   std::string out = verdictLine(report);
   if (report.dataSets.size() > 1) {
     for (const DataSetVerdict& data : report.dataSets) {
-      out += "  " + data.name + ": " + std::string(verdictName(data.verdict));
+      out += "  " + escapeControls(data.name) + ": " + std::string(verdictName(data.verdict));
       if (data.verdict == Verdict::kFailed)
         out += " (exit status " + std::to_string(data.status) + ")";
       out += "\n";
     }
   }
-  out += diagnosticsText(report.diagnostics, report.expression, report.file);
+  if (!report.program.empty() && !report.expression.empty()) {
+    out += "core: " + asLetters(report.expression) + "\n";
+  }
+  out += diagnosticsText(report.diagnostics,
+                         report.program.empty() ? report.expression : report.program, escapeControls(report.file));
   if (report.counterexample) {
     const Counterexample& example = *report.counterexample;
     out += "--- counterexample: an input file for relalgrun ---\n" + asLetters(example.input) +
            "--- end of the counterexample ---\n";
-    if (!report.savedAs.empty()) out += "(saved as " + report.savedAs + ")\n";
+    if (!report.savedAs.empty()) out += "(saved as " + escapeControls(report.savedAs) + ")\n";
+    if (!report.saveError.empty()) out += "(" + escapeControls(report.saveError) + ")\n";
     std::vector<std::string> expected = shownLines(example.expected, report.expression);
     std::vector<std::string> got = shownLines(example.got, report.expression);
     expected.insert(expected.begin(), "expected (the reference):");
     got.insert(got.begin(), "got (this submission):");
     out += sideBySide(std::move(expected), std::move(got));
   }
-  return out + "\n";
+  return escapeControls(out, true) + "\n";
 }
 
 void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
   json.beginObject();
   json.key("file").text(report.file);
   json.key("expression").text(report.expression, JsonWriter::kInputText);
-  json.key("verdict").text(verdictName(report.verdict));
+  json.key("notation");
+  if (report.program.empty()) {
+    json.null();
+  } else {
+    json.text(report.program, JsonWriter::kInputText);
+  }
+  json.key("verdict");
+  if (report.verdict == Verdict::kNotGraded) {
+    json.null();
+  } else {
+    json.text(verdictName(report.verdict));
+  }
   json.key("reason");
-  if (report.verdict == Verdict::kFailed) {
+  if (report.verdict == Verdict::kFailed || report.verdict == Verdict::kNotGraded) {
     json.text(report.reason);
   } else {
     json.null();
@@ -146,20 +197,26 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
     json.key("records").number(static_cast<int64_t>(example.records));
     json.key("source").text(example.source);
     json.key("recordsBefore").number(static_cast<int64_t>(example.recordsBefore));
-    json.key("expected").beginArray();
-    for (const std::string& record : example.expected.records)
-      json.text(record, JsonWriter::kInputText);
-    json.endArray();
-    json.key("got").beginArray();
-    for (const std::string& record : example.got.records) json.text(record, JsonWriter::kInputText);
-    json.endArray();
+    for (const auto& [name, outcome] :
+         {std::pair{"expected", &example.expected}, std::pair{"got", &example.got}}) {
+      json.key(name).beginArray();
+      const std::vector<std::string>& records = outcome->records;
+      for (size_t k = 0; k < std::min(records.size(), kShownRecords); ++k) {
+        json.text(records[k], JsonWriter::kInputText);
+      }
+      json.endArray();
+      json.key(std::string(name) + "Records").number(static_cast<int64_t>(records.size()));
+    }
     json.key("gotStatus").number(example.got.status);
     json.key("gotStderr").text(stderrAsUtf8(example.got.errorText, report.expression));
-    json.key("saved");
-    if (report.savedAs.empty()) {
-      json.null();
-    } else {
-      json.text(report.savedAs);
+    for (const auto& [name, text] :
+         {std::pair{"saved", &report.savedAs}, std::pair{"saveError", &report.saveError}}) {
+      json.key(name);
+      if (text->empty()) {
+        json.null();
+      } else {
+        json.text(*text);
+      }
     }
     json.endObject();
   }

@@ -18,10 +18,13 @@
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
+#include "notation/Allowlist.h"
 
 namespace relalg {
 
-enum class Verdict { kRight, kWrong, kFailed };
+// Not graded: the grader failed on the submission for reasons of its own (it could not start its
+// check, or the check crashed), so that the submission has no verdict.
+enum class Verdict { kRight, kWrong, kFailed, kNotGraded };
 std::string_view verdictName(Verdict verdict);
 
 struct GradeSettings {
@@ -33,14 +36,20 @@ struct GradeSettings {
 
 class Exercise {
  public:
-  // given holds the exercise's own data set first; every data set holds the same tables.
-  Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode);
+  // given holds the exercise's own data set first; every data set holds the same tables. A
+  // submission whose program is written in the notation is lowered against the tables of the
+  // first under allow, which limits core submissions too. notation tells that the exercise is
+  // set in the notation: its reference was, or allow limits what a submission uses.
+  Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
+           Allowlist allow = {}, bool notation = false);
 
   const SyntaxTree& reference() const { return reference_; }
   const std::vector<DataSet>& given() const { return given_; }
   // The reference's outcome on each given data set.
   const std::vector<Outcome>& expected() const { return expected_; }
   CompareMode mode() const { return mode_; }
+  const Allowlist& allow() const { return allow_; }
+  bool notation() const { return notation_; }
   // The first given data set on which the reference fails, if any.
   std::optional<size_t> failingDataSet() const;
 
@@ -49,6 +58,8 @@ class Exercise {
   std::vector<DataSet> given_;
   std::vector<Outcome> expected_;
   CompareMode mode_;
+  Allowlist allow_;
+  bool notation_;
 };
 
 struct DataSetVerdict {
@@ -69,23 +80,31 @@ struct Counterexample {
 
 struct SubmissionReport {
   std::string file;
-  std::string expression;  // the first line of the submission
+  // The expression line graded: the first line of the submission, or the lowering of its
+  // program (empty when the program cannot be lowered).
+  std::string expression;
+  // The submission's program (its lines before the first empty line) when it is written in the
+  // notation, else empty. Its diagnostics are placed in it.
+  std::string program;
   Verdict verdict = Verdict::kRight;
   std::vector<DataSetVerdict> dataSets;
   std::optional<Counterexample> counterexample;
-  // For a failed submission: why, in words (UTF-8).
+  // For a failed submission, or one not graded: why, in words (UTF-8).
   std::string reason;
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;
   std::string savedAs;     // the file that holds the counterexample's bytes, if saved
+  std::string saveError;   // why it could not be saved, if it was to be
   size_t tried = 0;        // data sets tried, given and generated
   bool searchCut = false;  // the budget ended the search before its tries ran out
   double seconds = 0;
 };
 
-// Grades the submission held in bytes (its first line is the expression; a byte order mark
-// before it is skipped, every other line ignored). Cancelled work ends the step at hand: the
+// Grades the submission held in bytes (its first line is the expression, or its lines before the
+// first empty line a notation program; a byte order mark before it is skipped, every other line
+// ignored). A program that the exercise's allowlist forbids, or that cannot be lowered, fails
+// with the notation's error. Cancelled work ends the step at hand: the
 // report then says what was found until then.
 SubmissionReport grade(const Exercise& exercise, std::string file, std::string_view bytes,
                        const GradeSettings& settings);

@@ -1,34 +1,90 @@
 #include "programs/CheckProcesses.h"
 
+#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <mutex>
+#include <new>
+#include <set>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
-#include "base/AdbException.h"
+#include "base/CpuClock.h"
 #include "base/JsonWriter.h"
 #include "base/MemoryCeiling.h"
 #include "base/Messages.h"
 #include "base/Threads.h"
-#include "files/FileTools.h"
+#include "base/UniqueFd.h"
+#include "files/FileReplacement.h"
 #include "grading/Counterexamples.h"
 #include "grading/GradeReport.h"
 
 namespace relalg {
 
 namespace {
+
+// How a check's process ends, by its exit status.
+enum ChildExit : int {
+  kReportSent = 0,
+  kReportNotSent = 1,
+  kInternalError = 3,
+  kOutOfMemory = 4,
+  kCouldNotStart = 5,
+};
+
+// Processor time past twice the budget before the kernel stops a check whose work did not end
+// when it was cancelled; then the time after that at which the kernel kills it outright.
+constexpr double kCpuGraceSeconds = 3;
+constexpr rlim_t kCpuKillSeconds = 3;
+// Wall time above the processor time limit after which a check that uses no processor time is
+// stopped as stuck.
+constexpr double kStuckSeconds = 10;
+// Times a check may fail to start with nothing else running before it is not graded, and the
+// pause before each new try.
+constexpr unsigned kStartsAlone = 3;
+constexpr auto kRetryPause = std::chrono::milliseconds(200);
+
+// Checks made to fail to start, for the tests: RELALG_CHECK_FAULTS=fork:N,pipe:N,thread:N makes
+// the process, the pipe or the watchdog thread of a check fail to start while N or more checks
+// are running (as a limit on processes or descriptors would).
+struct StartFaults {
+  size_t fork = SIZE_MAX;
+  size_t pipe = SIZE_MAX;
+  size_t thread = SIZE_MAX;
+
+  static StartFaults fromEnvironment() {
+    StartFaults faults;
+    const char* text = std::getenv("RELALG_CHECK_FAULTS");
+    for (std::string_view rest = text != nullptr ? text : ""; !rest.empty();) {
+      const std::string_view item = rest.substr(0, rest.find(','));
+      rest.remove_prefix(std::min(rest.size(), item.size() + 1));
+      const size_t colon = item.find(':');
+      size_t count = 0;
+      if (colon == std::string_view::npos ||
+          std::from_chars(item.data() + colon + 1, item.data() + item.size(), count).ec !=
+              std::errc()) {
+        continue;
+      }
+      const std::string_view what = item.substr(0, colon);
+      (what == "fork" ? faults.fork : what == "pipe" ? faults.pipe : faults.thread) = count;
+    }
+    return faults;
+  }
+};
 
 // What a check sends back: its verdict, then the length and bytes of its text, then its JSON.
 std::string encodeReport(const SubmissionReport& report) {
@@ -54,30 +110,33 @@ std::optional<Finished> decodeReport(const std::string& bytes) {
                   bytes.substr(newline + 1 + length)};
 }
 
-// A report that the grader writes itself, for a submission whose check gave none.
-Finished failedReport(const std::string& file, std::string expression, std::string reason) {
-  SubmissionReport report;
-  report.file = file;
-  report.expression = std::move(expression);
-  report.verdict = Verdict::kFailed;
-  report.reason = std::move(reason);
-  JsonWriter json;
-  writeReportJson(json, report);
-  return {Verdict::kFailed, reportText(report), json.str()};
+bool writeAll(int descriptor, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
 }
 
-Finished endedAbnormally(const std::string& file, const std::string& what) {
-  return failedReport(file, firstLine(readWhole(file).value_or("")),
-                      message(MessageId::kCheckEndedAbnormally, {what}));
-}
-
-// Cancels the work of the thread that made it once the time is up, unless destroyed before.
+// Cancels the work of the thread that made it once this process has used limit of processor
+// time, unless destroyed before.
 class Watchdog {
  public:
-  Watchdog(CancelToken& token, Clock::time_point until)
-      : thread_([this, &token, until] {
+  Watchdog(CancelToken& token, CpuClock::duration limit)
+      : thread_([this, &token, limit] {
           std::unique_lock<std::mutex> lock(mutex_);
-          if (!done_.wait_until(lock, until, [this] { return finished_; })) token.cancel();
+          while (!finished_) {
+            const CpuClock::duration left = limit - CpuClock::now().time_since_epoch();
+            if (left <= CpuClock::duration::zero()) {
+              token.cancel();
+              return;
+            }
+            // Processor time passes no faster than wall time.
+            done_.wait_for(lock, std::clamp<CpuClock::duration>(left, std::chrono::milliseconds(1),
+                                                                std::chrono::milliseconds(50)));
+          }
         }) {}
   ~Watchdog() {
     {
@@ -95,160 +154,322 @@ class Watchdog {
   std::thread thread_;
 };
 
-bool writeAll(int descriptor, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(descriptor, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
-// Writes the counterexample's bytes to a file of dir named after the submission.
-void saveCounterexample(const std::string& dir, SubmissionReport& report) {
-  std::string name = report.file.substr(report.file.find_last_of('/') + 1);
-  if (name.ends_with(".txt")) name.resize(name.size() - 4);
-  const std::string path = dir + "/" + name + ".counterexample.txt";
-  try {
-    auto stream = safe_oopen(path);
-    *stream << report.counterexample->input;
-    safe_oclose(std::move(stream), path);
+// Writes the counterexample's bytes to dir/name.counterexample.txt, beside any file of that
+// name and then in its place, never through a link; the report says where, or why not.
+void saveCounterexample(const std::string& dir, const std::string& name, SubmissionReport& report) {
+  const std::string file = name + ".counterexample.txt";
+  const std::string path = dir + (dir.ends_with('/') ? "" : "/") + file;
+  std::unique_ptr<FileReplacement> saved = FileReplacement::create(dir, file);
+  if (saved != nullptr && writeAll(saved->descriptor(), report.counterexample->input) &&
+      saved->commit()) {
     report.savedAs = path;
-  } catch (const AdbException&) {
-    // The report says where it is only when it is there.
+    return;
   }
+  report.saveError = message(MessageId::kCheckNotSaved, {path, std::strerror(errno)});
 }
 
-// The body of a check's process: grades the submission on one thread under the memory ceiling,
-// its work cancelled at twice the budget, and writes the report to descriptor.
+// The limits of a check's process: processor time past twice the budget, then a kill; no core
+// files.
+void limitProcessorTime(double budgetSeconds) {
+  const rlim_t soft = static_cast<rlim_t>(std::ceil(2 * budgetSeconds + kCpuGraceSeconds));
+  const rlimit cpu{soft, soft + kCpuKillSeconds};
+  setrlimit(RLIMIT_CPU, &cpu);
+  const rlimit core{0, 0};
+  setrlimit(RLIMIT_CORE, &core);
+}
+
+// What a check's process does: grades the submission on one thread under the memory ceiling,
+// its work cancelled at twice the budget of processor time, and writes the report to descriptor.
 [[noreturn]] void checkInChild(const CheckSettings& settings, const Exercise& exercise,
-                               const std::string& file, const std::string& bytes, int descriptor) {
+                               const std::string& file, const std::string& bytes,
+                               const std::string& saveName, bool failThread, int descriptor) {
   setenv("RELALG_THREADS", "1", 1);
-  capMemory(settings.maxMemory);
+  capMemory(addressSpaceInUse() + settings.maxMemory);
+  limitProcessorTime(settings.grade.budgetSeconds);
   try {
     CancelToken token;
     const CancelScope scope(&token);
     std::optional<SubmissionReport> report;
     {
-      const Watchdog watchdog(token, after(Clock::now(), 2 * settings.grade.budgetSeconds));
+      std::optional<Watchdog> watchdog;
+      try {
+        if (failThread)
+          throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        watchdog.emplace(token,
+                         std::chrono::duration_cast<CpuClock::duration>(
+                             std::chrono::duration<double>(2 * settings.grade.budgetSeconds)));
+      } catch (const std::system_error&) {
+        _exit(kCouldNotStart);
+      }
       report = grade(exercise, file, bytes, settings.grade);
     }
     if (report->counterexample && !settings.saveDir.empty()) {
-      saveCounterexample(settings.saveDir, *report);
+      saveCounterexample(settings.saveDir, saveName, *report);
     }
-    _exit(writeAll(descriptor, encodeReport(*report)) ? EXIT_SUCCESS : EXIT_FAILURE);
+    _exit(writeAll(descriptor, encodeReport(*report)) ? kReportSent : kReportNotSent);
+  } catch (const std::bad_alloc&) {
+    _exit(kOutOfMemory);
   } catch (...) {
-    _exit(3);
+    _exit(kInternalError);
   }
+}
+
+// The processor time that a running child has used, in seconds; nothing when it cannot be told.
+std::optional<double> processorSeconds(pid_t process) {
+  clockid_t clock;
+  timespec used{};
+  if (clock_getcpuclockid(process, &clock) != 0 || clock_gettime(clock, &used) != 0) {
+    return std::nullopt;
+  }
+  return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
+// Names for the saved counterexamples: each submission's file name without its folder and
+// .txt, made unique by -2, -3, ... in the order of the submissions.
+std::vector<std::string> uniqueNames(const std::vector<std::string>& submissions) {
+  std::vector<std::string> names;
+  std::set<std::string> taken;
+  for (const std::string& file : submissions) {
+    std::string name = file.substr(file.find_last_of('/') + 1);
+    if (name.ends_with(".txt")) name.resize(name.size() - 4);
+    std::string unique = name;
+    for (int k = 2; !taken.insert(unique).second; ++k) unique = name + "-" + std::to_string(k);
+    names.push_back(unique);
+  }
+  return names;
 }
 
 }  // namespace
 
-std::optional<std::string> readWhole(const std::string& path) {
-  try {
-    return readFile(path);
-  } catch (const AdbException&) {
-    return std::nullopt;
+std::string sizeText(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
+
+// Where the first empty line of text begins, looking at the lines that begin at from or later
+// (from is 0 or just after a line feed), or npos. An empty line holds nothing, or one carriage
+// return, before its line feed.
+size_t emptyLineAt(std::string_view text, size_t from) {
+  for (size_t begin = from; begin < text.size();) {
+    if (text[begin] == '\n' || text.substr(begin, 2) == "\r\n") return begin;
+    const size_t end = text.find('\n', begin);
+    if (end == std::string_view::npos) break;
+    begin = end + 1;
   }
+  return std::string_view::npos;
 }
+
+GradedFile readGradedFile(const std::string& path, size_t limit, bool programOnly) {
+  GradedFile file;
+  const UniqueFd descriptor(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (!descriptor || fstat(descriptor.get(), &status) != 0) {
+    file.problem = GradedFile::kUnreadable;
+    return file;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    file.problem = GradedFile::kNotRegular;
+    return file;
+  }
+  char block[1 << 16];
+  size_t lineBegin = 0;  // the first line not yet seen whole, while reading a program
+  for (;;) {
+    const ssize_t count = read(descriptor.get(), block, sizeof block);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) file.problem = GradedFile::kUnreadable;
+    if (count <= 0) break;
+    file.bytes.append(block, static_cast<size_t>(count));
+    const size_t empty = programOnly ? emptyLineAt(file.bytes, lineBegin) : std::string::npos;
+    if (empty != std::string::npos) file.bytes.resize(empty);
+    if (file.bytes.size() > limit) {
+      file.problem = GradedFile::kTooLarge;
+      file.bytes.clear();
+      break;
+    }
+    if (empty != std::string::npos) break;
+    if (programOnly) {
+      const size_t lastFeed = file.bytes.rfind('\n');
+      lineBegin = lastFeed == std::string::npos ? 0 : lastFeed + 1;
+    }
+  }
+  return file;
+}
+
+struct CheckProcesses::Running {
+  size_t index;
+  std::unique_ptr<ChildProcess> process;
+  std::string received;
+  WallClock::time_point progressCheckAt;
+  double processorSecondsAtCheck = 0;
+  bool stuck = false;
+};
 
 CheckProcesses::CheckProcesses(const CheckSettings& settings, const Exercise& exercise,
                                const std::vector<std::string>& submissions)
     : settings_(settings),
-      jobs_(settings.jobs > 0 ? settings.jobs : threadCount()),
       exercise_(exercise),
       submissions_(submissions),
+      jobs_(settings.jobs > 0 ? settings.jobs : threadCount()),
+      saveNames_(uniqueNames(submissions)),
+      firstLines_(submissions.size()),
+      failedAlone_(submissions.size()),
       finished_(submissions.size()) {
   assert(jobs_ > 0);
+  for (size_t k = 0; k < submissions.size(); ++k) waiting_.push_back(k);
 }
 
-void CheckProcesses::start(size_t k) {
-  const std::string& file = submissions_[k];
-  const std::optional<std::string> bytes = readWhole(file);
-  if (!bytes) {
-    finished_[k] = failedReport(file, "", message(MessageId::kCheckUnreadableSubmission));
-    return;
-  }
-  int ends[2];
-  std::cout.flush();
-  if (pipe(ends) != 0) {
-    finished_[k] = endedAbnormally(file, std::strerror(errno));
-    return;
-  }
-  const pid_t process = fork();
-  if (process == 0) {
-    close(ends[0]);
-    checkInChild(settings_, exercise_, file, *bytes, ends[1]);
-  }
-  close(ends[1]);
-  if (process < 0) {
-    close(ends[0]);
-    finished_[k] = endedAbnormally(file, std::strerror(errno));
-    return;
-  }
-  // The check cancels its own work at twice the budget; a process still running some time
-  // after that is stopped.
-  running_.push_back(
-      {k, process, ends[0], after(Clock::now(), 2 * settings_.grade.budgetSeconds + 5), {}});
-}
+CheckProcesses::~CheckProcesses() = default;
 
-// Waits until a running check sends bytes or ends, or one is past its time.
-void CheckProcesses::wait() {
-  if (running_.empty()) return;
-  std::vector<pollfd> polled;
-  Clock::time_point soonest = running_.front().killAt;
-  for (const Running& check : running_) {
-    polled.push_back({check.descriptor, POLLIN, 0});
-    soonest = std::min(soonest, check.killAt);
-  }
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(soonest - Clock::now());
-  const int timeout = static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
-  if (poll(polled.data(), polled.size(), timeout) < 0 && errno != EINTR) return;
-  for (size_t k = running_.size(); k-- > 0;) {
-    Running& check = running_[k];
-    if (polled[k].revents != 0 && !receive(check)) {
-      end(check);
-      running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(k));
-    } else if (!check.killed && Clock::now() > check.killAt) {
-      kill(check.process, SIGKILL);
-      check.killed = true;
+void CheckProcesses::startWhatFits() {
+  while (!waiting_.empty() && running_.size() < jobs_ && WallClock::now() >= retryAt_) {
+    const size_t k = waiting_.front();
+    if (!firstLines_[k]) {
+      firstLines_[k] = readGradedFile(submissions_[k], kMaxSubmissionProgramBytes, true);
+    }
+    if (const GradedFile::Problem problem = firstLines_[k]->problem; problem != GradedFile::kNone) {
+      waiting_.pop_front();
+      finishWithout(
+          k, Verdict::kFailed,
+          problem == GradedFile::kNotRegular ? message(MessageId::kCheckSubmissionNotRegular)
+          : problem == GradedFile::kTooLarge
+              ? message(MessageId::kCheckProgramTooLong, {sizeText(kMaxSubmissionProgramBytes)})
+              : message(MessageId::kCheckUnreadableSubmission));
+      continue;
+    }
+    if (start(k)) {
+      waiting_.pop_front();
+    } else {
+      notStarted(k, std::strerror(errno));
     }
   }
 }
 
-// Reads what the check sent; false once it has closed its end.
-bool CheckProcesses::receive(Running& check) {
-  char buffer[1 << 16];
-  const ssize_t count = read(check.descriptor, buffer, sizeof buffer);
-  if (count < 0 && errno == EINTR) return true;
-  if (count <= 0) return false;
-  check.received.append(buffer, static_cast<size_t>(count));
+bool CheckProcesses::start(size_t k) {
+  static const StartFaults faults = StartFaults::fromEnvironment();
+  const size_t running = running_.size();
+  if (running >= faults.fork || running >= faults.pipe) {
+    errno = running >= faults.pipe ? EMFILE : EAGAIN;
+    return false;
+  }
+  const bool failThread = running >= faults.thread;
+  const std::string& file = submissions_[k];
+  const std::string& bytes = firstLines_[k]->bytes;
+  const std::string& saveName = saveNames_[k];
+  std::unique_ptr<ChildProcess> process = ChildProcess::start([&](int descriptor) {
+    checkInChild(settings_, exercise_, file, bytes, saveName, failThread, descriptor);
+  });
+  if (process == nullptr) return false;
+  const double limit = std::ceil(2 * settings_.grade.budgetSeconds + kCpuGraceSeconds);
+  running_.push_back(std::make_unique<Running>(Running{
+      k, std::move(process), {}, after(WallClock::now(), limit + kStuckSeconds), 0, false}));
   return true;
 }
 
-void CheckProcesses::end(Running& check) {
-  close(check.descriptor);
-  int status = 0;
-  while (waitpid(check.process, &status, 0) < 0 && errno == EINTR) {
-  }
-  const std::string& file = submissions_[check.index];
-  const bool exitedWell = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  if (std::optional<Finished> decoded = exitedWell ? decodeReport(check.received) : std::nullopt) {
-    finished_[check.index] = std::move(*decoded);
+// A check could not start for the grader's own want of processes, descriptors or threads: with
+// other checks running, it waits for one of them to end, and fewer run at once from then on;
+// alone, it is tried again a few times, and then not graded.
+void CheckProcesses::notStarted(size_t k, const std::string& errorText) {
+  if (!running_.empty()) {
+    jobs_ = running_.size();
     return;
   }
-  std::string what;
-  if (check.killed) {
-    what = "stopped after " + secondsText(2 * settings_.grade.budgetSeconds + 5) + " s";
-  } else if (WIFSIGNALED(status)) {
-    what = "signal " + std::to_string(WTERMSIG(status));
-  } else if (WEXITSTATUS(status) == 3) {
-    what = message(MessageId::kCheckOutOfMemory);
-  } else {
-    what = "exit status " + std::to_string(WEXITSTATUS(status));
+  if (++failedAlone_[k] < kStartsAlone) {
+    retryAt_ = WallClock::now() + kRetryPause * failedAlone_[k];
+    return;
   }
-  finished_[check.index] = endedAbnormally(file, what);
+  std::erase(waiting_, k);
+  finishWithout(k, Verdict::kNotGraded, message(MessageId::kCheckCouldNotStart, {errorText}));
+}
+
+// Waits until a running check sends bytes or ends, a progress check is due, or a retry.
+void CheckProcesses::wait() {
+  WallClock::time_point soonest = WallClock::time_point::max();
+  if (!waiting_.empty() && running_.size() < jobs_) soonest = retryAt_;
+  std::vector<pollfd> polled;
+  for (const auto& check : running_) {
+    polled.push_back({check->process->descriptor(), POLLIN, 0});
+    soonest = std::min(soonest, check->progressCheckAt);
+  }
+  if (polled.empty() && soonest == WallClock::time_point::max()) return;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      soonest - std::min(soonest, WallClock::now()));
+  const int timeout = static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
+  if (poll(polled.data(), polled.size(), timeout) < 0 && errno != EINTR) return;
+  for (size_t k = running_.size(); k-- > 0;) {
+    Running& check = *running_[k];
+    if (polled[k].revents != 0) {
+      char buffer[1 << 16];
+      const ssize_t count = read(check.process->descriptor(), buffer, sizeof buffer);
+      if (count > 0) check.received.append(buffer, static_cast<size_t>(count));
+      if (count == 0 || (count < 0 && errno != EINTR && errno != EAGAIN)) {
+        const std::unique_ptr<Running> ended = std::move(running_[k]);
+        running_.erase(running_.begin() + static_cast<std::ptrdiff_t>(k));
+        end(*ended);
+        continue;
+      }
+    }
+    if (WallClock::now() >= check.progressCheckAt) checkProgress(check);
+  }
+}
+
+// A check that has used no processor time since the last look, a long while ago, is stuck.
+void CheckProcesses::checkProgress(Running& check) {
+  const std::optional<double> used = processorSeconds(check.process->id());
+  if (!check.stuck && used && *used <= check.processorSecondsAtCheck) {
+    check.stuck = true;
+    check.process->kill();
+  }
+  check.processorSecondsAtCheck = used.value_or(check.processorSecondsAtCheck);
+  check.progressCheckAt = after(WallClock::now(), kStuckSeconds);
+}
+
+void CheckProcesses::end(Running& check) {
+  const size_t k = check.index;
+  rusage usage{};
+  const int status = check.process->wait(&usage);
+  const double used = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+  const double cpuLimit = std::ceil(2 * settings_.grade.budgetSeconds + kCpuGraceSeconds);
+  const bool exited = WIFEXITED(status);
+  if (exited && WEXITSTATUS(status) == kReportSent) {
+    if (std::optional<Finished> decoded = decodeReport(check.received)) {
+      finished_[k] = std::move(decoded);
+      firstLines_[k].reset();
+      return;
+    }
+  }
+  if (exited && WEXITSTATUS(status) == kCouldNotStart) {
+    waiting_.push_front(k);
+    notStarted(k, "no thread could be started");
+    return;
+  }
+  auto ended = [&](Verdict verdict, const std::string& what) {
+    finishWithout(k, verdict, message(MessageId::kCheckEndedAbnormally, {what}));
+  };
+  const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  if (check.stuck) {
+    ended(Verdict::kNotGraded,
+          "made no progress for " + secondsText(kStuckSeconds) + " s and was stopped");
+  } else if (signal == SIGXCPU || (signal == SIGKILL && used >= cpuLimit)) {
+    ended(Verdict::kFailed, "stopped after " + secondsText(cpuLimit) + " s of processor time");
+  } else if (exited && WEXITSTATUS(status) == kOutOfMemory) {
+    ended(Verdict::kFailed, message(MessageId::kCheckOutOfMemory));
+  } else if (signal != 0) {
+    ended(Verdict::kNotGraded, "signal " + std::to_string(signal));
+  } else {
+    ended(Verdict::kNotGraded, "exit status " + std::to_string(WEXITSTATUS(status)));
+  }
+}
+
+void CheckProcesses::finishWithout(size_t k, Verdict verdict, const std::string& reason) {
+  SubmissionReport report;
+  report.file = submissions_[k];
+  if (firstLines_[k] && firstLines_[k]->problem == GradedFile::kNone) {
+    report.expression = firstLine(firstLines_[k]->bytes);
+  }
+  report.verdict = verdict;
+  report.reason = reason;
+  JsonWriter json;
+  writeReportJson(json, report);
+  finished_[k] = Finished{verdict, reportText(report), json.str()};
+  firstLines_[k].reset();
 }
 
 }  // namespace relalg

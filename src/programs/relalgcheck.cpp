@@ -3,9 +3,13 @@
 // sets it generates, and shows a small counterexample for each wrong submission.
 // relalgcheck --link EXERCISE: prints a link that opens the exercise in the browser page.
 // Each submission is checked in a process of its own (CheckProcesses).
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -18,8 +22,13 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "base/Windows1250.h"
+#include "diagnostics/Diagnostics.h"
+#include "files/FileReplacement.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 #include "programs/CheckProcesses.h"
 #include "programs/CommandLine.h"
 
@@ -29,12 +38,15 @@ namespace {
 
 constexpr int kExitWrong = 1;
 constexpr int kExitUsage = 2;
+// The least memory that --max-memory gives a check: less would let no check start.
+constexpr size_t kLeastMaxMemory = size_t{32} << 20;
 
 constexpr std::string_view kHelp =
     "Usage: relalgcheck [OPTION]... EXERCISE SUBMISSION...\n"
     "       relalgcheck --link [--page=URL] [--compare=MODE] [--data=FILE]... EXERCISE\n"
-    "Grade each SUBMISSION (a file whose first line is an expression) against the\n"
-    "reference expression on the first line of EXERCISE, over the tables below it and\n"
+    "Grade each SUBMISSION (a file whose first line is an expression, or a program in\n"
+    "textbook notation) against the reference expression on the first line of EXERCISE\n"
+    "(or its program), over the tables below it and\n"
     "over the data sets of --data. Where a submission is right on all of them, search\n"
     "generated data sets for one that tells it from the reference. A wrong submission is\n"
     "shown with a counterexample shrunk to a few records: an input file for relalgrun,\n"
@@ -48,12 +60,19 @@ constexpr std::string_view kHelp =
     "      --json           print one JSON object instead of text\n"
     "      --seed=N         the seed of the generated data sets (default 1)\n"
     "      --tries=N        generated data sets to try at most (default 10000)\n"
-    "      --budget=SECONDS time for each submission (default 10)\n"
+    "      --budget=SECONDS processor time for each submission (default 10)\n"
     "      --edge-values    generate with boundary values and the expressions'\n"
     "                       constants too\n"
+    "      --allow=LIST     what a notation submission may use: sigma, pi, rho,\n"
+    "                       cross, union, minus, intersect, join, semijoin, antijoin,\n"
+    "                       divide; steps for named steps, core for the prefix forms\n"
+    "                       (default: all; an exercise's first line -- allow: LIST\n"
+    "                       limits it too)\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
-    "                       DIR/NAME.counterexample.txt (NAME: the submission's file name)\n"
-    "      --max-memory=SIZE  memory for each submission (default 1G)\n"
+    "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
+    "                       without .txt, then -2, -3... where submissions share it)\n"
+    "      --max-memory=SIZE  memory for each submission, above what the grader\n"
+    "                       holds (default 1G, at least 32M)\n"
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
     "                       where a student checks an expression without seeing the\n"
@@ -62,8 +81,8 @@ constexpr std::string_view kHelp =
     "      --version        output version information and exit\n"
     "\n"
     "Exit status: 0 when every submission is right, 1 when one is wrong or failed,\n"
-    "2 on a command-line error, an unreadable exercise or data set, or a reference\n"
-    "expression that fails. See relalgcheck(1).\n";
+    "2 when one could not be graded, on a command-line error, an unreadable exercise\n"
+    "or data set, or a reference expression that fails. See relalgcheck(1).\n";
 
 struct Command {
   std::string exercise;
@@ -74,6 +93,7 @@ struct Command {
   bool json = false;
   bool link = false;
   std::string page = "index.html";
+  Allowlist allow;
 };
 
 int usageError(const std::string& line) {
@@ -91,13 +111,18 @@ std::optional<uint64_t> parseCount(std::string_view text) {
   return value;
 }
 
+// A number of seconds written as people write one: digits with at most one decimal point, such
+// as 10, 2.5 or .5 (no sign, blank, exponent or hexadecimal), greater than 0 and at most 86400.
 std::optional<double> parseSeconds(std::string_view text) {
-  const std::string copy(text);
-  char* end = nullptr;
-  const double value = std::strtod(copy.c_str(), &end);
-  if (copy.empty() || end != copy.c_str() + copy.size() || !(value > 0) || value > 86400) {
+  const size_t point = text.find('.');
+  const bool digitsOnly = std::all_of(text.begin(), text.end(),
+                                      [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+  if (!digitsOnly || text.find_first_of("0123456789") == std::string_view::npos ||
+      (point != std::string_view::npos && text.find('.', point + 1) != std::string_view::npos)) {
     return std::nullopt;
   }
+  const double value = std::strtod(std::string(text).c_str(), nullptr);
+  if (!(value > 0) || value > 86400) return std::nullopt;
   return value;
 }
 
@@ -110,6 +135,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
     command.check.saveDir = value;
   } else if (option == "page") {
     command.page = value;
+  } else if (option == "allow") {
+    if (command.allow.restrict(value)) return false;
   } else if (option == "compare") {
     const std::optional<CompareMode> mode = compareModeNamed(value);
     if (!mode) return false;
@@ -120,7 +147,7 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
     command.check.grade.budgetSeconds = *seconds;
   } else if (option == "max-memory") {
     const std::optional<size_t> size = parseMemorySize(value);
-    if (!size) return false;
+    if (!size || *size < kLeastMaxMemory) return false;
     command.check.maxMemory = *size;
   } else {
     const std::optional<uint64_t> count = parseCount(value);
@@ -141,8 +168,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 // as --option=VALUE or --option VALUE, and -- ending the options.
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   constexpr std::string_view kFlags[] = {"help", "version", "json", "link", "edge-values"};
-  constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries", "budget",
-                                          "jobs", "save",    "max-memory", "page"};
+  constexpr std::string_view kValued[] = {"data", "compare", "seed", "tries", "budget",
+                                          "jobs", "save",    "page", "allow", "max-memory"};
   std::vector<std::string> operands;
   CommandLine words(argc, argv);
   while (const std::optional<CommandLine::Word> word = words.next()) {
@@ -183,32 +210,81 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   return std::nullopt;
 }
 
+// Whether counterexamples can be saved in dir: an existing folder where a file can be made. The
+// exit status when they cannot.
+std::optional<int> checkSaveFolder(const std::string& dir) {
+  struct stat status {};
+  std::string reason;
+  if (::stat(dir.c_str(), &status) != 0) {
+    reason = std::strerror(errno);
+  } else if (!S_ISDIR(status.st_mode)) {
+    reason = std::strerror(ENOTDIR);
+  } else if (FileReplacement::create(dir, "relalgcheck") == nullptr) {
+    reason = std::strerror(errno);
+  } else {
+    return std::nullopt;
+  }
+  std::cerr << message(MessageId::kCheckCannotSaveIn, {dir, reason}) << '\n';
+  return kExitUsage;
+}
+
+// The reference of the exercise: its first line, or the lowering of its program; nothing after
+// printing the notation's error.
+std::optional<LoweredInput> lowerExercise(const std::string& path, const std::string& bytes) {
+  try {
+    return lowerNotation(bytes, Allowlist());
+  } catch (const NotationError& error) {
+    std::cerr << diagnosticsText({notationDiagnostic(error, bytes)}, bytes, path);
+    return std::nullopt;
+  }
+}
+
+// The tables of a data set's file, read as the exercise reads them: below its first line, or
+// below the program of a notation file.
+DataSet readDataSet(const std::string& path, const std::string& bytes) {
+  if (isCoreInput(bytes)) return DataSet::read(path, bytes);
+  return DataSet::read(path, "\n" + bytes.substr(programEnd(bytes)));
+}
+
 // The exercise and its data sets, read and checked; the exit status when they cannot be.
 std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise) {
   std::vector<DataSet> given;
   std::string reference;
+  Allowlist allow = command.allow;
+  bool notation = false;
   for (size_t k = 0; k <= command.dataFiles.size(); ++k) {
     const std::string& path = k == 0 ? command.exercise : command.dataFiles[k - 1];
-    const std::optional<std::string> bytes = readWhole(path);
-    if (!bytes) {
-      std::cerr << message(MessageId::kCheckCannotRead, {path}) << '\n';
+    const GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    if (file.problem != GradedFile::kNone) {
+      std::cerr << (file.problem == GradedFile::kNotRegular
+                        ? message(MessageId::kCheckNotRegularFile, {path})
+                    : file.problem == GradedFile::kTooLarge
+                        ? message(MessageId::kCheckFileTooLarge, {path, sizeText(kMaxDataSetBytes)})
+                        : message(MessageId::kCheckCannotRead, {path}))
+                << '\n';
       return kExitUsage;
     }
+    if (k == 0) {
+      const std::optional<LoweredInput> lowered = lowerExercise(path, file.bytes);
+      if (!lowered) return kExitUsage;
+      reference = lowered->passedThrough ? firstLine(file.bytes) : lowered->coreLine;
+      allow.restrict(lowered->allow.names());
+      notation = !lowered->passedThrough || allow.names() != Allowlist().names();
+    }
     try {
-      given.push_back(DataSet::read(path, *bytes));
+      given.push_back(readDataSet(path, file.bytes));
     } catch (const AdbException& error) {
       std::cerr << windows1250ToUtf8(
                        message(MessageId::kCheckBadDataSet, {path, error.getMessage()}))
                 << '\n';
       return kExitUsage;
     }
-    if (k == 0) reference = firstLine(*bytes);
     if (const std::string where = tableDifference(given.front(), given.back()); !where.empty()) {
       std::cerr << message(MessageId::kCheckOtherTables, {path, where}) << '\n';
       return kExitUsage;
     }
   }
-  exercise.emplace(std::move(reference), std::move(given), command.mode);
+  exercise.emplace(std::move(reference), std::move(given), command.mode, allow, notation);
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
     const std::string words =
         failureMessage(exercise->expected()[*failing], exercise->reference().line());
@@ -222,26 +298,35 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
 
 int gradeAll(const Command& command, const Exercise& exercise) {
   CheckProcesses checks(command.check, exercise, command.submissions);
-  size_t counts[3] = {0, 0, 0};
+  size_t counts[4] = {0, 0, 0, 0};
   if (command.json) {
-    std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"compare\":\""
-              << compareModeName(command.mode) << "\",\"submissions\":[";
+    std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"reference\":"
+              << JsonWriter().text(exercise.reference().line(), JsonWriter::kInputText).str()
+              << ",\"compare\":\"" << compareModeName(command.mode) << "\",\"submissions\":[";
   }
-  checks.run([&](size_t k) {
-    const Finished& finished = checks.finished(k);
+  size_t shown = 0;
+  checks.run([&](const Finished& finished) {
     ++counts[static_cast<size_t>(finished.verdict)];
     if (command.json) {
-      std::cout << (k > 0 ? "," : "") << finished.json;
+      std::cout << (shown++ > 0 ? "," : "") << finished.json << std::flush;
     } else {
       std::cout << finished.text << std::flush;
     }
   });
+  const size_t notGraded = counts[static_cast<size_t>(Verdict::kNotGraded)];
+  const auto submissions = [](size_t count) {
+    return std::to_string(count) + " submission" + (count == 1 ? "" : "s");
+  };
   if (command.json) {
     std::cout << "]}\n";
   } else {
     std::cout << "right: " << counts[0] << ", wrong: " << counts[1] << ", failed: " << counts[2]
-              << " (" << command.submissions.size() << " submission"
-              << (command.submissions.size() == 1 ? "" : "s") << ")\n";
+              << (notGraded > 0 ? ", not graded: " + std::to_string(notGraded) : "") << " ("
+              << submissions(command.submissions.size()) << ")\n";
+  }
+  if (notGraded > 0) {
+    std::cerr << message(MessageId::kCheckNotGraded, {submissions(notGraded)}) << '\n';
+    return kExitUsage;
   }
   return counts[0] == command.submissions.size() ? EXIT_SUCCESS : kExitWrong;
 }
@@ -251,6 +336,8 @@ int gradeAll(const Command& command, const Exercise& exercise) {
 int main(int argc, char* argv[]) {
   std::ios::sync_with_stdio(false);
   signal(SIGPIPE, SIG_IGN);
+  endChildrenOnSignal();
+  signal(SIGXFSZ, SIG_IGN);  // a file size limit is a write error, said as one
   Command command;
   int status;
   std::optional<Exercise> exercise;
@@ -258,6 +345,10 @@ int main(int argc, char* argv[]) {
     status = *handled;
   } else if (std::optional<int> unreadable = readExercise(command, exercise)) {
     status = *unreadable;
+  } else if (std::optional<int> unsaved = command.check.saveDir.empty() || command.link
+                                              ? std::nullopt
+                                              : checkSaveFolder(command.check.saveDir)) {
+    status = *unsaved;
   } else if (command.link) {
     const size_t slash = command.exercise.find_last_of('/');
     std::cout << exerciseLink(*exercise,

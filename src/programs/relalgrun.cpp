@@ -2,7 +2,9 @@
 // line of the input file over the tables below it, and writes a copy of the input, an empty line
 // and the result table to the output file. Failures go to standard error in Hungarian, with exit
 // status 1, or 3 for failures of another kind. The environment variable RELALG_MAX_MEMORY (such
-// as 512M) caps the memory of the run.
+// as 512M) caps the memory of the run. A regular output file is replaced only once it is
+// complete (files/OutputTarget.h).
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -16,6 +18,9 @@
 using namespace relalg;
 
 int main(int argc, char* argv[]) {
+  // A file size limit makes a write fail, reported as any failed write, instead of ending the
+  // process without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 3) {
     std::cerr << usageText() << std::flush;
     return RunOutcome::kFailure;

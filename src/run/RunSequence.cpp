@@ -160,7 +160,9 @@ RunOutcome runSequence(const std::function<std::unique_ptr<InputSource>()>& open
   try {
     runSteps(openInput(), output, observer, viewResult);
   } catch (...) {
-    return failureOutcome();
+    const RunOutcome failed = failureOutcome();
+    if (output != nullptr) output->endAfterFailure();
+    return failed;
   }
   return {};
 }

@@ -66,10 +66,9 @@ std::string SqlQuery::emptyClause(int index) const {
 
 std::string SqlQuery::storedClause(int index) const {
   const SqlNode& node = at(index);
-  const StoredTable& stored = recorder_.stored(node.storedName);
-  std::string out = clauseHead(name(index), node.names.size()) + " AS (SELECT ord";
-  for (const std::string& column : stored.columnNames) out += ", " + quotedName(column);
-  return out + " FROM " + quotedName(stored.sqlName) + ")";
+  const size_t width = node.names.size();
+  return clauseHead(name(index), width) + " AS (SELECT ord" +
+         (width > 0 ? ", " + columnList(width) : "") + " FROM " + node.storedName + ")";
 }
 
 std::string SqlQuery::selectClause(int index) {

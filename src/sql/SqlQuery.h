@@ -14,7 +14,7 @@ namespace relalg {
 class SqlQuery {
  public:
   explicit SqlQuery(const SqlRecorder& recorder)
-      : recorder_(recorder), tree_(recorder.tree()), nodes_(recorder.nodes()) {}
+      : tree_(recorder.tree()), nodes_(recorder.nodes()) {}
 
   // The query over the last node.
   std::string text();
@@ -35,7 +35,6 @@ class SqlQuery {
   std::string comparison(const SqlNode& operand, LogType type, std::string_view a,
                          std::string_view b);
 
-  const SqlRecorder& recorder_;
   const SyntaxTree& tree_;
   const std::vector<SqlNode>& nodes_;
   bool recursive_ = false;

@@ -1,7 +1,5 @@
 #include "sql/SqlRecorder.h"
 
-#include <cctype>
-
 #include "evaluation/RecordOrder.h"
 #include "evaluation/TableSet.h"
 #include "sql/SqlText.h"
@@ -38,39 +36,34 @@ void SqlRecorder::nodeFinished(const SyntaxTree& tree, int node, const Table& ta
   nodes_.push_back(std::move(recorded));
 }
 
-// Declares a stored table once: CREATE TABLE and one INSERT per record. Names that are no plain
-// identifier, or that another name of the script would shadow, give way to numbered ones.
+// Declares a stored table once: CREATE TABLE and one INSERT per record. No name of the input
+// reaches the database: a table is t_ and its name (t_ and a number where that is no plain name
+// or another table's in some case), its columns are c1, c2, ... after the ordinal column ord, and
+// a comment gives the names. So no name resolves to an object of the database's own, whatever
+// names its catalogue and its system columns have (pg_authid, sqlite_master, ctid, rowid).
 std::string SqlRecorder::declareStored(const Table& table, const std::string& key) {
   if (auto known = sqlNameOfKey_.find(key); known != sqlNameOfKey_.end()) return known->second;
-  std::string sqlName = key;
-  const std::string low = lowered(key);
-  const bool reserved = (low.size() > 1 && low[0] == 'n' && std::isdigit(low[1])) ||
-                        low.starts_with("t_") || usedNames_.contains(low);
-  if (!isPlainIdentifier(key) || reserved) sqlName = "t_" + std::to_string(stored_.size() + 1);
+  std::string sqlName = "t_" + key;
+  if (!isPlainIdentifier(key) || !isPlainIdentifier(sqlName) ||
+      usedNames_.contains(lowered(sqlName))) {
+    sqlName = "t_" + std::to_string(sqlNameOfKey_.size() + 1);
+  }
   usedNames_.insert(lowered(sqlName));
   sqlNameOfKey_[key] = sqlName;
 
-  StoredTable stored{sqlName, {}};
-  std::set<std::string> seen{"ord"};
-  bool plain = true;
-  for (const auto& column : table.columns()) {
-    plain = plain && isPlainIdentifier(column->getName()) &&
-            seen.insert(lowered(column->getName())).second;
-  }
-  for (size_t k = 0; k < table.columns().size(); ++k) {
-    stored.columnNames.push_back(plain ? table.columns()[k]->getName() : sqlColumn(k));
-  }
-
   std::string& out = declarations_;
-  out += "-- the stored table " + commentText(key) + "\n";
-  out += "CREATE TABLE " + quotedName(sqlName) + " (ord INTEGER NOT NULL";
-  for (size_t k = 0; k < stored.columnNames.size(); ++k) {
-    out += ", " + quotedName(stored.columnNames[k]) + " " + sqlType(table.columns()[k]->getType());
+  out += "-- the stored table " + commentText(key) + "(";
+  for (size_t k = 0; k < table.columns().size(); ++k) {
+    out += (k > 0 ? ", " : "") + commentText(table.columns()[k]->getName());
+  }
+  out += ")\nCREATE TABLE " + sqlName + " (ord INTEGER NOT NULL";
+  for (size_t k = 0; k < table.columns().size(); ++k) {
+    out += ", " + sqlColumn(k) + " " + sqlType(table.columns()[k]->getType());
   }
   out += ");\n";
   const size_t records = static_cast<size_t>(table.recordCount());
   for (size_t row = 0; row < records; ++row) {
-    out += "INSERT INTO " + quotedName(sqlName) + " VALUES (" + std::to_string(row + 1);
+    out += "INSERT INTO " + sqlName + " VALUES (" + std::to_string(row + 1);
     for (const auto& column : table.columns()) {
       out += ", ";
       if (column->getType() == Column::INTEGER) {
@@ -86,7 +79,6 @@ std::string SqlRecorder::declareStored(const Table& table, const std::string& ke
     }
     out += ");\n";
   }
-  stored_[sqlName] = std::move(stored);
   return sqlName;
 }
 

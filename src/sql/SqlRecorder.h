@@ -1,7 +1,8 @@
 // SqlRecorder follows an evaluation for relalgtrace --sql and keeps what the SQL script needs of
 // every evaluated expression node, taken when the node yields its table (a later rename may
 // change the names of that very table), and the declarations of the stored tables it reads: a
-// CREATE TABLE and one INSERT per record, with an ordinal column ord holding the record order.
+// CREATE TABLE and one INSERT per record, with an ordinal column ord holding the record order,
+// under names that the script makes (sql/SqlRecorder.cpp).
 #ifndef RELALG_SQL_SQLRECORDER_H
 #define RELALG_SQL_SQLRECORDER_H
 
@@ -29,12 +30,6 @@ struct SqlNode {
   std::vector<int> operands;       // places in the list of nodes
 };
 
-// A stored table as the script creates it.
-struct StoredTable {
-  std::string sqlName;
-  std::vector<std::string> columnNames;  // SQL names, in column order
-};
-
 class SqlRecorder : public EvalObserver {
  public:
   void expressionParsed(const std::shared_ptr<const SyntaxTree>& tree) override { tree_ = tree; }
@@ -48,7 +43,6 @@ class SqlRecorder : public EvalObserver {
   const std::vector<SqlNode>& nodes() const { return nodes_; }
   const std::string& declarations() const { return declarations_; }
   const std::string& inexactReason() const { return inexactReason_; }
-  const StoredTable& stored(const std::string& sqlName) const { return stored_.at(sqlName); }
 
  private:
   std::string declareStored(const Table& table, const std::string& key);
@@ -59,10 +53,9 @@ class SqlRecorder : public EvalObserver {
   std::shared_ptr<const SyntaxTree> tree_;
   const TableSet* catalogue_ = nullptr;
   std::vector<SqlNode> nodes_;
-  std::vector<int> unclaimed_;  // nodes whose parent has not yet finished
-  std::map<std::string, std::string> sqlNameOfKey_;
-  std::map<std::string, StoredTable> stored_;  // by SQL name
-  std::set<std::string> usedNames_;            // lowered SQL table names
+  std::vector<int> unclaimed_;                       // nodes whose parent has not yet finished
+  std::map<std::string, std::string> sqlNameOfKey_;  // the SQL table of each catalogue key
+  std::set<std::string> usedNames_;                  // lowered SQL table names
   std::string declarations_;
   std::string inexactReason_;
 };

@@ -29,15 +29,6 @@ std::string lowered(std::string_view name) {
   return out;
 }
 
-std::string quotedName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
-}
-
 // Each part between backslashes is a literal of its own, and each backslash is the first
 // character of the literal '\\', which holds two backslashes where literals take backslashes as
 // they are and one where a backslash escapes the next character: the first is a backslash in

@@ -15,8 +15,6 @@ namespace relalg {
 // letters, digits and underscores, at most 63 of them.
 bool isPlainIdentifier(std::string_view name);
 std::string lowered(std::string_view name);
-// A quoted identifier, double quotes doubled.
-std::string quotedName(std::string_view name);
 // A string constant of SQL that every engine reads as the bytes of value up to its first NUL
 // byte (which no SQL string carries), whatever it does with backslashes in literals: apostrophes
 // are doubled, and no literal holds a backslash but the literal '\\' in SUBSTR('\\', 1, 1),

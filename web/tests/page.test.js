@@ -1,7 +1,8 @@
 // The page as a person uses it: typing a query and running it shows its table; a failure shows
 // standard error, its explanation and the exit status; a tree node shows its table; a slip is
 // underlined with its diagnostic; a shared link round-trips the exact bytes of a Windows-1250
-// file; Stop ends a long run and the engine answers again; the site works from a static host.
+// file, a link too long for browsers is offered as a file instead, a bad link's message outlasts
+// the run; Stop ends a long run and the engine answers again; the site works from a static host.
 "use strict";
 const test = require("node:test");
 const assert = require("assert/strict");
@@ -216,6 +217,22 @@ test("a shared link keeps a Windows-1250 file with CRLF line ends byte for byte;
     Buffer.from([0xf5, 0x3f]), Buffer.from("'\r\n")]));
   assert.deepEqual((await downloaded())[1], Array.from(nativeRun(path.join(native, "relalgrun"), file).output));
   await other.close();
+});
+
+test("a link too long for browsers is not offered, the input is offered as a file; a bad link's message outlasts the run", async () => {
+  const { page, browser } = shared;
+  const before = await page.evaluate(() => location.href);
+  await setEditorText(page, `t\n\nt(x char(9))\n${"abcdefgh\n".repeat(200000)}`);
+  await page.click("#share");
+  assert.equal(await page.evaluate(() => location.href), before);
+  assert.match(await state(page), /^The input is too large for a link \(browsers open links of up to 2 MB\)\. Download the input to pass it on as a file\.$/);
+  const offered = await page.$eval("#state a", (a) => [a.download, a.href.startsWith("blob:")]);
+  const name = (await page.$eval("#encoding", (e) => e.textContent)).split(" · ")[0];
+  assert.deepEqual(offered, [name, true]);
+  const { page: opened } = await openPage(browser, site, "#input=A");
+  await waitForDone(opened);
+  assert.match(await state(opened), /^Done in \d+ ms\. The link's input could not be read\.$/);
+  await opened.close();
 });
 
 test("Stop ends a long run and the engine answers again", async () => {
