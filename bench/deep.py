@@ -2,10 +2,11 @@
 """Deep and wide inputs through relalgrun and every form of relalgtrace: time and peak memory.
 
     python3 bench/deep.py build              # nestings 100,000 deep, tables 50,000 columns wide
-    python3 bench/deep.py build --depth 20000 --width 5000
+    python3 bench/deep.py build --depth 20000 --width 5000 --product-depth 1000
 
 For each operator and condition word, an expression that nests it --depth levels deep, and for
-each a run at half the depth, so that the two figures show how time and memory grow; then a
+each a run at half the depth, so that the two figures show how time and memory grow; products
+nested --product-depth levels without projections, whose schemas grow with the depth; then a
 union of a table of --width integer columns with itself (unsorted, so the SQL script walks the
 merge). Each input is run by relalgrun and by relalgtrace as text, --json, --dot and --sql; the
 table prints seconds and peak resident megabytes, as /usr/bin/time reports them. Runs that fail
@@ -55,6 +56,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--depth", type=int, default=100000)
     parser.add_argument("--width", type=int, default=50000)
+    parser.add_argument("--product-depth", type=int, default=3000)
     options = parser.parse_args()
     relalgrun = os.path.join(options.build, "relalgrun")
     relalgtrace = os.path.join(options.build, "relalgtrace")
@@ -66,6 +68,11 @@ def main():
         for depth in (options.depth // 2, options.depth):
             text = nested(kind, depth) + "\n\nt(a int)\n1\n"
             inputs.append(("%s %d" % (kind, depth), text))
+    # A product nested without projections: level k holds k columns, so that the results of all
+    # levels hold depth * depth / 2 values, and each form prints about as many.
+    for depth in (options.product_depth // 2, options.product_depth):
+        text = "product(t, " * depth + "t" + ")" * depth + "\n\nt(a int)\n1\n"
+        inputs.append(("product wide %d" % depth, text))
     for width in (options.width // 2, options.width):
         header = "t(" + ", ".join("c%d int" % k for k in range(width)) + ")"
         records = "\n".join(", ".join(str((k * 7 + r) % 5) for k in range(width)) for r in (2, 1, 0))

@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "TestSupport.h"
@@ -96,8 +97,9 @@ TEST(Column, KeepsChosenRowsInPlaceAsAGatherWould) {
 }
 
 // A string column keeps codes while it has at most 256 distinct values and the values' bytes
-// beyond: appends, gathers between columns kept either way (whose codes number the values
-// differently), keeping rows and truncating must leave what a plain list of strings holds.
+// beyond: appends (one value, a batch, or another column whole), gathers between columns kept
+// either way (whose codes number the values differently), keeping rows and truncating must leave
+// what a plain list of strings holds.
 TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
   std::mt19937 random(7);
   for (size_t distinct : {2, 150, 256, 257, 600}) {
@@ -112,7 +114,7 @@ TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
     column.reserve(2000, 20000);
     for (int step = 0; step < 600; ++step) {
       const size_t size = model.size();
-      switch (random() % 6) {
+      switch (random() % 8) {
         case 0:
         case 1:
           model.push_back(pool[random() % distinct]);
@@ -144,9 +146,20 @@ TEST(Column, StringColumnsHoldTheirValuesWhetherCodedOrNot) {
           model = kept;
           break;
         }
-        default:
+        case 5:
           model.resize(size - size / 8);
           column.truncate(model.size());
+          break;
+        case 6:
+          model.insert(model.end(), otherModel.begin(), otherModel.end());
+          column.append(other);
+          break;
+        default: {
+          std::vector<std::string_view> batch;
+          for (int k = random() % 40; k > 0; --k) batch.push_back(pool[random() % distinct]);
+          model.insert(model.end(), batch.begin(), batch.end());
+          column.addVals(batch);
+        }
       }
       ASSERT_EQ(column.getSize(), static_cast<int>(model.size())) << distinct << " " << step;
       size_t bytes = 0;

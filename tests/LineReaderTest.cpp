@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,40 @@ TEST(SourceLines, SplitsAsLineReaderAcrossWindowEdges) {
     }
     EXPECT_EQ(begin, text.size());
     EXPECT_EQ(walked, lines(text)) << text.size();
+  }
+}
+
+// Lines passed over in bulk are the lines that next() would give: not empty, beginning before the
+// limit, with the bytes counted without their line ends; a walk that mixes both sees every line.
+TEST(SourceLines, SkipsTheLinesThatNextWouldGive) {
+  const std::vector<std::string> pieces = {"", "\r", "a", "ab\rc", "0123456789abcdefghij", "\r\r"};
+  std::mt19937 random(3);
+  for (int round = 0; round < 20; ++round) {
+    std::string text;
+    while (text.size() < SourceLines::kWindowBytes + 5000) {
+      text += pieces[random() % pieces.size()] + (random() % 3 == 0 ? "\r\n" : "\n");
+      if (random() % 50 == 0) text += pieces[random() % pieces.size()];
+    }
+    const Lines expected = lines(text);
+    const TextInput source = TextInput::viewing(text);
+    SourceLines walker(source, 0);
+    size_t taken = 0;
+    for (std::string_view line; walker.next(line);) {
+      ASSERT_EQ(line, expected[taken++]);
+      const size_t limit = walker.position() + random() % 3000;
+      size_t bytes = 0;
+      size_t begin = walker.position();
+      const size_t skipped = walker.skipLines(limit, bytes);
+      for (size_t k = 0; k < skipped; ++k, ++taken) {
+        ASSERT_FALSE(expected[taken].empty()) << taken;
+        ASSERT_LT(begin, limit);
+        bytes -= expected[taken].size();
+        begin = text.find('\n', begin) + 1;
+      }
+      ASSERT_EQ(bytes, 0u);
+      ASSERT_EQ(walker.position(), begin);
+    }
+    EXPECT_EQ(taken, expected.size());
   }
 }
 

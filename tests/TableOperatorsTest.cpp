@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "TestSupport.h"
 #include "evaluation/TableOperators.h"
 #include "evaluation/TableOrdering.h"
@@ -142,6 +145,25 @@ TEST(Product, KeepsDuplicateColumnNamesAndOddApostrophes) {
   EXPECT_EQ(records(*product), (Records{"x',x'", "x',y", "y,x'", "y,y"}));
   EXPECT_EQ(make_product(*table, *makeTable("e(b int)"))->toString(), "result(a char(2), b int)\n");
   EXPECT_EQ(make_product(*makeTable("t"), *makeTable("u"))->toString(), "result");
+}
+
+// Operands of zero to two records, sorted or not: a product that may take the columns of spent
+// operands gives what one that copies them gives.
+TEST(Product, SpentOperandsGiveTheSameTable) {
+  const std::vector<std::vector<std::string>> recordLists = {
+      {}, {"1 b"}, {"1 a", "2 b"}, {"2 b", "1 a"}, {"1 a", "1 a"}};
+  for (const auto& leftRecords : recordLists) {
+    for (const auto& rightRecords : recordLists) {
+      const std::string expected = make_product(*makeTable("l(i int, s char(1))", leftRecords),
+                                                *makeTable("r(j int, t char(1))", rightRecords))
+                                       ->toString();
+      for (int spent = 0; spent < 4; ++spent) {
+        auto left = makeTable("l(i int, s char(1))", leftRecords);
+        auto right = makeTable("r(j int, t char(1))", rightRecords);
+        EXPECT_EQ(make_product(*left, *right, spent & 1, spent & 2)->toString(), expected);
+      }
+    }
+  }
 }
 
 TEST(Project, SortsChosenColumnsAndDropsRepeats) {

@@ -21,6 +21,37 @@ namespace {
 // A run reports at most this many diagnostics.
 constexpr size_t kMaxDiagnostics = 100;
 
+// The name and type text of each column, in room made for them at once.
+void keepColumns(const Table& table, TextList& texts) {
+  size_t bytes = 0;
+  for (const auto& column : table.columns()) {
+    bytes += column->getName().size() + 3;
+    if (column->getType() == Column::STRING) bytes += asStrings(*column).getMaxWidth().size() + 3;
+  }
+  texts.reserve(2 * table.columns().size(), bytes);
+  for (const auto& column : table.columns()) {
+    texts.push_back(column->getName());
+    if (column->getType() == Column::INTEGER) {
+      texts.push_back("int");
+    } else {
+      texts.push_back(columnTypeText(*column));
+    }
+  }
+}
+
+// The values of a record as relalgrun writes them.
+void keepValues(const Table& table, size_t row, TextList& values) {
+  values.reserve(table.columns().size(), 0);
+  char digits[kMostDecimalChars];
+  for (const auto& column : table.columns()) {
+    if (column->getType() == Column::INTEGER) {
+      values.push_back({digits, writeDecimal(digits, asInts(*column).getVal(row))});
+    } else {
+      values.push_back(asStrings(*column).getVal(row));
+    }
+  }
+}
+
 }  // namespace
 
 TraceAnalysis::TraceAnalysis(size_t limit, EvalObserver* next) : limit_(limit), next_(next) {}
@@ -60,6 +91,15 @@ void TraceAnalysis::evaluationStarted(const TableSet& catalogue) {
   if (next_ != nullptr) next_->evaluationStarted(catalogue);
 }
 
+std::vector<ShownColumn> TraceAnalysis::Result::columns() const {
+  std::vector<ShownColumn> all;
+  all.reserve(columnCount());
+  for (size_t k = 0; k < columnCount(); ++k) {
+    all.push_back({std::string(columnName(k)), std::string(columnType(k))});
+  }
+  return all;
+}
+
 const TraceAnalysis::Result& TraceAnalysis::result(int node) const {
   static const Result kNothing;
   const int index = resultOf_.empty() ? -1 : resultOf_[static_cast<size_t>(node)];
@@ -78,12 +118,11 @@ void TraceAnalysis::nodeFinished(const SyntaxTree& tree, int node, const Table& 
   Result& result = results_[static_cast<size_t>(resultOf_[static_cast<size_t>(node)])];
   result.finished = true;
   result.name = table.getName();
-  for (const auto& column : table.columns()) {
-    result.columns.push_back({column->getName(), columnTypeText(*column)});
-  }
+  keepColumns(table, result.columnTexts);
   result.count = static_cast<size_t>(table.recordCount());
-  for (size_t row = 0; row < std::min(result.count, limit_); ++row) {
-    result.records.push_back(recordValues(table, row));
+  result.records.resize(std::min(result.count, limit_));
+  for (size_t row = 0; row < result.records.size(); ++row) {
+    keepValues(table, row, result.records[row]);
   }
   result.table = &table;
   const ExprType type = tree.exprType(node);
@@ -117,7 +156,7 @@ void TraceAnalysis::finish(const RunOutcome& outcome) {
       if (!tree_->isExpression(node) || tree_->exprType(node) != ExprType::kSelect) continue;
       const int operand = tree_->operand(node, 0);
       if (operand == SyntaxTree::kNoNode || !result(operand).finished) continue;
-      for (const ConditionSlip& slip : checkCondition(*tree_, node, result(operand).columns)) {
+      for (const ConditionSlip& slip : checkCondition(*tree_, node, result(operand).columns())) {
         addInExpression(slip.warning ? Diagnostic::kWarning : Diagnostic::kNote, slip.begin,
                         slip.length, slip.message);
       }
@@ -317,12 +356,13 @@ std::string TraceAnalysis::meantColumnsFix(int comparison) const {
   }
   if (select == SyntaxTree::kNoNode || !tree_->isCondition(comparison)) return "";
   const Result& operand = result(tree_->operand(select, 0));
+  const std::vector<ShownColumn> columns = operand.columns();
   std::string fix;
   for (int k = 0; k < 2 && operand.finished; ++k) {
     const int comparand = tree_->operand(comparison, k);
     if (comparand == SyntaxTree::kNoNode) continue;
     const std::string_view text = tree_->text(comparand);
-    if (const ShownColumn* meant = meantColumn(text, operand.columns)) {
+    if (const ShownColumn* meant = meantColumn(text, columns)) {
       fix += (fix.empty() ? "Write the column `" : "; the column `") + meant->name +
              "` instead of `" + std::string(text) + "`";
     }
@@ -337,10 +377,11 @@ std::string_view TraceAnalysis::firstMissingColumn(int project) const {
   if (!operand.finished) return {};
   for (StringTokenizer tokens(tree_->text(tree_->operand(project, 1))); tokens.hasMoreTokens();) {
     const std::string_view name = tokens.nextToken();
-    if (std::none_of(operand.columns.begin(), operand.columns.end(),
-                     [&](const ShownColumn& column) { return column.name == name; })) {
-      return name;
+    bool named = false;
+    for (size_t k = 0; k < operand.columnCount() && !named; ++k) {
+      named = operand.columnName(k) == name;
     }
+    if (!named) return name;
   }
   return {};
 }
@@ -351,18 +392,20 @@ void TraceAnalysis::noteSchemaDifference(int merge) {
   const Result& left = result(tree_->operand(merge, 0));
   const Result& right = result(tree_->operand(merge, 1));
   if (!left.finished || !right.finished) return;
-  auto shown = [](const ShownColumn& column) { return column.name + " " + column.type; };
+  auto shown = [](const Result& operand, size_t k) {
+    return std::string(operand.columnName(k)) + " " + std::string(operand.columnType(k));
+  };
   std::string difference;
-  const size_t common = std::min(left.columns.size(), right.columns.size());
+  const size_t common = std::min(left.columnCount(), right.columnCount());
   for (size_t k = 0; k < common && difference.empty(); ++k) {
-    if (shown(left.columns[k]) != shown(right.columns[k])) {
-      difference = "column " + std::to_string(k + 1) + " is " + shown(left.columns[k]) +
-                   " on the left and " + shown(right.columns[k]) + " on the right";
+    if (shown(left, k) != shown(right, k)) {
+      difference = "column " + std::to_string(k + 1) + " is " + shown(left, k) +
+                   " on the left and " + shown(right, k) + " on the right";
     }
   }
   if (difference.empty()) {
-    difference = "the left has " + std::to_string(left.columns.size()) + " columns, the right " +
-                 std::to_string(right.columns.size());
+    difference = "the left has " + std::to_string(left.columnCount()) + " columns, the right " +
+                 std::to_string(right.columnCount());
   }
   const std::string_view command = tree_->command(merge);
   addInExpression(Diagnostic::kNote, tree_->begin(merge), command.size(),

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/Messages.h"
+#include "base/TextList.h"
 #include "diagnostics/ConditionChecks.h"
 #include "diagnostics/Diagnostics.h"
 #include "evaluation/EvalObserver.h"
@@ -35,10 +36,18 @@ class TraceAnalysis : public EvalObserver {
     bool finished = false;
     bool failed = false;
     std::string name;
-    std::vector<ShownColumn> columns;
     size_t count = 0;
-    std::vector<std::vector<std::string>> records;  // the first ones' values
-    const Table* table = nullptr;                   // alive until the node's parent has finished
+    std::vector<TextList> records;  // the first ones' values
+    const Table* table = nullptr;   // alive until the node's parent has finished
+    // Column k's name is columnTexts[2k], its type ("int" or "char(W)") columnTexts[2k + 1]:
+    // a few bytes a column, as a trace of wide tables at every node of a deep nesting needs.
+    TextList columnTexts;
+
+    size_t columnCount() const { return columnTexts.size() / 2; }
+    std::string_view columnName(size_t k) const { return columnTexts[2 * k]; }
+    std::string_view columnType(size_t k) const { return columnTexts[2 * k + 1]; }
+    // Every column, for the checks.
+    std::vector<ShownColumn> columns() const;
   };
 
   // Shows at most limit records of each table; passes every event on to next, when given.

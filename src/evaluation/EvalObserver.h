@@ -28,7 +28,9 @@ class EvalObserver {
   virtual void evaluationStarted(const TableSet& /*catalogue*/) {}
   // An expression node is about to be evaluated.
   virtual void nodeStarted(const SyntaxTree& tree, int node) = 0;
-  // The node yielded table.
+  // The node yielded table. The tables of its operands are alive until it returns, as they were
+  // when their own nodes finished, except that a product may have taken the columns of an
+  // operand that the evaluation made for it (an operator's table, never a stored one).
   virtual void nodeFinished(const SyntaxTree& tree, int node, const Table& table) = 0;
   // The node failed; the exception travels on once this returns.
   virtual void nodeFailed(const SyntaxTree& tree, int node) = 0;

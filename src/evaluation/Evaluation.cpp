@@ -199,7 +199,10 @@ TableHandle Evaluation::applyOperator(Pending& pending, TableHandle& operand) {
     case ExprType::kMinus:
       return TableHandle::owned(make_minus(*left, *operand));
     case ExprType::kProduct:
-      return TableHandle::owned(make_product(*left, *operand));
+      // Operands that the node owns are read by no one after it, so their columns may move
+      // into the result.
+      return TableHandle::owned(
+          make_product(*pending.left, *operand, pending.left.owns(), operand.owns()));
     case ExprType::kProject:
       return TableHandle::owned(make_project(*operand, tree_.text(parameter)));
     case ExprType::kRename:

@@ -88,6 +88,9 @@ int RecordOrder::compareRecord(size_t i, size_t j) const {
 // column is a string column of many distinct values, its values are sorted instead, and only
 // the rows of each group of equal values are sorted by the other columns.
 RecordOrder::Sorted RecordOrder::sortWithRuns(size_t count, bool markRuns) const {
+  if (count < 2) {  // sorted as it stands: no rank of any column is needed
+    return {allRows(count), std::vector<uint8_t>(markRuns ? count : 0, 1)};
+  }
   if (!keys_.empty()) {
     if (std::optional<ValueOrder> first = manyValueOrder(keyColumn(keys_.front()), count)) {
       return sortGroups(std::move(*first));

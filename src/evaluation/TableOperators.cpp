@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <span>
 
 #include "base/AdbException.h"
 #include "base/Messages.h"
@@ -99,10 +100,47 @@ std::unique_ptr<Table> make_minus(const Table& left, const Table& right) {
   return result;
 }
 
+namespace {
+
+// Whether rows is 0, 1, 2, ...: the order a table already has.
+bool inTableOrder(std::span<const uint32_t> rows) {
+  for (size_t k = 0; k < rows.size(); ++k) {
+    if (rows[k] != k) return false;
+  }
+  return true;
+}
+
+// An empty copy of column with room for copies of each of its values.
+std::unique_ptr<Column> roomFor(const Column& column, size_t records, size_t copies) {
+  std::unique_ptr<Column> room = column.cloneEmpty();
+  const uint64_t bytes = uint64_t{column.valueBytes()} * copies;
+  if (bytes <= SIZE_MAX) room->reserve(records, static_cast<size_t>(bytes));
+  return room;
+}
+
+// Appends to columns the columns of table, each holding the table's one record count times.
+void appendRepeated(std::vector<std::unique_ptr<Column>>& columns, const Table& table,
+                    size_t count) {
+  const std::vector<uint32_t> firstRow(count, 0);
+  for (const auto& column : table.columns()) {
+    columns.push_back(roomFor(*column, count, count));
+    columns.back()->gather(*column, firstRow);
+  }
+}
+
+void appendTaken(std::vector<std::unique_ptr<Column>>& columns, Table& table) {
+  for (auto& column : table.takeColumns()) columns.push_back(std::move(column));
+}
+
 // The sorted product is the pairing of the sorted operands: for each run of equal left records,
 // every right record in order, each paired with every left record of the run. The result is
-// gathered a run at a time.
-std::unique_ptr<Table> make_product(const Table& left, const Table& right) {
+// gathered a run at a time. Where one operand has a single record, the other's records appear
+// once each in their sorted order, so that a spent operand already in that order gives its
+// columns as they are: a product nested to any depth over one-record tables then copies no
+// column of the nesting again.
+// spentLeft and spentRight, where not null, are left and right themselves.
+std::unique_ptr<Table> productOf(const Table& left, const Table& right, Table* spentLeft,
+                                 Table* spentRight) {
   const size_t p = static_cast<size_t>(left.recordCount());
   const size_t q = static_cast<size_t>(right.recordCount());
   // In 64 bits: where size_t has 32 (WebAssembly), p * q could wrap below the limit.
@@ -114,16 +152,22 @@ std::unique_ptr<Table> make_product(const Table& left, const Table& right) {
   const auto& rightColumns = right.columns();
   const RecordOrder::SortedRuns leftRuns = RecordOrder(columnHandles(leftColumns)).sortedRuns(p);
   const std::vector<uint32_t> rightSorted = RecordOrder(columnHandles(rightColumns)).sortedRows(q);
+  std::vector<std::unique_ptr<Column>> columns;
+  columns.reserve(leftColumns.size() + rightColumns.size());
+  if (p == 1 && spentRight != nullptr && inTableOrder(rightSorted)) {
+    appendRepeated(columns, left, q);
+    appendTaken(columns, *spentRight);
+    return std::make_unique<Table>(resultTableName(), std::move(columns));
+  }
+  if (q == 1 && spentLeft != nullptr && inTableOrder(leftRuns.rows)) {
+    appendTaken(columns, *spentLeft);
+    appendRepeated(columns, right, p);
+    return std::make_unique<Table>(resultTableName(), std::move(columns));
+  }
   // Every left value appears q times in the result and every right value p times: room for
   // all of them is made at once instead of growing the columns run by run.
-  std::vector<std::unique_ptr<Column>> columns;
-  auto addColumn = [&](const Column& column, size_t copies) {
-    columns.push_back(column.cloneEmpty());
-    const uint64_t bytes = uint64_t{column.valueBytes()} * copies;
-    if (bytes <= SIZE_MAX) columns.back()->reserve(p * q, static_cast<size_t>(bytes));
-  };
-  for (const auto& column : leftColumns) addColumn(*column, q);
-  for (const auto& column : rightColumns) addColumn(*column, p);
+  for (const auto& column : leftColumns) columns.push_back(roomFor(*column, p * q, q));
+  for (const auto& column : rightColumns) columns.push_back(roomFor(*column, p * q, p));
   std::vector<uint32_t> leftRows, rightRows;
   for (size_t run = 0; run < leftRuns.starts.size(); ++run) {
     throwIfCancelled();
@@ -144,6 +188,16 @@ std::unique_ptr<Table> make_product(const Table& left, const Table& right) {
     }
   }
   return std::make_unique<Table>(resultTableName(), std::move(columns));
+}
+
+}  // namespace
+
+std::unique_ptr<Table> make_product(const Table& left, const Table& right) {
+  return productOf(left, right, nullptr, nullptr);
+}
+
+std::unique_ptr<Table> make_product(Table& left, Table& right, bool leftSpent, bool rightSpent) {
+  return productOf(left, right, leftSpent ? &left : nullptr, rightSpent ? &right : nullptr);
 }
 
 std::unique_ptr<Table> make_project(const Table& table, std::string_view list) {

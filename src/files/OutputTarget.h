@@ -1,7 +1,8 @@
 // OutputTarget is where a run writes its output file. The run opens it only once every table has
 // been read, writes the copy of the input, flushes it, and after the evaluation writes the result
 // text and closes it. A target that is never opened is left as it was: for a file, not created
-// or not emptied.
+// or not emptied. A regular file also takes the result at its known offset while the copy is
+// still being written before it (openAt).
 #ifndef RELALG_FILES_OUTPUTTARGET_H
 #define RELALG_FILES_OUTPUTTARGET_H
 
@@ -22,7 +23,11 @@ class OutputTarget {
 
   // Opens the destination, empty; throws AdbException when it cannot be opened.
   virtual std::ostream& open() = 0;
-  // Pushes out what was written so far; throws AdbException when a write failed.
+  // Once opened: a second stream that writes the bytes from offset on, beside the first (another
+  // thread may write each), which is to write exactly the bytes before offset; null where the
+  // destination cannot take bytes out of order. close covers both streams.
+  virtual std::ostream* openAt(size_t /*offset*/) { return nullptr; }
+  // Pushes out what the first stream wrote so far; throws AdbException when a write failed.
   virtual void flush() = 0;
   // Ends the output; throws AdbException when anything written to it failed.
   virtual void close() = 0;
@@ -31,6 +36,9 @@ class OutputTarget {
   // Ends an opened output after the run failed: what was written stands, as far as the run got,
   // unless writing it failed. Never throws.
   virtual void endAfterFailure() {}
+  // Drops what the second stream wrote, leaving what the first did: for a first stream that
+  // failed before it reached the second's offset. Never throws.
+  virtual void dropSecond() {}
 };
 
 // The output file of relalgrun. A regular file (symbolic links followed) that this process owns
@@ -49,9 +57,12 @@ class FileTarget : public OutputTarget {
   void close() override;
   void discard() override;
   void endAfterFailure() override;
+  std::ostream* openAt(size_t offset) override;
+  void dropSecond() override;
 
  private:
   class Buffer;
+  int descriptor() const;
   // Closes the file, or renames the new file over its place; false when that fails.
   bool finish();
   void drop();
@@ -61,6 +72,8 @@ class FileTarget : public OutputTarget {
   UniqueFd inPlace_;                              // for a file written in place
   std::unique_ptr<Buffer> buffer_;
   std::unique_ptr<std::ostream> stream_;
+  std::unique_ptr<Buffer> secondBuffer_;  // from openAt's offset on
+  std::unique_ptr<std::ostream> secondStream_;
 };
 
 // An output file held in memory, for the fuzzer, the tests and the browser.

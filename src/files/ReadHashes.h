@@ -17,7 +17,17 @@ namespace relalg {
 class ReadHashes {
  public:
   // Adds the bytes that follow those added so far.
-  void add(std::string_view bytes) { current_.update(bytes); }
+  void add(std::string_view bytes) {
+    current_.update(bytes);
+    if (bytes.empty()) return;
+    size_ += bytes.size();
+    lastByte_ = bytes.back();
+    heldReturn_ = heldReturn_ || bytes.find('\r') != std::string_view::npos;
+  }
+  // Of the bytes added so far: their count, whether any is a carriage return, the last one.
+  size_t size() const { return size_; }
+  bool heldCarriageReturn() const { return heldReturn_; }
+  char lastByte() const { return lastByte_; }
   // Ends the stretch at offset end of the input, where the bytes added so far end; returns its
   // hash. A stretch of no bytes is no stretch.
   uint64_t cut(size_t end);
@@ -41,6 +51,9 @@ class ReadHashes {
   };
 
  private:
+  size_t size_ = 0;
+  bool heldReturn_ = false;
+  char lastByte_ = 0;
   StreamHash current_;
   size_t begin_ = 0;          // where the current stretch begins
   std::vector<size_t> ends_;  // where each stretch ends, ascending

@@ -31,6 +31,11 @@ class SourceLines {
 
   // Sets line to the next line and returns true, or returns false at the end of the source.
   bool next(std::string_view& line);
+  // Passes over the lines that follow as next() would give them, while they begin before offset
+  // limit, are not empty and lie whole in the window at hand. Returns how many it passed over
+  // and, in bytes, how many bytes they hold without their line ends. lineBegin() stays that of
+  // the line that next() gave last.
+  size_t skipLines(size_t limit, size_t& bytes);
   // Where the line last given begins.
   size_t lineBegin() const { return lineBegin_; }
   // Where the line after it begins: the offset of the bytes not yet read.

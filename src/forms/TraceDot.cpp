@@ -161,8 +161,9 @@ std::string DotWriter::label(int node) const {
   }
   if (result.finished) {
     std::string schema = result.name + "(";
-    for (size_t k = 0; k < result.columns.size(); ++k) {
-      schema += (k > 0 ? ", " : "") + result.columns[k].name + " " + result.columns[k].type;
+    for (size_t k = 0; k < result.columnCount(); ++k) {
+      schema.append(k > 0 ? ", " : "").append(result.columnName(k)).append(" ");
+      schema.append(result.columnType(k));
     }
     label += "\n" + shortenedText(schema + ")") + "\n" + std::to_string(result.count) +
              (result.count == 1 ? " record" : " records");

@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxJsonLevels = 200;
 
 // The values joined as in a record line.
-std::string recordLine(const std::vector<std::string>& values) {
+std::string recordLine(const TextList& values) {
   std::string line;
   for (size_t k = 0; k < values.size(); ++k) line.append(k > 0 ? "," : "").append(values[k]);
   return line;
@@ -84,22 +84,22 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool wi
   if (result.finished) {
     json.key("name").text(result.name, JsonWriter::kInputText);
     json.key("columns").beginArray();
-    for (const ShownColumn& column : result.columns) {
-      json.beginObject().key("name").text(column.name, JsonWriter::kInputText);
-      json.key("type").text(column.type, JsonWriter::kInputText).endObject();
+    for (size_t k = 0; k < result.columnCount(); ++k) {
+      json.beginObject().key("name").text(result.columnName(k), JsonWriter::kInputText);
+      json.key("type").text(result.columnType(k), JsonWriter::kInputText).endObject();
     }
     json.endArray();
     json.key("count").number(static_cast<int64_t>(result.count));
     json.key("records").beginArray();
-    for (const std::vector<std::string>& values : result.records) {
+    for (const TextList& values : result.records) {
       json.text(recordLine(values), JsonWriter::kInputText);
     }
     json.endArray();
     if (withValues) {
       json.key("values").beginArray();
-      for (const std::vector<std::string>& values : result.records) {
+      for (const TextList& values : result.records) {
         json.beginArray();
-        for (const std::string& value : values) json.text(value, JsonWriter::kInputText);
+        for (size_t k = 0; k < values.size(); ++k) json.text(values[k], JsonWriter::kInputText);
         json.endArray();
       }
       json.endArray();

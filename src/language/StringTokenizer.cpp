@@ -52,19 +52,40 @@ const char* StringTokenizer::skipQuoted(const char* pos, const char* end) const 
   return close != nullptr ? static_cast<const char*>(close) + 1 : end;
 }
 
+namespace {
+
+// The two digits of 0 .. 99, in order.
+constexpr std::array<char, 200> digitPairs() {
+  std::array<char, 200> pairs{};
+  for (int k = 0; k < 100; ++k) {
+    pairs[2 * k] = static_cast<char>('0' + k / 10);
+    pairs[2 * k + 1] = static_cast<char>('0' + k % 10);
+  }
+  return pairs;
+}
+constexpr std::array<char, 200> kDigitPairs = digitPairs();
+
+}  // namespace
+
+// The digits are written from the last one back, two at a time, once their count is known.
 char* writeDecimal(char* out, int value) {
-  char digits[16];
-  char* end = digits + sizeof digits;
-  char* begin = end;
   // Work on the magnitude as unsigned so that INT_MIN needs no special case.
   unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-  do {
-    *--begin = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) *--begin = '-';
-  std::memcpy(out, begin, static_cast<size_t>(end - begin));
-  return out + (end - begin);
+  if (value < 0) *out++ = '-';
+  int count = 1;
+  for (unsigned long long power = 10; count < 10 && magnitude >= power; power *= 10) ++count;
+  char* const end = out + count;
+  char* at = end;
+  for (; magnitude >= 100; magnitude /= 100) {
+    at -= 2;
+    std::memcpy(at, &kDigitPairs[2 * (magnitude % 100)], 2);
+  }
+  if (magnitude >= 10) {
+    std::memcpy(at - 2, &kDigitPairs[2 * magnitude], 2);
+  } else {
+    at[-1] = static_cast<char>('0' + magnitude);
+  }
+  return end;
 }
 
 void appendDecimal(std::string& out, int value) {

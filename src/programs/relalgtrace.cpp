@@ -190,7 +190,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
 // lowered notation file places its diagnostics in the notation file and groups its nodes under
 // the notation that produced them.
 int trace(const Command& command) {
-  std::ostringstream steps;
+  std::stringstream steps;  // read back in place once the diagnostics are out
   TraceReport report(steps, command.limit);
   std::optional<NotationPlaces> places;
   NodeSources sources;
@@ -219,7 +219,7 @@ int trace(const Command& command) {
                                         command.inputPath))
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
-    std::cout << steps.str();
+    if (steps.rdbuf()->in_avail() > 0) std::cout << steps.rdbuf();
   }
   return outcome.status;
 }

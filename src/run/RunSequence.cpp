@@ -1,6 +1,7 @@
 #include "run/RunSequence.h"
 
 #include <new>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -20,11 +21,11 @@ namespace relalg {
 
 namespace {
 
-// Writes the copy of the input, and for an input that may change meanwhile compares the bytes it
-// copied with those that the tables were planned from: a difference leaves the output empty and
-// fails the run.
-std::ostream& writeCopy(const InputSource& input, OutputTarget& output, const ReadHashes& planned) {
-  std::ostream& stream = output.open();
+// Writes the copy of the input to the output's first stream and flushes it. For an input that may
+// change meanwhile, compares the bytes it copied with those that the tables were planned from,
+// and throws the failure of a changed input, with changed set, where they differ.
+void writeCopy(const InputSource& input, OutputTarget& output, std::ostream& stream,
+               const ReadHashes& planned, bool& changed) {
   ReadHashes::Check copied(planned);
   copy_content(input, stream, input.mayChange() ? &copied : nullptr);
   if (input.mayChange()) {
@@ -32,12 +33,57 @@ std::ostream& writeCopy(const InputSource& input, OutputTarget& output, const Re
       input.checkUnchanged();
       if (!copied.complete()) input.failChanged();
     } catch (...) {
-      output.discard();
+      changed = true;
       throw;
     }
   }
   output.flush();
-  return stream;
+}
+
+// The length of the copy of the input where the first pass tells it: an input without carriage
+// returns is copied as it is, with a line feed after a last line that lacks one, and the empty
+// line.
+std::optional<size_t> copyLength(const InputSource& input, const ReadHashes& planned) {
+  const size_t size = input.size();
+  if (planned.size() != size || planned.heldCarriageReturn()) return std::nullopt;
+  return size + (size > 0 && planned.lastByte() != '\n') + 1;
+}
+
+// The copy beside the evaluation, on two threads, and the result text at its known offset beside
+// the copy where the output takes it, so that neither waits for the other. The copy and the
+// evaluation touch disjoint data (the tables hold copies of their values), and a failing copy is
+// reported before a failing evaluation, as when they run in order. A copy that fails leaves the
+// output as it would in order: empty where it found the input changed, else what it wrote.
+// Returns whether the result text is written.
+bool copyBesideEvaluation(const InputSource& input, OutputTarget& output, std::ostream& stream,
+                          const ReadHashes& planned, TableSet& catalogue, const SyntaxTree& tree) {
+  const std::optional<size_t> copySize = copyLength(input, planned);
+  std::ostream* const resultStream = copySize ? output.openAt(*copySize) : nullptr;
+  bool changed = false;
+  bool copyFailed = false;
+  try {
+    runPieces(2, [&](size_t piece) {
+      if (piece == 1) {
+        catalogue.evaluate(tree);
+        if (resultStream != nullptr) catalogue.write_result(resultStream);
+        return;
+      }
+      try {
+        writeCopy(input, output, stream, planned, changed);
+      } catch (...) {
+        copyFailed = true;
+        throw;
+      }
+    });
+  } catch (...) {
+    if (changed) {
+      output.discard();
+    } else if (copyFailed) {
+      output.dropSecond();
+    }
+    throw;
+  }
+  return resultStream != nullptr;
 }
 
 void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObserver* observer,
@@ -63,27 +109,28 @@ void runSteps(std::unique_ptr<InputSource> input, OutputTarget* output, EvalObse
   catalogue.releaseTablesAsUsed();
   if (observer != nullptr) observer->tablesRead();
 
-  std::ostream* stream = nullptr;
+  // Only an input read where it lies is kept open beside the evaluation: one held in memory is
+  // let go first.
+  std::ostream* const stream = output != nullptr ? &output->open() : nullptr;
+  bool resultWritten = false;
   if (output != nullptr && input->mayChange() && threadCount() > 1) {
-    // The copy (reading the input file, writing the output) and the evaluation (of the tables,
-    // which hold copies of their values) touch disjoint data, so they run at the same time; a
-    // failing copy is reported before a failing evaluation, as when they run in order. Only an
-    // input read where it lies is kept open meanwhile: one held in memory is let go first.
-    runPieces(2, [&](size_t piece) {
-      if (piece == 0) {
-        stream = &writeCopy(*input, *output, planned);
-      } else {
-        catalogue.evaluate(*tree);
-      }
-    });
+    resultWritten = copyBesideEvaluation(*input, *output, *stream, planned, catalogue, *tree);
     input.reset();
   } else {
-    if (output != nullptr) stream = &writeCopy(*input, *output, planned);
+    if (output != nullptr) {
+      bool changed = false;
+      try {
+        writeCopy(*input, *output, *stream, planned, changed);
+      } catch (...) {
+        if (changed) output->discard();
+        throw;
+      }
+    }
     input.reset();  // the tables hold copies of their values
     catalogue.evaluate(*tree);
   }
   if (output != nullptr) {
-    catalogue.write_result(stream);
+    if (!resultWritten) catalogue.write_result(stream);
     output->close();
   }
   if (viewResult) viewResult(*catalogue.result());

@@ -67,7 +67,7 @@ StrColumn::StrColumn(std::string name, std::string maxWidth)
 
 void StrColumn::becomePlain() {
   assert(coded_);
-  const std::vector<uint8_t> codes = std::move(codes_);
+  const RawVector<uint8_t> codes = std::move(codes_);
   const ValueCodes values = std::move(values_);
   codes_ = {};
   values_ = ValueCodes();
@@ -130,6 +130,53 @@ void StrColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   }
   if (coded_) becomePlain();
   gatherPlain(from, rows);
+}
+
+// Plain values are copied into room made for all of them at once.
+void StrColumn::addVals(std::span<const std::string_view> values) {
+  size_t k = 0;
+  if (coded_) {
+    reserveMore(codes_, values.size());
+    for (; k < values.size(); ++k) {
+      const int code = values_.codeOf(values[k]);
+      if (code < 0) break;
+      codes_.push_back(static_cast<uint8_t>(code));
+    }
+    if (k == values.size()) return;
+    becomePlain();
+  }
+  uint64_t bytes = 0;
+  for (size_t rest = k; rest < values.size(); ++rest) bytes += values[rest].size();
+  if (!wideOffsets_.empty() || bytes > kNarrowLimit - bytes_.size()) {
+    for (; k < values.size(); ++k) addVal(values[k]);  // rare: past 32-bit offsets
+    return;
+  }
+  size_t end = bytes_.size();
+  reserveMore(offsets_, values.size() - k);
+  bytes_.resize(end + static_cast<size_t>(bytes));
+  for (; k < values.size(); ++k) {
+    copyValueBytes(bytes_.data() + end, values[k].data(), values[k].size());
+    end += values[k].size();
+    offsets_.push_back(static_cast<uint32_t>(end));
+  }
+}
+
+// Plain values are appended as one block of bytes with their offsets moved by where it lands.
+void StrColumn::append(const Column& source) {
+  const StrColumn& from = asStrings(source);
+  const size_t count = static_cast<size_t>(from.getSize());
+  if (coded_ || from.coded_ || !wideOffsets_.empty() || !from.wideOffsets_.empty() ||
+      from.bytes_.size() > kNarrowLimit - bytes_.size()) {
+    std::vector<uint32_t> rows(count);
+    for (size_t row = 0; row < count; ++row) rows[row] = static_cast<uint32_t>(row);
+    gather(from, rows);
+    return;
+  }
+  const uint32_t base = static_cast<uint32_t>(bytes_.size());
+  bytes_.insert(bytes_.end(), from.bytes_.begin(), from.bytes_.end());
+  const size_t first = offsets_.size();
+  offsets_.resize(first + count);
+  for (size_t row = 0; row < count; ++row) offsets_[first + row] = base + from.offsets_[row + 1];
 }
 
 void StrColumn::gatherPlain(const StrColumn& from, std::span<const uint32_t> rows) {
@@ -198,8 +245,9 @@ void StrColumn::keepRows(std::span<const uint32_t> rows) {
 // Value k moves from its row down to where value k - 1 now ends. Offsets at indexes above k are
 // still the old ones when value k is moved, and offsets[k] is only rewritten before it is read
 // when every row below k was kept, which leaves it as it was.
-template <class Offset>
-void StrColumn::keepRowsOf(std::vector<Offset>& offsets, std::span<const uint32_t> rows) {
+template <class Offsets>
+void StrColumn::keepRowsOf(Offsets& offsets, std::span<const uint32_t> rows) {
+  using Offset = typename Offsets::value_type;
   assert(rows.size() <= static_cast<size_t>(getSize()));
   size_t end = 0;
   for (size_t k = 0; k < rows.size(); ++k) {
@@ -241,6 +289,8 @@ void IntColumn::gather(const Column& source, std::span<const uint32_t> rows) {
   reserveMore(values_, rows.size());
   for (uint32_t row : rows) values_.push_back(from.values_[row]);
 }
+
+void IntColumn::append(const Column& source) { addVals(asInts(source).values_); }
 
 void IntColumn::reserve(size_t records, size_t) { reserveMore(values_, records); }
 

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/RawVector.h"
+
 namespace relalg {
 
 // Copies a value's bytes; the short values that are most common are copied without a library
@@ -57,6 +59,8 @@ class Column {
   virtual std::unique_ptr<Column> cloneEmpty() const = 0;
   // Appends the values of source (a column of the same kind) at the given record indexes.
   virtual void gather(const Column& source, std::span<const uint32_t> rows) = 0;
+  // Appends every value of source (a column of the same kind), in order.
+  virtual void append(const Column& source) = 0;
   virtual void reserve(size_t records, size_t bytes) = 0;
   // The bytes that the values take, for reserving room for copies of them: the text of the
   // strings, none for integers.
@@ -130,7 +134,7 @@ class StrColumn : public Column {
       }
       becomePlain();
     }
-    bytes_.append(value);
+    bytes_.insert(bytes_.end(), value.begin(), value.end());
     if (wideOffsets_.empty() && bytes_.size() <= kNarrowLimit) {
       offsets_.push_back(static_cast<uint32_t>(bytes_.size()));
     } else {
@@ -138,6 +142,8 @@ class StrColumn : public Column {
     }
     return 1;
   }
+  // Appends the values in order.
+  void addVals(std::span<const std::string_view> values);
   const std::string& getMaxWidth() const { return maxWidth_; }
   int getSize() const override {
     if (coded_) return static_cast<int>(codes_.size());
@@ -154,6 +160,7 @@ class StrColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void append(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override;
   void truncate(size_t records) override;
@@ -166,16 +173,16 @@ class StrColumn : public Column {
   void becomePlain();
   void appendWide();
   void gatherPlain(const StrColumn& from, std::span<const uint32_t> rows);
-  template <class Offset>
-  void keepRowsOf(std::vector<Offset>& offsets, std::span<const uint32_t> rows);
+  template <class Offsets>
+  void keepRowsOf(Offsets& offsets, std::span<const uint32_t> rows);
 
   bool coded_ = true;
-  std::vector<uint8_t> codes_;
+  RawVector<uint8_t> codes_;
   ValueCodes values_;
   size_t reservedRecords_ = 0;  // what the last reserve asked for, kept for becomePlain
   size_t reservedBytes_ = 0;
-  std::string bytes_;
-  std::vector<uint32_t> offsets_;    // value i spans [offsets_[i], offsets_[i + 1])
+  RawVector<char> bytes_;
+  RawVector<uint32_t> offsets_;      // value i spans [offsets_[i], offsets_[i + 1])
   std::vector<size_t> wideOffsets_;  // replaces offsets_ once the bytes outgrow 32 bits
   std::string maxWidth_;
 };
@@ -197,6 +204,10 @@ class IntColumn : public Column {
     values_.push_back(value);
     return 1;
   }
+  // Appends the values in order.
+  void addVals(std::span<const int32_t> values) {
+    values_.insert(values_.end(), values.begin(), values.end());
+  }
   int getSize() const override { return static_cast<int>(values_.size()); }
 
   const int32_t* data() const { return values_.data(); }
@@ -204,13 +215,14 @@ class IntColumn : public Column {
   std::unique_ptr<Column> clone() const override;
   std::unique_ptr<Column> cloneEmpty() const override;
   void gather(const Column& source, std::span<const uint32_t> rows) override;
+  void append(const Column& source) override;
   void reserve(size_t records, size_t bytes) override;
   size_t valueBytes() const override { return 0; }
   void truncate(size_t records) override;
   void keepRows(std::span<const uint32_t> rows) override;
 
  private:
-  std::vector<int32_t> values_;
+  RawVector<int32_t> values_;
 };
 
 // The column as the kind that its type says it is.

@@ -183,10 +183,10 @@ void Table::getRecord(size_t row, std::string& out) const {
 
 // The text is written straight into room made for the most it can take: the bytes of the string
 // values, kMostDecimalChars per integer, a separator or line feed per value.
-void Table::appendRecordLines(std::string& out, size_t begin, size_t end) const {
+void Table::appendRecordLines(RawVector<char>& out, size_t begin, size_t end) const {
   assert(begin <= end && end <= static_cast<size_t>(recordCount()));
   if (columns_.empty()) {
-    out.append(end - begin, '\n');
+    out.insert(out.end(), end - begin, '\n');
     return;
   }
   std::vector<const StrColumn*> strings(columns_.size(), nullptr);
@@ -247,7 +247,7 @@ void Table::toString(std::ostream& out) const {
   out.write(header.data(), static_cast<std::streamsize>(header.size()));
   const size_t count = static_cast<size_t>(recordCount());
   size_t pieces = std::clamp<size_t>(count / kRowsPerPiece, 1, threadCount());
-  std::vector<std::string> texts(pieces);
+  std::vector<RawVector<char>> texts(pieces);
   // A round formats up to pieces * kRowsPerPiece records, a piece per thread, then writes them
   // in order; the buffers are reused from round to round. A round that runs out of memory on
   // several threads is formatted again, and so are the rounds after it, on one.
@@ -256,7 +256,7 @@ void Table::toString(std::ostream& out) const {
     const size_t used = std::min(pieces, (rows + kRowsPerPiece - 1) / kRowsPerPiece);
     const EvenCut cut{rows, used};
     auto format = [&](size_t piece) {
-      std::string& text = texts[piece];
+      RawVector<char>& text = texts[piece];
       text.clear();
       appendRecordLines(text, first + cut.begin(piece), first + cut.begin(piece + 1));
     };
@@ -265,7 +265,7 @@ void Table::toString(std::ostream& out) const {
     } catch (const std::bad_alloc&) {
       if (used == 1) throw;
       pieces = 1;
-      texts.assign(1, std::string());
+      texts.assign(1, RawVector<char>());
       first -= kRowsPerPiece;  // this round again
       continue;
     }
@@ -297,6 +297,15 @@ void Table::gatherRows(const Table& source, std::span<const uint32_t> rows) {
     throwTooManyRecords(name_);
   }
   for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->gather(*source.columns_[k], rows);
+  assert(columnsEven());
+}
+
+void Table::appendRecords(const Table& source) {
+  assert(columns_.size() == source.columns_.size());
+  if (!columns_.empty() && recordCount() > INT_MAX - source.recordCount()) {
+    throwTooManyRecords(name_);
+  }
+  for (size_t k = 0; k < columns_.size(); ++k) columns_[k]->append(*source.columns_[k]);
   assert(columnsEven());
 }
 

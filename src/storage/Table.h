@@ -13,8 +13,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "base/RawVector.h"
 #include "storage/Column.h"
 
 namespace relalg {
@@ -64,7 +66,7 @@ class Table {
   // Appends the record text of a row that exists to out.
   void getRecord(size_t row, std::string& out) const;
   // Appends the records begin .. end-1 to out, each as its record text and a line feed.
-  void appendRecordLines(std::string& out, size_t begin, size_t end) const;
+  void appendRecordLines(RawVector<char>& out, size_t begin, size_t end) const;
   // The schema text, such as (name char(20), age int); the table's name when it has no columns.
   std::string fingerPrint() const;
   // The name and schema text on one line, then one line per record.
@@ -79,10 +81,15 @@ class Table {
   std::unique_ptr<Table> emptyLike(std::string name) const;
   // Appends the records at the given indexes of source, a table of the same columns.
   void gatherRows(const Table& source, std::span<const uint32_t> rows);
+  // Appends every record of source, a table of the same columns.
+  void appendRecords(const Table& source);
   // Keeps only the records at the given indexes, which ascend strictly, in place.
   void keepRows(std::span<const uint32_t> rows);
   // Drops every record; the columns keep the room they had.
   void clearRecords();
+  // Gives up every column and leaves the table without any: for an operator whose result takes
+  // over the values of an operand that nobody reads afterwards.
+  std::vector<std::unique_ptr<Column>> takeColumns() { return std::exchange(columns_, {}); }
   // Throws the first column's getVal failure unless index is a record of this table (a table
   // without columns has no values to read).
   void checkIndex(int index) const;

@@ -13,6 +13,7 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "files/SourceLines.h"
+#include "storage/RecordReader.h"
 
 namespace relalg {
 
@@ -38,19 +39,6 @@ void endBlock(BlockPlan& block, size_t end, SourceLines& lines, bool hashed) {
   block.extent.span = block.cuts.back() - block.cuts.front();
 }
 
-// Appends the record lines of text (whole lines, the first of them line firstLine) to table.
-void appendLines(Table& table, std::string_view text, size_t firstLine) {
-  LineReader lines(text);
-  std::string_view line;
-  try {
-    while (lines.next(line)) table.addRecord(line);
-  } catch (AdbException& error) {
-    const std::string_view before = text.substr(0, static_cast<size_t>(line.data() - text.data()));
-    error.setLine(firstLine + static_cast<size_t>(std::count(before.begin(), before.end(), '\n')));
-    throw;
-  }
-}
-
 // Reads stretch k of a block and appends its lines to table.
 void appendStretch(Table& table, const InputSource& source, const BlockPlan& block, size_t k,
                    std::string& buffer) {
@@ -61,7 +49,7 @@ void appendStretch(Table& table, const InputSource& source, const BlockPlan& blo
     read.update(text);
     if (read.digest() != block.stretchHashes[k]) source.failChanged();
   }
-  appendLines(table, text, block.firstLines[k]);
+  RecordReader(table).readLines(text, block.firstLines[k]);
 }
 
 // On how many threads to read the record lines of a block.
@@ -96,11 +84,7 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
     std::unique_lock<std::mutex> lock(mutex);
     turnChanged.wait(lock, [&] { return appended == k || failed < k; });
     if (failed < k) return false;
-    if (!direct) {
-      std::vector<uint32_t> rows(static_cast<size_t>(own.recordCount()));
-      std::iota(rows.begin(), rows.end(), 0u);
-      table.gatherRows(own, rows);
-    }
+    if (!direct) table.appendRecords(own);
     ++appended;
     turnChanged.notify_all();
     return true;
@@ -144,8 +128,11 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
     ++number;
     if (inBlock && !line.empty()) {
       BlockPlan& block = blocks.back();
-      ++block.extent.lines;
-      block.extent.bytes += line.size();
+      size_t bytes = 0;
+      const size_t skipped = lines.skipLines(block.cuts.back() + kStretchBytes, bytes);
+      number += skipped;
+      block.extent.lines += 1 + skipped;
+      block.extent.bytes += line.size() + bytes;
       if (lines.position() - block.cuts.back() >= kStretchBytes) {
         endStretch(block, lines.position(), lines, hashed);
         block.firstLines.push_back(number + 1);
