@@ -48,6 +48,26 @@ TEST(Grade, ASearchThatCancellingEndsIsReportedCut) {
   EXPECT_GT(report.tried, 1u);
 }
 
+// The classic slip at a boundary that no given record holds is found by default, for every
+// comparison, and only by the boundary values: without them the submission passes.
+TEST(Grade, FindsTheBoundarySlipOfEveryComparisonByDefault) {
+  const struct {
+    const char* reference;
+    const char* slip;
+  } cases[] = {{"LT(x, 30)", "LTE(x, 30)"},   {"LTE(x, 30)", "LT(x, 30)"},
+               {"GT(x, 30)", "GTE(x, 30)"},   {"GTE(x, 30)", "GT(x, 30)"},
+               {"EQ(x, 30)", "EQ(x, 31)"},    {"NEQ(x, 30)", "NEQ(x, 29)"}};
+  for (const auto& c : cases) {
+    const std::string reference = std::string("select(t, ") + c.reference + ")";
+    const Exercise exercise = exerciseOf(reference, "\nt(x int)\n10\n50\n");
+    const std::string slip = std::string("select(t, ") + c.slip + ")\n";
+    EXPECT_EQ(grade(exercise, "s.txt", slip, {}).verdict, Verdict::kWrong) << c.slip;
+    GradeSettings without;
+    without.edgeValues = false;
+    EXPECT_EQ(grade(exercise, "s.txt", slip, without).verdict, Verdict::kRight) << c.slip;
+  }
+}
+
 // A report shows the first records of a result and counts the rest, and writes every control
 // character that a file name, an expression or a value holds as \xHH: no line of it is forged,
 // nothing reaches the terminal.

@@ -30,7 +30,8 @@ struct GradeSettings {
   uint64_t seed = 1;
   size_t maxTries = 10000;    // generated data sets, at most
   double budgetSeconds = 10;  // for the given data sets and the search together
-  bool edgeValues = false;
+  // Boundary values and the constants of both expressions among the generated values.
+  bool edgeValues = true;
 };
 
 class Exercise {

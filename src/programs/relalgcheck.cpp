@@ -56,8 +56,8 @@ constexpr std::string_view kHelp =
     "      --seed=N         the seed of the generated data sets (default 1)\n"
     "      --tries=N        generated data sets to try at most (default 10000)\n"
     "      --budget=SECONDS processor time for each submission (default 10)\n"
-    "      --edge-values    generate with boundary values and the expressions'\n"
-    "                       constants too\n"
+    "      --no-edge-values generate without the boundary values and the\n"
+    "                       expressions' constants (used by default)\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
     "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
     "                       without .txt, then -2, -3... where submissions share it)\n"
@@ -154,7 +154,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 // Reads the command line as GNU tools do: long options before or after the operands, a value
 // as --option=VALUE or --option VALUE, and -- ending the options.
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
-  constexpr std::string_view kFlags[] = {"help", "version", "json", "link", "edge-values"};
+  constexpr std::string_view kFlags[] = {"help", "version",     "json",
+                                         "link", "edge-values", "no-edge-values"};
   constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries", "budget",
                                           "jobs", "save",    "max-memory", "page"};
   std::vector<std::string> operands;
@@ -176,7 +177,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
       }
       command.json = command.json || option == "json";
       command.link = command.link || option == "link";
-      command.check.grade.edgeValues = command.check.grade.edgeValues || option == "edge-values";
+      if (option.ends_with("edge-values")) command.check.grade.edgeValues = option == "edge-values";
       continue;
     }
     if (std::find(std::begin(kValued), std::end(kValued), option) == std::end(kValued)) {
