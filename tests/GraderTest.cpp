@@ -54,9 +54,9 @@ TEST(Grade, FindsTheBoundarySlipOfEveryComparisonByDefault) {
   const struct {
     const char* reference;
     const char* slip;
-  } cases[] = {{"LT(x, 30)", "LTE(x, 30)"},   {"LTE(x, 30)", "LT(x, 30)"},
-               {"GT(x, 30)", "GTE(x, 30)"},   {"GTE(x, 30)", "GT(x, 30)"},
-               {"EQ(x, 30)", "EQ(x, 31)"},    {"NEQ(x, 30)", "NEQ(x, 29)"}};
+  } cases[] = {{"LT(x, 30)", "LTE(x, 30)"}, {"LTE(x, 30)", "LT(x, 30)"},
+               {"GT(x, 30)", "GTE(x, 30)"}, {"GTE(x, 30)", "GT(x, 30)"},
+               {"EQ(x, 30)", "EQ(x, 31)"},  {"NEQ(x, 30)", "NEQ(x, 29)"}};
   for (const auto& c : cases) {
     const std::string reference = std::string("select(t, ") + c.reference + ")";
     const Exercise exercise = exerciseOf(reference, "\nt(x int)\n10\n50\n");

@@ -232,6 +232,15 @@ constexpr MessageInfo kMessages[] = {
      "the grader failed on some submissions for reasons of its own (their reports say why), so "
      "they have no verdict; the exit status is 2",
      "Grade those submissions again, with fewer --jobs."},
+    {kCheckBadRequirement, kCheck, "relalgcheck: {PATH}:{LINE}: {WHAT}",
+     "a line -- requires: of the exercise cannot be read",
+     "Write nonempty TABLE, key TABLE(COLUMNS) or TABLE(COLUMNS) references TABLE(COLUMNS), with "
+     "the exercise's names."},
+    {kCheckBreaksRequirement, kCheck,
+     "relalgcheck: {PATH} does not meet the requirement {REQUIREMENT}: {WHERE}",
+     "a given data set breaks a requirement of the exercise, whose verdicts hold on the databases "
+     "that meet them",
+     "Fix the data set, or the requirement."},
     {kTraceInvalidAllowlist, kTraceCommandLine,
      "relalgtrace: invalid allowlist name: '{VALUE}'",
      "--allow takes operator names separated by commas: sigma, pi, rho, cross, union, minus, "

@@ -93,6 +93,8 @@ enum class MessageId {
   kCheckNotSaved,
   kCheckCouldNotStart,
   kCheckNotGraded,
+  kCheckBadRequirement,
+  kCheckBreaksRequirement,
   // relalgtrace's command line about notation files.
   kTraceInvalidAllowlist,
   kTraceNotationNote,

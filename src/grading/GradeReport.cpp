@@ -140,6 +140,10 @@ std::string reportText(const SubmissionReport& report) {
            "--- end of the counterexample ---\n";
     if (!report.savedAs.empty()) out += "(saved as " + escapeControls(report.savedAs) + ")\n";
     if (!report.saveError.empty()) out += "(" + escapeControls(report.saveError) + ")\n";
+    if (example.onlyWhenEmpty) {
+      out += "the results differ only when " + asLetters(example.emptyPart) +
+             ": no counterexample without that was found\n";
+    }
     std::vector<std::string> expected = shownLines(example.expected, report.expression);
     std::vector<std::string> got = shownLines(example.got, report.expression);
     expected.insert(expected.begin(), "expected (the reference):");
@@ -197,6 +201,13 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
       json.endArray();
       json.key(std::string(name) + "Records").number(static_cast<int64_t>(records.size()));
     }
+    json.key("emptyPart");
+    if (example.emptyPart.empty()) {
+      json.null();
+    } else {
+      json.text(example.emptyPart, JsonWriter::kInputText);
+    }
+    json.key("onlyWhenEmpty").boolean(example.onlyWhenEmpty);
     json.key("gotStatus").number(example.got.status);
     json.key("gotStderr").text(stderrAsUtf8(example.got.errorText, report.expression));
     for (const auto& [name, text] :

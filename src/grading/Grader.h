@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "diagnostics/Diagnostics.h"
+#include "grading/Constraints.h"
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
@@ -36,14 +37,17 @@ struct GradeSettings {
 
 class Exercise {
  public:
-  // given holds the exercise's own data set first; every data set holds the same tables.
-  Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode);
+  // given holds the exercise's own data set first; every data set holds the same tables and
+  // meets the constraints.
+  Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
+           Constraints constraints = {});
 
   const SyntaxTree& reference() const { return reference_; }
   const std::vector<DataSet>& given() const { return given_; }
   // The reference's outcome on each given data set.
   const std::vector<Outcome>& expected() const { return expected_; }
   CompareMode mode() const { return mode_; }
+  const Constraints& constraints() const { return constraints_; }
   // The first given data set on which the reference fails, if any.
   std::optional<size_t> failingDataSet() const;
 
@@ -52,6 +56,7 @@ class Exercise {
   std::vector<DataSet> given_;
   std::vector<Outcome> expected_;
   CompareMode mode_;
+  Constraints constraints_;
 };
 
 struct DataSetVerdict {
@@ -68,6 +73,10 @@ struct Counterexample {
   size_t recordsBefore = 0;  // in the data set it was shrunk from
   Outcome expected;          // the reference's
   Outcome got;               // the submission's
+  // The first part of the reference that is empty on it, in words (Judge::emptyPart), and
+  // whether no counterexample without an empty part was found: the two differ only there.
+  std::string emptyPart;
+  bool onlyWhenEmpty = false;
 };
 
 struct SubmissionReport {

@@ -39,9 +39,10 @@ std::optional<CompareMode> compareModeNamed(std::string_view name) {
 
 std::string_view compareModeName(CompareMode mode) { return kModeNames[static_cast<size_t>(mode)]; }
 
-Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data, EvalObserver* observer) {
   try {
     TableSet catalogue(data.text());
+    catalogue.setObserver(observer);
     catalogue.evaluate(tree);
     const Table& result = *catalogue.result();
     Outcome outcome;

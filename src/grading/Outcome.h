@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "evaluation/EvalObserver.h"
 #include "grading/DataSet.h"
 #include "language/SyntaxTree.h"
 
@@ -35,8 +36,9 @@ struct Outcome {
 };
 
 // Evaluates tree over the tables of data as relalgrun evaluates an input of the tree's line and
-// data's lines. Cancelled passes through, when the calling thread's work is cancelled.
-Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data);
+// data's lines, showing each step to observer when given. Cancelled passes through, when the
+// calling thread's work is cancelled.
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data, EvalObserver* observer = nullptr);
 
 // The outcome of an evaluation that failed with the exception being handled, as relalgrun
 // reports it; call it in a catch block.

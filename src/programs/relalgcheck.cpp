@@ -23,6 +23,7 @@
 #include "base/Threads.h"
 #include "base/Windows1250.h"
 #include "files/FileReplacement.h"
+#include "grading/ExerciseFile.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
 #include "programs/CheckProcesses.h"
@@ -217,12 +218,14 @@ std::optional<int> checkSaveFolder(const std::string& dir) {
 }
 
 // The exercise and its data sets, read and checked; the exit status when they cannot be.
-std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise) {
+std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise,
+                                ExerciseDeclarations& declared) {
   std::vector<DataSet> given;
   std::string reference;
   for (size_t k = 0; k <= command.dataFiles.size(); ++k) {
     const std::string& path = k == 0 ? command.exercise : command.dataFiles[k - 1];
-    const GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    if (k == 0) declared = takeDeclarations(file.bytes);
     if (file.problem != GradedFile::kNone) {
       std::cerr << (file.problem == GradedFile::kNotRegular
                         ? message(MessageId::kCheckNotRegularFile, {path})
@@ -246,7 +249,12 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
       return kExitUsage;
     }
   }
-  exercise.emplace(std::move(reference), std::move(given), command.mode);
+  Constraints constraints;
+  if (const auto broken = readConstraints(declared, command.exercise, given, constraints)) {
+    std::cerr << *broken << '\n';
+    return kExitUsage;
+  }
+  exercise.emplace(std::move(reference), std::move(given), command.mode, std::move(constraints));
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
     const std::string words =
         failureMessage(exercise->expected()[*failing], exercise->reference().line());
@@ -302,9 +310,10 @@ int main(int argc, char* argv[]) {
   Command command;
   int status;
   std::optional<Exercise> exercise;
+  ExerciseDeclarations declared;
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
-  } else if (std::optional<int> unreadable = readExercise(command, exercise)) {
+  } else if (std::optional<int> unreadable = readExercise(command, exercise, declared)) {
     status = *unreadable;
   } else if (std::optional<int> unsaved = command.check.saveDir.empty() || command.link
                                               ? std::nullopt
