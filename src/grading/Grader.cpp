@@ -50,7 +50,7 @@ Counterexample makeCounterexample(const Judge& judge, const DataSet& source, boo
   const DataSet shrunk =
       judge.tellsApart(written) ? shrink(judge, written, generator, deadline, given) : source;
   Counterexample example;
-  example.source = source.name();
+  example.source = source.name().substr(source.name().find_last_of('/') + 1);
   example.input = line + "\n" + shrunk.text();
   example.records = shrunk.recordCount();
   example.recordsBefore = source.recordCount();
@@ -132,7 +132,10 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
                                 : Verdict::kWrong;
     report.dataSets.push_back({given[k].name(), verdict, got.status, got.errorText});
     if (verdict != Verdict::kRight && !differing) differing = k;
-    if (k == 0 && verdict == Verdict::kFailed) report.reason = failureWords(got, report.expression);
+    if (k == 0 && verdict == Verdict::kFailed) {
+      report.reason = failureWords(got, report.expression);
+      report.meaning = failureMeaning(got.errorText);
+    }
   }
 
   size_t generatedTries = 0;

@@ -85,8 +85,10 @@ struct SubmissionReport {
   Verdict verdict = Verdict::kRight;
   std::vector<DataSetVerdict> dataSets;
   std::optional<Counterexample> counterexample;
-  // For a failed submission, or one not graded: why, in words (UTF-8).
+  // For a failed submission, or one not graded: why, in words (UTF-8), and what relalgrun's
+  // message there means, in English, where the message table does not tell from the words.
   std::string reason;
+  std::string meaning;
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;

@@ -28,6 +28,16 @@ std::vector<std::string> comparedRecords(CompareMode mode, const Outcome& outcom
   return records;
 }
 
+// The message of relalgrun's standard error, without its heading line and its line end.
+std::string_view messageIn(std::string_view errorText) {
+  const std::string_view heading = messageInfo(MessageId::kFailureHeading).pattern;
+  if (errorText.starts_with(heading) && errorText.substr(heading.size()).starts_with('\n')) {
+    errorText.remove_prefix(heading.size() + 1);
+  }
+  if (errorText.ends_with('\n')) errorText.remove_suffix(1);
+  return errorText;
+}
+
 }  // namespace
 
 std::optional<CompareMode> compareModeNamed(std::string_view name) {
@@ -74,11 +84,13 @@ Outcome failedOutcome() {
 
 std::string failureMessage(const Outcome& outcome, std::string_view line) {
   assert(!outcome.succeeded());
-  const std::string heading(messageInfo(MessageId::kFailureHeading).pattern);
-  std::string_view text = outcome.errorText;
-  if (text.starts_with(heading + "\n")) text.remove_prefix(heading.size() + 1);
-  if (text.ends_with('\n')) text.remove_suffix(1);
-  return messageAsUtf8(text, isUtf8(line));
+  return messageAsUtf8(messageIn(outcome.errorText), isUtf8(line));
+}
+
+std::string_view failureMeaning(std::string_view errorText) {
+  const std::string_view text = messageIn(errorText);
+  const MessageInfo* info = text.empty() ? nullptr : findMessage(text);
+  return info != nullptr ? info->meaning : std::string_view();
 }
 
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {

@@ -48,6 +48,10 @@ Outcome failedOutcome();
 // stays UTF-8 where line, the expression line, is.
 std::string failureMessage(const Outcome& outcome, std::string_view line);
 
+// The English meaning of the message in relalgrun's standard error (errorText of a failed
+// outcome), from the message table; empty for no failure or a message the table lacks.
+std::string_view failureMeaning(std::string_view errorText);
+
 // Whether got, a submission's outcome, gives the result of expected, the reference's: both
 // succeeded and their results agree under mode.
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);

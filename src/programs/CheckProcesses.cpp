@@ -87,9 +87,9 @@ struct StartFaults {
 };
 
 // What a check sends back: its verdict, then the length and bytes of its text, then its JSON.
-std::string encodeReport(const SubmissionReport& report) {
+std::string encodeReport(const SubmissionReport& report, const std::optional<Points>& points) {
   JsonWriter json;
-  writeReportJson(json, report);
+  writeReportJson(json, report, points);
   const std::string text = reportText(report);
   std::string out(1, static_cast<char>('0' + static_cast<int>(report.verdict)));
   out += std::to_string(text.size()) + "\n" + text + json.str();
@@ -206,7 +206,8 @@ void limitProcessorTime(double budgetSeconds) {
     if (report->counterexample && !settings.saveDir.empty()) {
       saveCounterexample(settings.saveDir, saveName, *report);
     }
-    _exit(writeAll(descriptor, encodeReport(*report)) ? kReportSent : kReportNotSent);
+    _exit(writeAll(descriptor, encodeReport(*report, settings.points)) ? kReportSent
+                                                                       : kReportNotSent);
   } catch (const std::bad_alloc&) {
     _exit(kOutOfMemory);
   } catch (...) {
@@ -449,7 +450,7 @@ void CheckProcesses::finishWithout(size_t k, Verdict verdict, const std::string&
   report.verdict = verdict;
   report.reason = reason;
   JsonWriter json;
-  writeReportJson(json, report);
+  writeReportJson(json, report, settings_.points);
   finished_[k] = Finished{verdict, reportText(report), json.str()};
   firstLines_[k].reset();
 }

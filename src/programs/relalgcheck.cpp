@@ -59,6 +59,9 @@ constexpr std::string_view kHelp =
     "      --budget=SECONDS processor time for each submission (default 10)\n"
     "      --no-edge-values generate without the boundary values and the\n"
     "                       expressions' constants (used by default)\n"
+    "      --points=right=N,wrong=N,failed=N\n"
+    "                       give each submission the points of its verdict (JSON\n"
+    "                       points); the exit status is then 0 when all are graded\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
     "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
     "                       without .txt, then -2, -3... where submissions share it)\n"
@@ -71,9 +74,10 @@ constexpr std::string_view kHelp =
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
-    "Exit status: 0 when every submission is right, 1 when one is wrong or failed,\n"
-    "2 when one could not be graded, on a command-line error, an unreadable exercise\n"
-    "or data set, or a reference expression that fails. See relalgcheck(1).\n";
+    "Exit status: 0 when every submission is right (with --points: graded), 1 when\n"
+    "one is wrong or failed, 2 when one could not be graded, on a command-line error,\n"
+    "an unreadable exercise or data set, or a reference expression that fails. See\n"
+    "relalgcheck(1).\n";
 
 struct Command {
   std::string exercise;
@@ -123,6 +127,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
   } else if (option == "save") {
     if (value.empty()) return false;
     command.check.saveDir = value;
+  } else if (option == "points") {
+    if (!(command.check.points = parsePoints(value))) return false;
   } else if (option == "page") {
     command.page = value;
   } else if (option == "compare") {
@@ -157,8 +163,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   constexpr std::string_view kFlags[] = {"help", "version",     "json",
                                          "link", "edge-values", "no-edge-values"};
-  constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries", "budget",
-                                          "jobs", "save",    "max-memory", "page"};
+  constexpr std::string_view kValued[] = {"data", "compare",    "seed", "tries",  "budget",
+                                          "jobs", "max-memory", "save", "points", "page"};
   std::vector<std::string> operands;
   CommandLine words(argc, argv);
   while (const std::optional<CommandLine::Word> word = words.next()) {
@@ -270,8 +276,12 @@ int gradeAll(const Command& command, const Exercise& exercise) {
   CheckProcesses checks(command.check, exercise, command.submissions);
   size_t counts[4] = {0, 0, 0, 0};
   if (command.json) {
+    JsonWriter points;
+    if (command.check.points) writePoints(points, *command.check.points);
     std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"compare\":\""
-              << compareModeName(command.mode) << "\",\"submissions\":[";
+              << compareModeName(command.mode) << "\","
+              << (command.check.points ? "\"points\":" + points.str() + "," : "")
+              << "\"submissions\":[";
   }
   size_t shown = 0;
   checks.run([&](const Finished& finished) {
@@ -297,7 +307,9 @@ int gradeAll(const Command& command, const Exercise& exercise) {
     std::cerr << message(MessageId::kCheckNotGraded, {submissions(notGraded)}) << '\n';
     return kExitUsage;
   }
-  return counts[0] == command.submissions.size() ? EXIT_SUCCESS : kExitWrong;
+  // With points, a wrong answer is a score like any other: the run succeeded.
+  return counts[0] == command.submissions.size() || command.check.points ? EXIT_SUCCESS
+                                                                         : kExitWrong;
 }
 
 }  // namespace
