@@ -95,6 +95,8 @@ enum class MessageId {
   kCheckNotGraded,
   kCheckBadRequirement,
   kCheckBreaksRequirement,
+  kCheckLinkNote,
+  kCheckSlipMissed,
   // relalgtrace's command line about notation files.
   kTraceInvalidAllowlist,
   kTraceNotationNote,

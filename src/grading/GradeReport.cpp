@@ -16,9 +16,6 @@ namespace relalg {
 
 namespace {
 
-// A report shows this many records of a result at most, then how many more there are.
-constexpr size_t kShownRecords = 20;
-
 // Text for a terminal: every control character (but a tab, and line feeds where they end lines
 // of the report), DEL and the C1 controls of UTF-8 written as \xHH, so that nothing a submission
 // or a file name holds can move the cursor, clear the screen or forge a line of the report.
@@ -262,17 +259,8 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report,
     json.key("records").number(static_cast<int64_t>(example.records));
     json.key("source").text(example.source);
     json.key("recordsBefore").number(static_cast<int64_t>(example.recordsBefore));
-    for (const auto& [name, outcome] :
-         {std::pair{"expected", &example.expected}, std::pair{"got", &example.got}}) {
-      json.key(name).beginArray();
-      if (outcome->succeeded()) json.text(outcome->header, JsonWriter::kInputText);
-      const std::vector<std::string>& records = outcome->records;
-      for (size_t k = 0; k < std::min(records.size(), kShownRecords); ++k) {
-        json.text(records[k], JsonWriter::kInputText);
-      }
-      json.endArray();
-      json.key(std::string(name) + "Records").number(static_cast<int64_t>(records.size()));
-    }
+    writeResultJson(json, "expected", example.expected);
+    writeResultJson(json, "got", example.got);
     textOrNull(json.key("emptyPart"), example.emptyPart);
     json.key("onlyWhenEmpty").boolean(example.onlyWhenEmpty);
     json.key("gotStatus").number(example.got.status);

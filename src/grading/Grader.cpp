@@ -57,6 +57,7 @@ Counterexample makeCounterexample(const Judge& judge, const DataSet& source, boo
   judge.tellsApart(shrunk, &example.expected, &example.got);
   example.emptyPart = judge.emptyPart(shrunk);
   example.onlyWhenEmpty = !given && !example.emptyPart.empty();
+  example.generated = !given;
   return example;
 }
 

@@ -77,6 +77,7 @@ struct Counterexample {
   // whether no counterexample without an empty part was found: the two differ only there.
   std::string emptyPart;
   bool onlyWhenEmpty = false;
+  bool generated = false;  // shrunk from a generated data set, not from a given one
 };
 
 struct SubmissionReport {

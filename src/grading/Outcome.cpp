@@ -102,6 +102,16 @@ bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
          comparedRecords(mode, got) == comparedRecords(mode, expected);
 }
 
+void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome) {
+  json.key(key).beginArray();
+  if (outcome.succeeded()) json.text(outcome.header, JsonWriter::kInputText);
+  for (size_t k = 0; k < std::min(outcome.records.size(), kShownRecords); ++k) {
+    json.text(outcome.records[k], JsonWriter::kInputText);
+  }
+  json.endArray();
+  json.key(key + "Records").number(static_cast<int64_t>(outcome.records.size()));
+}
+
 std::string resultDigest(CompareMode mode, const Outcome& outcome) {
   assert(outcome.succeeded());
   StreamHash hash;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/JsonWriter.h"
 #include "evaluation/EvalObserver.h"
 #include "grading/DataSet.h"
 #include "language/SyntaxTree.h"
@@ -55,6 +56,14 @@ std::string_view failureMeaning(std::string_view errorText);
 // Whether got, a submission's outcome, gives the result of expected, the reference's: both
 // succeeded and their results agree under mode.
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);
+
+// A report shows this many records of a result at most.
+inline constexpr size_t kShownRecords = 20;
+
+// Writes the outcome's result under key as the output file shows it, its header line and its
+// first kShownRecords record lines (none when it failed), and under key + "Records" how many
+// records it has.
+void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome);
 
 // Sixteen hexadecimal digits that stand for a successful outcome's result under mode: results
 // that agree under mode have the same digest.

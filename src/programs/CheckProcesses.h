@@ -37,11 +37,13 @@ struct CheckSettings {
   std::optional<Points> points;        // what each verdict scores, when asked for
 };
 
-// A submission's report: its verdict, its text paragraph and its JSON object.
+// A submission's report: its verdict, its text paragraph and its JSON object, and the input
+// file of its counterexample where a generated data set found it (else empty).
 struct Finished {
   Verdict verdict = Verdict::kFailed;
   std::string text;
   std::string json;
+  std::string generatedCounterexample;
 };
 
 // The bytes of a file that the grader reads, or in words why it does not read them: only a

@@ -26,6 +26,7 @@
 #include "grading/ExerciseFile.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
+#include "grading/SlipDataSets.h"
 #include "programs/CheckProcesses.h"
 #include "programs/CommandLine.h"
 
@@ -41,6 +42,7 @@ constexpr size_t kLeastMaxMemory = size_t{32} << 20;
 constexpr std::string_view kHelp =
     "Usage: relalgcheck [OPTION]... EXERCISE SUBMISSION...\n"
     "       relalgcheck --link [--page=URL] [--compare=MODE] [--data=FILE]... EXERCISE\n"
+    "                          [SUBMISSION]...\n"
     "Grade each SUBMISSION (a file whose first line is an expression) against the\n"
     "reference expression on the first line of EXERCISE, over the tables below it and\n"
     "over the data sets of --data. Where a submission is right on all of them, search\n"
@@ -70,7 +72,9 @@ constexpr std::string_view kHelp =
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
     "                       where a student checks an expression without seeing the\n"
-    "                       reference (--page=URL: the page's address, default index.html)\n"
+    "                       reference, on its data sets and on more that tell the\n"
+    "                       reference from its likely slips and from the SUBMISSIONs\n"
+    "                       (--page=URL: the page's address, default index.html)\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
@@ -312,6 +316,51 @@ int gradeAll(const Command& command, const Exercise& exercise) {
                                                                          : kExitWrong;
 }
 
+// Prints the exercise's link: its given data sets, those that tell the reference from its likely
+// slips and, for submissions given (last year's), the counterexamples found on generated data
+// sets, which none of the others told apart. Says on standard error what the link holds.
+int printLink(const Command& command, const Exercise& exercise,
+              const ExerciseDeclarations& declared) {
+  SlipDataSets chosen = slipDataSets(exercise, command.check.grade);
+  const size_t fromSlips = chosen.dataSets.size();
+  if (!command.submissions.empty()) {
+    std::vector<DataSet> given = exercise.given();
+    given.insert(given.end(), chosen.dataSets.begin(), chosen.dataSets.end());
+    const Exercise wider(exercise.reference().line(), std::move(given), exercise.mode(),
+                         exercise.constraints());
+    CheckSettings settings = command.check;
+    settings.saveDir.clear();
+    CheckProcesses(settings, wider, command.submissions).run([&](const Finished& finished) {
+      if (finished.generatedCounterexample.empty()) return;
+      try {
+        chosen.dataSets.push_back(
+            DataSet::read("check-" + std::to_string(chosen.dataSets.size() + 1),
+                          finished.generatedCounterexample));
+      } catch (const AdbException&) {
+        // values that do not read back as written: the submission's own counterexample is lost
+      }
+    });
+  }
+  std::string task;
+  for (const std::string& line : declared.task) task += (task.empty() ? "" : "\n") + line;
+  const std::string link = exerciseLink(
+      exercise, chosen.dataSets,
+      declared.title.empty() ? command.exercise.substr(command.exercise.find_last_of('/') + 1)
+                             : declared.title,
+      task, command.page);
+  std::cout << link << '\n';
+  std::cerr << message(MessageId::kCheckLinkNote,
+                       {std::to_string(exercise.given().size()), std::to_string(fromSlips),
+                        std::to_string(chosen.told), std::to_string(chosen.slips),
+                        std::to_string(chosen.dataSets.size() - fromSlips),
+                        std::to_string(link.size())})
+            << '\n';
+  for (const Mutant& slip : chosen.missed) {
+    std::cerr << message(MessageId::kCheckSlipMissed, {slip.slip, slip.line}) << '\n';
+  }
+  return EXIT_SUCCESS;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -332,12 +381,7 @@ int main(int argc, char* argv[]) {
                                               : checkSaveFolder(command.check.saveDir)) {
     status = *unsaved;
   } else if (command.link) {
-    const size_t slash = command.exercise.find_last_of('/');
-    std::cout << exerciseLink(*exercise,
-                              command.exercise.substr(slash == std::string::npos ? 0 : slash + 1),
-                              command.page)
-              << '\n';
-    status = EXIT_SUCCESS;
+    status = printLink(command, *exercise, declared);
   } else {
     status = gradeAll(command, *exercise);
   }
