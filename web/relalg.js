@@ -5,10 +5,12 @@
 //   await relalg.run(input)    -> {status, stderr, stderrBytes, output, table, explanation}
 //                                 (table: the result's first records as arrays of values, or null)
 //   await relalg.trace(input)  -> the object that relalgtrace --json prints
-//   await relalg.check(input, mode) -> {status, stderr, digest}: the outcome of the expression on
-//                                 the input's first line over its tables, and the digest of its
-//                                 result under the compare mode ("set", "bag" or "exact"), as
-//                                 relalgcheck --link gives the reference's (null on a failure)
+//   await relalg.check(input, mode) -> {status, stderr, digest, result, resultRecords}: the
+//                                 outcome of the expression on the input's first line over its
+//                                 tables, the digest of its result under the compare mode ("set",
+//                                 "bag" or "exact"), as relalgcheck --link gives the reference's
+//                                 (null on a failure), and the result: its header line and first
+//                                 20 records, and how many records it has
 //   relalg.stop()              -> ends the work in progress (its promises reject) at once
 //
 // input is a string (encoded as UTF-8) or a Uint8Array of the input file's raw bytes.
