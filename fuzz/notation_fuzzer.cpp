@@ -2,7 +2,10 @@
 // NotationError placed at bytes of the file, or passes the file through unchanged, or gives a
 // relalgrun input whose first line is the core line and whose rest is the file's table blocks
 // byte for byte. The core parser takes that line without a fault at any node, and every stretch
-// of the source map lies inside the line and points at bytes of the file.
+// of the source map lies inside the line and points at bytes of the file; every expression node
+// of the line has a notation node, and a diagnostic at any byte of the line lands on a line of
+// the file.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include "language/SyntaxTree.h"
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 
 using namespace relalg;
 
@@ -37,6 +41,19 @@ void checkLowered(std::string_view file, const LoweredInput& lowered) {
   for (const SourceSpan& span : lowered.sourceMap) {
     require(span.coreBegin <= span.coreEnd && span.coreEnd <= line.size());
     require(span.origin.begin <= span.origin.end && span.origin.end <= file.size());
+  }
+  const NotationPlaces places(lowered, file);
+  const NodeSources sources = places.nodeSources();
+  for (int node = 0; node < tree.size(); ++node) {
+    if (tree.isExpression(node)) require(sources.of(tree.begin(node), tree.end(node)) != nullptr);
+  }
+  std::vector<Diagnostic> said;
+  for (size_t k = 0; k < line.size(); k += 1 + line.size() / 64) {
+    said.push_back({Diagnostic::kError, 1, k + 1, 1, "at"});
+  }
+  const size_t lines = static_cast<size_t>(std::count(file.begin(), file.end(), '\n')) + 1;
+  for (const Diagnostic& placed : places.place(said, "")) {
+    require(placed.line >= 1 && placed.line <= lines && placed.letterColumn >= 1);
   }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -65,6 +66,47 @@ TEST(ColumnRanks, StringsOfSharedWordsAndManyNumbers) {
     values.push_back(surnames[random() % 6] + std::to_string(random() % 30000));
   }
   expectRanksAgreeWithComparison(values);
+}
+
+// Checks every neighbour of the order the ranks give: equal ranks for equal values only, and a
+// lower rank for the smaller value. That orders all of them as byte-wise comparison does.
+void expectRanksOrderAsBytes(const std::vector<std::string>& values) {
+  StrColumn column("s", "");
+  for (const auto& value : values) column.addVal(value);
+  const Ranks ranks = columnRanks(column, values.size());
+  std::vector<size_t> order(values.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return ranks[a] < ranks[b]; });
+  for (size_t k = 1; k < order.size(); ++k) {
+    const std::string& before = values[order[k - 1]];
+    const std::string& after = values[order[k]];
+    ASSERT_EQ(ranks[order[k - 1]] == ranks[order[k]], before == after) << before << " " << after;
+    ASSERT_LE(before, after);
+  }
+}
+
+// Values that share beginnings of 8 to 24 bytes, across the eleven-byte chunks that the sort
+// compares at a time, and differ in the bytes after them or in their lengths; many distinct
+// values, and few values repeated often.
+TEST(ColumnRanks, StringsSharingBeginningsAcrossChunks) {
+  std::mt19937 random(23);
+  static const char kBytes[] = {'a', 'b', '\0', '\xFF'};
+  for (size_t shared = 8; shared <= 24; ++shared) {
+    std::vector<std::string> beginnings(3, std::string(shared, 'p'));
+    beginnings[1][shared / 2] = 'q';
+    beginnings[2][shared - 1] = '\x80';
+    std::vector<std::string> pool;
+    for (int k = 0; k < 300; ++k) {
+      std::string value = beginnings[random() % 3];
+      value.resize(value.size() - random() % 3);
+      for (size_t n = random() % 4; n > 0; --n) value.push_back(kBytes[random() % 4]);
+      pool.push_back(value);
+    }
+    expectRanksOrderAsBytes(pool);
+    std::vector<std::string> repeated = pool;
+    for (int k = 0; k < 1500; ++k) repeated.push_back(pool[random() % pool.size()]);
+    expectRanksOrderAsBytes(repeated);
+  }
 }
 
 TEST(ColumnRanks, IntegersBySignedValue) {

@@ -4,6 +4,7 @@
 
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 
 namespace relalg {
 namespace {
@@ -79,6 +80,30 @@ TEST(Notation, PassesCoreInputsThroughAndPlacesErrors) {
     EXPECT_EQ(place.column, 9u);
     EXPECT_EQ(error.end() - error.begin(), 1u);
   }
+}
+
+// What is said of the core line moves to the notation: a warning at a user's name to its letters,
+// one on scaffolding away, an error to the operator that the failing node lowers, with the
+// meaning; fresh names become the columns they stand for; table lines move down past the program.
+TEST(NotationPlaces, MovesDiagnosticsToTheNotation) {
+  const std::string file = "-- a join\nr \xE2\x8B\x88 s\n" + std::string(kTables);
+  const LoweredInput lowered = lowerNotation(file, Allowlist());
+  const NotationPlaces places(lowered, file);
+  auto at = [&](Diagnostic::Severity severity, std::string_view bytes, size_t length) {
+    return Diagnostic{severity, 1, lowered.coreLine.find(bytes) + 1, length, "of a_1"};
+  };
+  const std::vector<Diagnostic> placed = places.place({at(Diagnostic::kWarning, "s)", 1),
+                                                       at(Diagnostic::kWarning, "rename", 6),
+                                                       at(Diagnostic::kError, "select", 6),
+                                                       {Diagnostic::kNote, 3, 1, 1, "r"}},
+                                                      "it means");
+  ASSERT_EQ(placed.size(), 3u);
+  EXPECT_EQ(placed[0].message, "relalgrun fails here: of s.a (it means)");
+  EXPECT_EQ(std::make_pair(placed[0].line, placed[0].letterColumn), std::make_pair(2ul, 3ul));
+  EXPECT_EQ(placed[0].letterLength, 1u);
+  EXPECT_EQ(placed[1].message, "of s.a");
+  EXPECT_EQ(std::make_pair(placed[1].line, placed[1].letterColumn), std::make_pair(2ul, 5ul));
+  EXPECT_EQ(std::make_pair(placed[2].line, placed[2].column), std::make_pair(4ul, 1ul));
 }
 
 }  // namespace

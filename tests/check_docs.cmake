@@ -1,27 +1,43 @@
-# Checks that the documentation quotes the examples of examples/ exactly, so that what it shows is
-# what the example tests run.
+# Checks that the documentation shows what the programs do: its quotes of files are exact copies,
+# and its sessions, run, print what it shows.
 #
 # docs/guide.md: the line before every opening ``` fence is one of
-#   <!-- file: examples/NAME -->    the block is the whole file (an input, an expected output or
-#                                   an expected standard error)
+#   <!-- file: PATH -->     the block is the whole file (an input, an expected output or an
+#                           expected standard error)
 #   <!-- result: examples/NAME.out -->
-#                                   the block is the result table of that expected output: the
-#                                   file is NAME.txt, an empty line, then the block
-#   <!-- command -->                the block is a shell command; not checked
-# docs/relalgrun.1 and docs/relalgtrace.1: a comment line .\" file: PATH or .\" result: PATH
-# before .EX marks the example block up to .EE in the same way, read with the escapes \(aq and \-
-# undone.
-# A quoted file may also be the expected standard output of a case, tests/cases/NAME/stdout, which
-# is how the relalgtrace sessions are checked.
-# Usage: cmake -DROOT=<repository root> -P check_docs.cmake
+#                           the block is the result table of that expected output: the file is
+#                           NAME.txt, an empty line, then the block
+#   <!-- session: DIR -->   the block is a terminal session in DIR (., or a folder of examples/):
+#                           each line "$ COMMAND" is run by sh, with the build folder first on the
+#                           PATH, and the lines up to the next command are what it prints,
+#                           standard error then standard output, as a terminal shows them (the
+#                           programs write their diagnostics before their results); "..." at
+#                           the end of a line, or as a line, stands for any text, and a command
+#                           that ends in a backslash goes on on the next line
+#   <!-- excerpt -->        the block is a run of whole lines of the output of the session above
+#   <!-- command -->        a synopsis, or a command of the build; not run
+# PATH is a file of examples/ or of tests/cases/ (such as the expected output of a case).
+# README.md: the same markers, before the fences that are checked (the others are not).
+# The manual pages: a comment line .\" file: PATH, .\" result: PATH, .\" session: DIR or
+# .\" excerpt before .EX marks the example block up to .EE in the same way, read with the escapes
+# \(aq, \-, \e and \& undone.
+#
+# Quotes: cmake -DROOT=<repository root> -P check_docs.cmake
+# Sessions: cmake -DROOT=<root> -DBIN=<the folder of relalgrun> -DWORK=<scratch folder> -P ...
+# The sessions run in a scratch tree: examples/ copied (so that the files the commands write land
+# in the scratch tree, and paths from there may climb to ../build), the rest of the repository
+# linked, and build linked to the programs' folder. A session whose command names a tool that is
+# not installed (sqlite3, dot, python3) is left out, and the check says so.
 cmake_minimum_required(VERSION 3.25)
 
-file(READ "${ROOT}/docs/guide.md" guide)
-set(checked 0)
-set(from 0)
+set(optional_tools sqlite3 dot python3)
+set(last_output "")
+set(quotes 0)
+set(sessions 0)
+set(left_out 0)
 
 function(fail message)
-  message(SEND_ERROR "docs/${message}")
+  message(SEND_ERROR "${message}")
 endfunction()
 
 # Compares a quoted block with the file or the result part of the expected output at path.
@@ -43,58 +59,193 @@ function(check_quote document kind path body)
   endif()
 endfunction()
 
-while(TRUE)
-  string(SUBSTRING "${guide}" ${from} -1 rest)
-  string(FIND "${rest}" "\n```" fence)
-  if(fence EQUAL -1)
-    break()
+# Whether actual is expected, where "..." at the end of a line of expected (or as the whole
+# line) stands for any text.
+function(output_matches expected actual result)
+  set(${result} FALSE PARENT_SCOPE)
+  string(REPLACE "...\n" "@GAP@" pattern "${expected}")
+  string(FIND "${pattern}" "@GAP@" gap)
+  if(gap EQUAL -1)
+    if(expected STREQUAL actual)
+      set(${result} TRUE PARENT_SCOPE)
+    endif()
+    return()
   endif()
-  math(EXPR fence "${from} + ${fence} + 1")
+  # Each piece between gaps must come, in order, after the one before it.
+  set(at 0)
+  set(rest "${actual}")
+  while(NOT gap EQUAL -1)
+    string(SUBSTRING "${pattern}" 0 ${gap} piece)
+    math(EXPR after "${gap} + 5")
+    string(SUBSTRING "${pattern}" ${after} -1 pattern)
+    string(FIND "${rest}" "${piece}" found)
+    if(found EQUAL -1 OR (at EQUAL 0 AND NOT found EQUAL 0))
+      return()
+    endif()
+    string(LENGTH "${piece}" length)
+    math(EXPR found "${found} + ${length}")
+    string(SUBSTRING "${rest}" ${found} -1 rest)
+    set(at 1)
+    string(FIND "${pattern}" "@GAP@" gap)
+  endwhile()
+  string(LENGTH "${rest}" rest_length)
+  string(LENGTH "${pattern}" tail_length)
+  if(tail_length GREATER rest_length)
+    return()
+  endif()
+  math(EXPR tail_at "${rest_length} - ${tail_length}")
+  string(SUBSTRING "${rest}" ${tail_at} -1 tail)
+  if(tail STREQUAL pattern)
+    set(${result} TRUE PARENT_SCOPE)
+  endif()
+endfunction()
 
-  # The marker: the line before the fence.
-  string(SUBSTRING "${guide}" 0 ${fence} before)
-  string(REGEX MATCH "([^\n]*)\n$" marker_line "${before}")
-  set(marker "${CMAKE_MATCH_1}")
+# Runs one command of a session in dir and compares what it prints with expected; the same
+# command in the same folder runs once.
+function(check_command document dir command expected)
+  string(REGEX REPLACE "\\\\\n *" " " command "${command}")
+  string(MD5 key "${dir}\n${command}")
+  get_property(ran GLOBAL PROPERTY "ran_${key}" SET)
+  if(NOT ran)
+    execute_process(COMMAND sh -c "${command}" WORKING_DIRECTORY "${WORK}/tree/${dir}"
+                    OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    set_property(GLOBAL PROPERTY "ran_${key}" "${err}${out}")
+  endif()
+  get_property(output GLOBAL PROPERTY "ran_${key}")
+  output_matches("${expected}" "${output}" matches)
+  if(NOT matches)
+    fail("${document}: in ${dir}, $ ${command}\nprints\n${output}\nnot, as shown,\n${expected}")
+  endif()
+  set(last_output "${output}" PARENT_SCOPE)
+endfunction()
 
-  # The block: from the line after the opening fence up to the closing fence.
-  string(SUBSTRING "${guide}" ${fence} -1 rest)
-  string(FIND "${rest}" "\n" eol)
-  math(EXPR body_start "${fence} + ${eol} + 1")
-  string(SUBSTRING "${guide}" ${body_start} -1 rest)
-  if(rest MATCHES "^```")
-    set(body_length 0)
-  else()
-    string(FIND "${rest}" "\n```" body_length)
-    if(body_length EQUAL -1)
-      fail("guide.md: a block is not closed after: ${marker}")
+# Runs a session's commands and compares what each prints with the lines under it.
+function(check_session document dir body)
+  if(NOT dir MATCHES "^(\\.|examples(/.*)?)$")
+    fail("${document}: a session runs in . or in a folder of examples/, not in ${dir}")
+    return()
+  endif()
+  string(REGEX MATCHALL "(^|\n)\\$ [^\n]*" command_lines "${body}")
+  foreach(tool IN LISTS optional_tools)
+    if(command_lines MATCHES "[ |]${tool} ")
+      find_program(tool_${tool} ${tool})
+      if(NOT tool_${tool})
+        message(STATUS "${document}: a session in ${dir} left out: ${tool} is not installed")
+        math(EXPR left_out "${left_out} + 1")
+        set(left_out ${left_out} PARENT_SCOPE)
+        return()
+      endif()
+    endif()
+  endforeach()
+  set(command "")
+  set(expected "")
+  set(continued FALSE)
+  set(rest "${body}")
+  while(NOT rest STREQUAL "")
+    string(FIND "${rest}" "\n" eol)
+    string(SUBSTRING "${rest}" 0 ${eol} line)
+    math(EXPR eol "${eol} + 1")
+    string(SUBSTRING "${rest}" ${eol} -1 rest)
+    if(line MATCHES "^\\$ (.*)$" OR continued)
+      if(NOT command STREQUAL "" AND NOT continued)
+        check_command("${document}" "${dir}" "${command}" "${expected}")
+        set(command "")
+        set(expected "")
+      endif()
+      if(continued)
+        string(APPEND command "\n${line}")
+      else()
+        set(command "${CMAKE_MATCH_1}")
+      endif()
+      set(continued FALSE)
+      if(line MATCHES "\\\\$")
+        set(continued TRUE)
+      endif()
+    elseif(command STREQUAL "")
+      fail("${document}: a session in ${dir} does not start with a command: ${line}")
+      return()
+    else()
+      string(APPEND expected "${line}\n")
+    endif()
+  endwhile()
+  check_command("${document}" "${dir}" "${command}" "${expected}")
+  set(last_output "${last_output}" PARENT_SCOPE)
+endfunction()
+
+# Checks one marked block in the way that its marker says; unmarked is what a marker that is no
+# marker means (an error in the guide, nothing in the README).
+function(check_block document marker body unmarked)
+  if(marker MATCHES "^(file|result): ((examples|tests/cases)/[^ ]+)$")
+    if(NOT DEFINED BIN)
+      check_quote("${document}" "${CMAKE_MATCH_1}" "${CMAKE_MATCH_2}" "${body}")
+      math(EXPR quotes "${quotes} + 1")
+    endif()
+  elseif(marker MATCHES "^session: ([^ ]+)$")
+    if(DEFINED BIN)
+      check_session("${document}" "${CMAKE_MATCH_1}" "${body}")
+      math(EXPR sessions "${sessions} + 1")
+    endif()
+  elseif(marker STREQUAL "excerpt")
+    if(DEFINED BIN)
+      string(FIND "\n${last_output}" "\n${body}" found)
+      if(found EQUAL -1)
+        fail("${document}: the excerpt is not part of the session's output above it:\n${body}")
+      endif()
+    endif()
+  elseif(NOT marker STREQUAL "command" AND unmarked STREQUAL "error")
+    fail("${document}: a block follows no file, result, session, excerpt or command marker: "
+         "'${marker}'")
+  endif()
+  foreach(name quotes sessions left_out last_output)
+    set(${name} "${${name}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+# The fenced blocks of a Markdown document, each after its marker line <!-- marker -->.
+function(check_markdown document unmarked)
+  file(READ "${ROOT}/${document}" text)
+  set(from 0)
+  while(TRUE)
+    string(SUBSTRING "${text}" ${from} -1 rest)
+    string(FIND "${rest}" "\n```" fence)
+    if(fence EQUAL -1)
       break()
     endif()
-    math(EXPR body_length "${body_length} + 1")
-  endif()
-  string(SUBSTRING "${rest}" 0 ${body_length} body)
-  string(SUBSTRING "${rest}" ${body_length} -1 rest)
-  string(FIND "${rest}" "\n" eol)
-  math(EXPR from "${body_start} + ${body_length} + ${eol}")
+    math(EXPR fence "${from} + ${fence} + 1")
+    string(SUBSTRING "${text}" 0 ${fence} before)
+    string(REGEX MATCH "([^\n]*)\n$" marker_line "${before}")
+    string(REGEX REPLACE "^<!-- (.*) -->$" "\\1" marker "${CMAKE_MATCH_1}")
+    # The block: from the line after the opening fence up to the closing fence.
+    string(SUBSTRING "${text}" ${fence} -1 rest)
+    string(FIND "${rest}" "\n" eol)
+    math(EXPR body_start "${fence} + ${eol} + 1")
+    string(SUBSTRING "${text}" ${body_start} -1 rest)
+    if(rest MATCHES "^```")
+      set(body_length 0)
+    else()
+      string(FIND "${rest}" "\n```" body_length)
+      if(body_length EQUAL -1)
+        fail("${document}: a block is not closed after: ${marker}")
+        break()
+      endif()
+      math(EXPR body_length "${body_length} + 1")
+    endif()
+    string(SUBSTRING "${rest}" 0 ${body_length} body)
+    string(SUBSTRING "${rest}" ${body_length} -1 rest)
+    string(FIND "${rest}" "\n" eol)
+    math(EXPR from "${body_start} + ${body_length} + ${eol}")
+    check_block("${document}" "${marker}" "${body}" ${unmarked})
+  endwhile()
+  foreach(name quotes sessions left_out last_output)
+    set(${name} "${${name}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
 
-  if(marker MATCHES "^<!-- (file|result): ((examples|tests/cases)/[^ ]+) -->$")
-    check_quote(guide.md "${CMAKE_MATCH_1}" "${CMAKE_MATCH_2}" "${body}")
-    math(EXPR checked "${checked} + 1")
-  elseif(NOT marker STREQUAL "<!-- command -->")
-    fail("guide.md: a block follows neither a file, a result nor a command marker: '${marker}'")
-  endif()
-endwhile()
-
-if(checked EQUAL 0)
-  fail("guide.md: no quoted example found")
-endif()
-message(STATUS "docs/guide.md: ${checked} quoted example files checked")
-
-foreach(manual_page relalgrun.1 relalgtrace.1)
-  file(READ "${ROOT}/docs/${manual_page}" page)
-  set(checked 0)
-  while(page MATCHES "\n\\.\\\\\" (file|result): ((examples|tests/cases)/[^\n]+)\n")
-    set(kind "${CMAKE_MATCH_1}")
-    set(path "${CMAKE_MATCH_2}")
+# The .EX blocks of a manual page that follow a marker comment.
+function(check_manual_page document)
+  file(READ "${ROOT}/${document}" page)
+  while(page MATCHES "\n\\.\\\\\" (file: [^\n]+|result: [^\n]+|session: [^\n]+|excerpt)\n")
+    set(marker "${CMAKE_MATCH_1}")
     string(FIND "${page}" "${CMAKE_MATCH_0}" at)
     string(LENGTH "${CMAKE_MATCH_0}" length)
     math(EXPR at "${at} + ${length}")
@@ -102,18 +253,50 @@ foreach(manual_page relalgrun.1 relalgtrace.1)
     string(FIND "${page}" ".EX\n" begin)
     string(FIND "${page}" "\n.EE\n" end)
     if(NOT begin EQUAL 0 OR end EQUAL -1)
-      fail("${manual_page}: no .EX block right after the marker for ${path}")
+      fail("${document}: no .EX block right after the marker ${marker}")
       break()
     endif()
     math(EXPR length "${end} - 3")
     string(SUBSTRING "${page}" 4 ${length} body)
     string(REPLACE "\\(aq" "'" body "${body}")
     string(REPLACE "\\-" "-" body "${body}")
-    check_quote(${manual_page} "${kind}" "${path}" "${body}")
-    math(EXPR checked "${checked} + 1")
+    string(REPLACE "\\e" "\\" body "${body}")
+    string(REPLACE "\\&" "" body "${body}")
+    check_block("${document}" "${marker}" "${body}" error)
   endwhile()
-  if(checked EQUAL 0)
-    fail("${manual_page}: no quoted example found")
-  endif()
-  message(STATUS "docs/${manual_page}: ${checked} quoted example files checked")
+  foreach(name quotes sessions left_out last_output)
+    set(${name} "${${name}}" PARENT_SCOPE)
+  endforeach()
+endfunction()
+
+if(DEFINED BIN)
+  # The tree the sessions run in: examples/ copied, the rest linked, build the programs' folder.
+  file(REMOVE_RECURSE "${WORK}/tree")
+  file(MAKE_DIRECTORY "${WORK}/tree")
+  file(COPY "${ROOT}/examples/" DESTINATION "${WORK}/tree/examples")
+  file(GLOB entries RELATIVE "${ROOT}" "${ROOT}/*")
+  foreach(entry IN LISTS entries)
+    if(NOT entry MATCHES "^(examples|build.*|\\..*)$")
+      file(CREATE_LINK "${ROOT}/${entry}" "${WORK}/tree/${entry}" SYMBOLIC)
+    endif()
+  endforeach()
+  file(CREATE_LINK "${BIN}" "${WORK}/tree/build" SYMBOLIC)
+  set(ENV{PATH} "${BIN}:$ENV{PATH}")
+endif()
+
+check_markdown(docs/guide.md error)
+check_markdown(README.md none)
+foreach(manual_page relalgrun.1 relalgtrace.1 relalgcheck.1)
+  check_manual_page(docs/${manual_page})
 endforeach()
+if(DEFINED BIN)
+  message(STATUS "${sessions} sessions run, ${left_out} of them left out")
+  if(sessions EQUAL 0)
+    fail("no session found")
+  endif()
+else()
+  message(STATUS "${quotes} quoted files checked")
+  if(quotes EQUAL 0)
+    fail("no quoted file found")
+  endif()
+endif()

@@ -2,6 +2,7 @@
 """Grades the submissions of each exercise folder with relalgcheck and holds the verdicts and the
 counterexamples to relalgrun. An exercise folder holds exercise.txt, data sets data-*.txt and
 submissions/*.txt whose names start with the verdict they must get: right-, wrong- or failed-.
+An exercise or a submission may be a program in the notation, graded by its lowering.
 
 Each folder is graded twice: with its data sets, and with the exercise's data alone, where every
 wrong submission must still be found wrong (by a generated data set). For every counterexample:
@@ -138,7 +139,6 @@ def check_folder(programs, folder, with_data, tries, scratch, faults, sizes):
     exercise = os.path.join(folder, "exercise.txt")
     with open(exercise, "rb") as f:
         exercise_bytes = f.read()
-    reference = exercise_bytes.split(b"\n")[0].rstrip(b"\r")
     reqs = requirements(exercise_bytes)
     # The JSON gives the counterexample as UTF-8; a Windows-1250 exercise's one was converted.
     try:
@@ -154,6 +154,8 @@ def check_folder(programs, folder, with_data, tries, scratch, faults, sizes):
               [f"--data={path}" for path in data] + submissions
     run = subprocess.run(command, capture_output=True)
     report = json.loads(run.stdout)
+    # The reference expression line: the exercise's first line, or the lowering of its program.
+    reference = report["reference"].encode(encoding)
     label = f"{folder} ({'with' if with_data else 'without'} its data sets)"
     for submission in report["submissions"]:
         name = os.path.basename(submission["file"])

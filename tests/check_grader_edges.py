@@ -41,19 +41,27 @@ def grade(relalgcheck, args, pinned=False):
 
 
 def check_load(relalgcheck, folder, faults):
+    # Processor time is not free of noise on a virtual machine: the first touch of memory the
+    # host has not yet given the guest is charged to the process that faults it in, several times
+    # over. So the copies run once to warm up, and the check is tried three times; a budget that
+    # counted wall time would fail every try (each copy waits for the seven others).
     ex = exercise(folder, 2000)
     copies = [os.path.join(folder, "copies", "s%d.txt" % k) for k in range(8)]
     for path in copies:
         write(path, SLOW)
-    _, alone, _ = grade(relalgcheck, ["--tries=0", "--jobs=1", ex, copies[0]], pinned=True)
-    budget = max(3 * alone["submissions"][0]["seconds"], 0.1)
-    status, report, _ = grade(relalgcheck, ["--tries=0", "--jobs=8", "--budget=%.3f" % budget, ex]
-                              + copies, pinned=True)
-    verdicts = [s["verdict"] for s in report["submissions"]]
-    if status != 0 or verdicts != ["right"] * 8:
-        faults.append("eight at once on one processor with a budget of %.3f s: %s (status %d)"
-                      % (budget, [s["reason"] or s["verdict"] for s in report["submissions"]],
-                         status))
+    grade(relalgcheck, ["--tries=0", "--jobs=8", ex] + copies, pinned=True)
+    tries = []
+    for _ in range(3):
+        _, alone, _ = grade(relalgcheck, ["--tries=0", "--jobs=1", ex, copies[0]], pinned=True)
+        budget = max(4 * alone["submissions"][0]["seconds"], 0.1)
+        status, report, _ = grade(relalgcheck, ["--tries=0", "--jobs=8", "--budget=%.3f" % budget,
+                                                ex] + copies, pinned=True)
+        verdicts = [s["verdict"] for s in report["submissions"]]
+        if status == 0 and verdicts == ["right"] * 8:
+            return
+        tries.append("budget %.3f s: %s (status %d)" % (
+            budget, [s["reason"] or s["verdict"] for s in report["submissions"]], status))
+    faults.append("eight at once on one processor, three tries: " + "; ".join(tries))
 
 
 def children_of(pid):

@@ -90,27 +90,36 @@ def make_tables(rng):
     return tables
 
 
-def constant(rng, kind):
+def constant(rng, kind, present):
+    """A constant for a column of that kind: half of the time one of the values present, so that
+    records equal to it, on which LT and LTE differ, are common."""
+    if present and rng.random() < 0.5:
+        return rng.choice(present)
     if kind == "int":
         return rng.choice(["0", "2", "-1", "5", "x", "'3'", " 7", "+2", "99999999999"])
     return rng.choice(STR_VALUES + ["A", "zz", "'x y'"])
 
 
-def condition(rng, schema, depth):
+def values_of_kind(tables, kind):
+    return sorted({row[k] for schema, rows in tables.values() for row in rows
+                   for k, (_name, column_kind) in enumerate(schema) if column_kind == kind})
+
+
+def condition(rng, schema, depth, tables):
     if depth > 0 and rng.random() < 0.35:
         word = rng.choice(["AND", "OR", "NOT"])
         if word == "NOT":
-            return "NOT(%s)" % condition(rng, schema, depth - 1)
-        return "%s(%s, %s)" % (word, condition(rng, schema, depth - 1),
-                               condition(rng, schema, depth - 1))
+            return "NOT(%s)" % condition(rng, schema, depth - 1, tables)
+        return "%s(%s, %s)" % (word, condition(rng, schema, depth - 1, tables),
+                               condition(rng, schema, depth - 1, tables))
     word = rng.choice(["EQ", "NEQ", "LT", "LTE", "GT", "GTE"])
     name, kind = rng.choice(schema)
     same = [n for n, k in schema if k == kind]
     if rng.random() < 0.3:
         other = rng.choice(same)
     else:
-        other = constant(rng, kind)
-    if rng.random() < 0.3:
+        other = constant(rng, kind, values_of_kind(tables, kind))
+    if rng.random() < 0.5:  # the constant (or the second column) first: LTE(30, age)
         name, other = other, name
     return "%s(%s, %s)" % (word, name, other)
 
@@ -124,7 +133,7 @@ def expression(rng, tables, depth):
                      "union", "minus"])
     inner, schema = expression(rng, tables, depth - 1)
     if op == "select" and schema:
-        return "select(%s, %s)" % (inner, condition(rng, schema, 2)), schema
+        return "select(%s, %s)" % (inner, condition(rng, schema, 2, tables)), schema
     if op == "project" and rng.random() < 0.05:  # no columns, hence no records
         return "project(%s, )" % inner, []
     if op == "project" and schema:
@@ -141,11 +150,11 @@ def expression(rng, tables, depth):
         other, other_schema = expression(rng, tables, depth - 1)
         return "product(%s, %s)" % (inner, other), schema + other_schema
     # union and minus: a right operand of the same schema
-    candidates = [inner, "select(%s, %s)" % (inner, condition(rng, schema, 1))]
+    candidates = [inner, "select(%s, %s)" % (inner, condition(rng, schema, 1, tables))]
     for name, (table_schema, _rows) in tables.items():
         if table_schema == schema:
             candidates.append(name)
-            candidates.append("select(%s, %s)" % (name, condition(rng, schema, 1)))
+            candidates.append("select(%s, %s)" % (name, condition(rng, schema, 1, tables)))
         names = [n for n, _ in table_schema]
         if all(n in names for n, _ in schema) and len(set(n for n, _ in schema)) == len(schema):
             candidates.append("project(%s, %s)" % (name, ", ".join(n for n, _ in schema)))

@@ -14,6 +14,7 @@
 //                             an empty span marks the point; the numbers of lines holding an
 //                             error are drawn as such
 //   select(from, to), focus(), undo(), redo(), canUndo(), canRedo()
+//   insert(text)              replaces the selection with text, the cursor after it
 //   setReadOnly(flag), setExtensions(extensions)  a mode's own CodeMirror extensions (a
 //                             language, its highlighting), replacing the previous mode's
 // onChange({wholeReplaced}) follows every change of the text, wholeReplaced when it replaced all
@@ -155,6 +156,11 @@ export function create(parent, { label = "Text", describedBy = "", readOnly = fa
     select(from, to) {
       view.focus();
       view.dispatch({ selection: { anchor: from, head: to }, scrollIntoView: true });
+    },
+    insert(text) {
+      const { from, to } = view.state.selection.main;
+      view.dispatch({ changes: { from, to, insert: text }, selection: { anchor: from + text.length }, scrollIntoView: true });
+      view.focus();
     },
     focus: () => view.focus(),
     undo: () => undo(view),

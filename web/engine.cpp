@@ -6,16 +6,21 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/JsonWriter.h"
 #include "base/Messages.h"
+#include "diagnostics/Diagnostics.h"
 #include "files/InputSource.h"
 #include "files/OutputTarget.h"
 #include "forms/TableJson.h"
 #include "forms/TraceJson.h"
 #include "grading/ExerciseLink.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 #include "run/RunSequence.h"
 #include "storage/Table.h"
 
@@ -36,6 +41,30 @@ struct RunAnswer {
 
 RunAnswer lastRun;
 std::string lastText;
+std::string lastLowered;  // the relalgrun input of the last lowering
+
+// The allowlist of size bytes at names (names separated by commas), all when empty; where a name
+// is no allowlist name, nothing, with the JSON of the error in lastText.
+std::optional<Allowlist> allowlist(const char* names, size_t size) {
+  Allowlist allow;
+  if (size == 0) return allow;
+  if (const std::optional<std::string_view> unknown = allow.restrict({names, size})) {
+    lastText = rejectedJson(1, message(MessageId::kNotationUnknownAllowed, {*unknown}), {});
+    return std::nullopt;
+  }
+  return allow;
+}
+
+// Lowers a notation file; on a notation error, keeps its JSON as a run's in lastText.
+std::optional<LoweredInput> lowered(std::string_view file, const Allowlist& allow) {
+  try {
+    return lowerNotation(file, allow);
+  } catch (const NotationError& error) {
+    const std::vector<Diagnostic> diagnostics{notationDiagnostic(error, file)};
+    lastText = rejectedJson(1, diagnosticsText(diagnostics, file, "input"), diagnostics);
+    return std::nullopt;
+  }
+}
 
 // The English meaning and fix of a printed message (the text below "Hiba tortent: "), as JSON.
 std::string explanationJson(std::string_view printed) {
@@ -93,6 +122,51 @@ EMSCRIPTEN_KEEPALIVE size_t relalg_run_table_size() { return lastRun.table.size(
 EMSCRIPTEN_KEEPALIVE void relalg_trace(const char* input, size_t size, size_t limit) {
   const std::string bytes(input, size);
   lastText = traceJson([&] { return bytes; }, limit, true);
+}
+
+// Lowers the notation file of size bytes at input under the allowlist of allowSize bytes at allow
+// (names separated by commas; all when empty), as relalgtrace --notation --core does. The
+// answer, read with relalg_text, is JSON: {"status": 0, "core": the core line, "passedThrough":
+// whether the file is its own lowering, "diagnostics": []}, with the lowered input read with
+// relalg_lowered and relalg_lowered_size; or, for a notation error, {"status": 1, "stderr": the
+// error as relalgtrace shows it, "diagnostics": [the error], "notation": ..., "root": null}.
+EMSCRIPTEN_KEEPALIVE void relalg_lower(const char* input, size_t size, const char* allow,
+                                       size_t allowSize) {
+  lastLowered.clear();
+  const std::optional<Allowlist> list = allowlist(allow, allowSize);
+  const std::optional<LoweredInput> made =
+      list ? lowered(std::string_view(input, size), *list) : std::nullopt;
+  if (!made) return;
+  lastLowered = made->input;
+  JsonWriter json;
+  json.beginObject();
+  json.key("status").number(0);
+  json.key("core").text(made->coreLine, JsonWriter::kInputText);
+  json.key("passedThrough").boolean(made->passedThrough);
+  json.key("diagnostics").beginArray().endArray();
+  json.endObject();
+  lastText = json.str();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* relalg_lowered() { return lastLowered.data(); }
+EMSCRIPTEN_KEEPALIVE size_t relalg_lowered_size() { return lastLowered.size(); }
+
+// The JSON trace of relalgtrace --notation --json for the notation file of size bytes at input,
+// under the allowlist at allow (as for relalg_lower), with "values" as relalg_trace gives them;
+// read it with relalg_text.
+EMSCRIPTEN_KEEPALIVE void relalg_trace_notation(const char* input, size_t size, size_t limit,
+                                                const char* allow, size_t allowSize) {
+  const std::string file(input, size);
+  const std::optional<Allowlist> list = allowlist(allow, allowSize);
+  const std::optional<LoweredInput> made = list ? lowered(file, *list) : std::nullopt;
+  if (!made) return;
+  const NotationPlaces places(*made, file);
+  TraceAnalysis analysis(limit);
+  const RunOutcome outcome =
+      runSequence(analysis.reader([&] { return made->input; }), nullptr, &analysis);
+  analysis.finish(outcome);
+  const SourceView view = places.view(analysis);
+  lastText = traceJson(analysis, true, &view);
 }
 
 // The explanation of a printed message of size bytes at printed, as JSON: {"pattern", "meaning",

@@ -1,7 +1,9 @@
 // The playground page: the editor of the input file, the buttons, and the views of a run (the
 // verdict, standard error with its explanation, the result table, the expression tree and the
-// output file). It reaches the engine only through window.relalg, and the editor only through
-// the object that window.RelalgEditor.create returns (web/editor.js).
+// output file). In Notation mode the lines before the tables are a program in textbook notation:
+// the engine lowers it to a core line, which the page shows and runs. It reaches the engine only
+// through window.relalg, and the editor only through the object that window.RelalgEditor.create
+// returns (web/editor.js).
 "use strict";
 
 (() => {
@@ -66,6 +68,8 @@
     }
     source = { bytes, doc: editor.doc(), encoding, lineEnd, name, label: labelOf(name, encoding, lineEnd), draft: false };
     showLabel();
+    showPalette();
+    modeFollowsInput = true;
     forgetDraft();
     editorChanged({ wholeReplaced: false });
   }
@@ -89,6 +93,102 @@
     return bytes;
   }
 
+  // ---- Core or notation ---------------------------------------------------------------------
+  // The language of the lines before the tables: one core expression line, or a program in the
+  // notation. A file, example or link opens in the mode that it needs: the engine tells whether
+  // it passes through as a core input. The palette inserts the notation's operators: Greek where
+  // the file is UTF-8, the ASCII keywords where it is Windows-1250, which has no Greek letters.
+  let mode = "core";
+  let modeFollowsInput = false; // the next run sets the mode from the input
+  let lastLowering = null; // {core, input} of the last lowering shown
+
+  const kGreek = [["σ[", "σ", "selection: σ[condition](R)"], ["π[", "π", "projection: π[a, b](R)"],
+    ["ρ[", "ρ", "renaming: ρ[S(a, b)](R)"], [" × ", "×", "product"], [" ⋈ ", "⋈", "natural join; ⋈[condition] is a θ-join"],
+    [" ⋉ ", "⋉", "semijoin"], [" ▷ ", "▷", "anti-join"], [" ÷ ", "÷", "division"], [" ∪ ", "∪", "union"],
+    [" − ", "−", "difference"], [" ∩ ", "∩", "intersection"], [" ← ", "←", "a step: Name ← expression"],
+    [" ≠ ", "≠", "not equal"], [" ≤ ", "≤", "at most"], [" ≥ ", "≥", "at least"], [" ∧ ", "∧", "and"],
+    [" ∨ ", "∨", "or"], ["¬", "¬", "not"]];
+  const kAscii = [["sigma[", "sigma", "selection: sigma[condition](R)"], ["pi[", "pi", "projection: pi[a, b](R)"],
+    ["rho[", "rho", "renaming: rho[S(a, b)](R)"], [" cross ", "cross", "product"],
+    [" join ", "join", "natural join; join[condition] is a θ-join"], [" semijoin ", "semijoin", "semijoin"],
+    [" antijoin ", "antijoin", "anti-join"], [" divide ", "divide", "division"], [" union ", "union", "union"],
+    [" minus ", "minus", "difference"], [" intersect ", "intersect", "intersection"],
+    [" <- ", "<-", "a step: Name <- expression"], [" <> ", "<>", "not equal"], [" <= ", "<=", "at most"],
+    [" >= ", ">=", "at least"], [" and ", "and", "and"], [" or ", "or", "or"], ["not ", "not", "not"]];
+
+  function showPalette() {
+    const palette = $("palette");
+    palette.hidden = mode !== "notation";
+    const operators = source.encoding === "utf-8" ? kGreek : kAscii;
+    if (palette.dataset.encoding === source.encoding) return;
+    palette.dataset.encoding = source.encoding;
+    palette.replaceChildren(...operators.map(([text, label, meaning]) => {
+      const button = Object.assign(document.createElement("button"), { type: "button", textContent: label, title: meaning });
+      button.setAttribute("aria-label", `${label}: ${meaning}`);
+      button.addEventListener("mousedown", (event) => event.preventDefault());
+      button.addEventListener("click", () => editor.insert(text));
+      return button;
+    }));
+  }
+
+  function setMode(next) {
+    mode = next === "notation" ? "notation" : "core";
+    modeFollowsInput = false;
+    for (const input of document.querySelectorAll('#mode input')) input.checked = input.value === mode;
+    showPalette();
+    if (mode === "core") showCore(null);
+  }
+
+  // Sets the mode from the input: notation where it does not pass through as a core input.
+  async function followInput(bytes) {
+    const answer = await relalg.lower(bytes);
+    setMode(answer.status !== 0 || !answer.passedThrough ? "notation" : "core");
+  }
+
+  // The core line of the last lowering, in the box and indented, or nothing.
+  function showCore(lowering) {
+    lastLowering = lowering;
+    $("core").hidden = !lowering;
+    $("core-line").textContent = lowering ? lowering.core : "";
+    $("core-pretty").textContent = lowering ? indentedCore(lowering.core) : "";
+  }
+
+  // The core line indented: a node that fits in width letters stays on one line; a longer one has
+  // its two operands (split, as the core splits them, at its first comma outside brackets) on
+  // lines of their own, two blanks deeper. Walked with a stack of its own.
+  function indentedCore(line, width = 60) {
+    const closing = new Array(line.length).fill(-1);
+    const open = [];
+    let quoted = false;
+    for (let k = 0; k < line.length; ++k) {
+      if (line[k] === "'") quoted = !quoted;
+      else if (!quoted && line[k] === "(") open.push(k);
+      else if (!quoted && line[k] === ")" && open.length) closing[open.pop()] = k;
+    }
+    const lines = [];
+    const stack = [[0, line.length, 0, ""]];
+    while (stack.length) {
+      const [from, to, depth, after] = stack.pop();
+      const text = line.slice(from, to).trim();
+      const indent = "  ".repeat(depth);
+      const bracket = line.indexOf("(", from);
+      const close = bracket >= 0 && bracket < to ? closing[bracket] : -1;
+      let comma = -1;
+      for (let k = bracket + 1, q = false; close >= 0 && k < close && comma < 0; ++k) {
+        if (line[k] === "'") q = !q;
+        else if (!q && line[k] === "(" && closing[k] >= 0) k = closing[k];
+        else if (!q && line[k] === ",") comma = k;
+      }
+      if (indent.length + text.length + after.length <= width || comma < 0) {
+        lines.push(indent + text + after);
+        continue;
+      }
+      lines.push(indent + line.slice(from, bracket + 1).trim());
+      stack.push([comma + 1, close, depth + 1, ")" + after], [bracket + 1, comma, depth + 1, ","]);
+    }
+    return lines.join("\n");
+  }
+
   // ---- The draft ---------------------------------------------------------------------------
   // Typed work outlives a reload: while the editor differs from the file, example or link it was
   // loaded from, its text is kept in the browser's storage with the encoding it will be sent in.
@@ -110,7 +210,7 @@
     if (!hasUnsavedEdits()) { forgetDraft(); return; }
     const { encoding, lineEnd, name, label } = source;
     try {
-      localStorage.setItem(kDraftKey, JSON.stringify({ text: editor.text(), encoding, lineEnd, name, label }));
+      localStorage.setItem(kDraftKey, JSON.stringify({ text: editor.text(), encoding, lineEnd, name, label, mode }));
     } catch {
       $("state").textContent = "This browser cannot keep a draft this large: save the file yourself.";
     }
@@ -135,6 +235,7 @@
       lineEnd: draft.lineEnd === "\r\n" ? "\r\n" : "\n", name: String(draft.name || "input"),
       label: String(draft.label || "input"), draft: true };
     showLabel();
+    setMode(draft.mode);
     editorChanged({ wholeReplaced: false });
     return true;
   }
@@ -302,7 +403,9 @@
       node.columns, records, note);
   }
 
-  function treeItem(node) {
+  // A core node, and its operands below it; an operand that lowers another notation node than its
+  // parent stands under a heading: that notation node, as written.
+  function treeItem(node, groups) {
     const li = document.createElement("li");
     const button = document.createElement("button");
     button.type = "button";
@@ -315,6 +418,10 @@
     button.append(counted);
     if (node.failed) button.classList.add("failed");
     button.title = node.text || "";
+    if (node.source && !node.source.user) {
+      button.classList.add("scaffolding");
+      button.title = `added by the lowering: ${button.title}`;
+    }
     button.addEventListener("click", () => showNode(node, button));
     li.append(button);
     if (node.text && node.kind !== "table") {
@@ -322,9 +429,25 @@
     }
     if (Array.isArray(node.children) && node.children.length) {
       const ul = document.createElement("ul");
-      for (const child of node.children) ul.append(treeItem(child));
+      for (const child of node.children) ul.append(groupedItem(child, node, groups));
       li.append(ul);
     }
+    return li;
+  }
+
+  function groupedItem(node, parent, groups) {
+    const item = treeItem(node, groups);
+    const group = groups && node.source ? groups[node.source.group] : null;
+    if (!group || (parent && parent.source && parent.source.group === node.source.group)) return item;
+    const li = document.createElement("li");
+    li.className = "group";
+    const title = group.step ? `${group.step} := ${group.text}` : group.text;
+    li.append(Object.assign(document.createElement("span"), {
+      className: "group-title", textContent: `line ${group.line}: ${title}`,
+    }));
+    const ul = document.createElement("ul");
+    ul.append(item);
+    li.append(ul);
     return li;
   }
 
@@ -339,7 +462,7 @@
     }
     const ul = document.createElement("ul");
     ul.setAttribute("aria-label", "Expression tree");
-    ul.append(treeItem(trace.root));
+    ul.append(groupedItem(trace.root, null, trace.notation ? trace.notation.groups : null));
     tree.replaceChildren(ul);
   }
 
@@ -382,7 +505,21 @@
     $("tree").replaceChildren();
     $("node-table").replaceChildren();
     showDiagnostics([]);
+    showCore(null);
   }
+
+  // A program that cannot be lowered: nothing runs; the error stands in the program.
+  function showNotationError(lowering) {
+    setVerdict("failed", "The program cannot be lowered to a core line: exit status 1.");
+    $("failure").hidden = false;
+    $("stderr").textContent = lowering.stderr;
+    $("output").textContent = "(nothing runs: the program has an error)";
+    showTree(null);
+    showDiagnostics(lowering.diagnostics);
+  }
+
+  // The allowlist that the exercise sets, or none.
+  const allowlist = () => (exercise && exercise.allow) || "";
 
   function showRun(run) {
     if (run.status === 0) setVerdict("ok", "Success: exit status 0.");
@@ -438,11 +575,25 @@
     setBusy(true, "Running…");
     clearRun();
     try {
-      const run = await relalg.run(bytes);
+      if (modeFollowsInput) await followInput(bytes);
+      if (running !== number) return;
+      let input = bytes;
+      if (mode === "notation") {
+        const lowering = await relalg.lower(bytes, { allow: allowlist() });
+        if (running !== number) return;
+        if (lowering.status !== 0) {
+          showNotationError(lowering);
+          setBusy(false, `Done in ${Math.round(performance.now() - started)} ms.`);
+          return;
+        }
+        showCore(lowering);
+        input = lowering.input;
+      }
+      const run = await relalg.run(input);
       if (running !== number) return;
       showRun(run);
       revealResult();
-      const trace = await relalg.trace(bytes);
+      const trace = await relalg.trace(bytes, { notation: mode === "notation", allow: allowlist() });
       if (running !== number) return;
       showTree(trace);
       showDiagnostics(trace.diagnostics);
@@ -472,8 +623,10 @@
   // set, its tables, the digest of the reference's result and that result; never the reference
   // itself. The editor gets the first data set's tables under an empty expression line; Check runs
   // the editor's first line on the tables of every data set as the link holds them, compares the
-  // digests and, where it is wrong, shows the smallest such data set with both results.
-  let exercise = null; // {compare, title, task, datasets: [{name, tables: Uint8Array, digest, expected}]}
+  // digests and, where it is wrong, shows the smallest such data set with both results. An exercise
+  // set in the notation opens in Notation: Check lowers the program against each data set's tables
+  // under the exercise's allowlist, and checks the lowering.
+  let exercise = null; // {compare, title, task, notation, allow, datasets: [{name, tables: Uint8Array, digest, expected}]}
 
   function decodeExercise(text) {
     const json = JSON.parse(new TextDecoder().decode(fromBase64(text)));
@@ -485,6 +638,8 @@
       compare: json.compare,
       title: String(json.title || "exercise"),
       task: String(json.task || ""),
+      notation: json.mode === "notation",
+      allow: typeof json.allow === "string" ? json.allow : "",
       datasets: json.datasets.map((d) => ({
         name: String(d.name), tables: fromBase64(d.tables), digest: String(d.digest),
         expected: Array.isArray(d.expected) ? d.expected.map(String) : null,
@@ -501,6 +656,7 @@
     $("check-results").replaceChildren();
     $("check-example").replaceChildren();
     $("check-example").hidden = true;
+    if (exercise) setMode(exercise.notation ? "notation" : "core");
   }
 
   // The smallest data set that the expression is wrong on, with the expected and its results.
@@ -523,13 +679,13 @@
     box.hidden = false;
   }
 
-  function withFirstLine(line, tables) {
-    const bytes = new Uint8Array(line.length + 1 + tables.length);
-    bytes.set(line);
-    bytes[line.length] = 10;
-    bytes.set(tables, line.length + 1);
+  function joinBytes(...parts) {
+    const bytes = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+    parts.reduce((at, part) => { bytes.set(part, at); return at + part.length; }, 0);
     return bytes;
   }
+
+  const withFirstLine = (line, tables) => joinBytes(line, [10], tables);
 
   // The lines below the first, for comparing a kept draft with an exercise's tables.
   const belowFirstLine = (text) => {
@@ -558,6 +714,30 @@
     return true;
   }
 
+  // The lines of bytes before the first empty one, each with its line end.
+  function programOf(bytes) {
+    let start = 0;
+    while (start < bytes.length) {
+      let end = bytes.indexOf(10, start);
+      if (end < 0) end = bytes.length;
+      const empty = end === start || (end === start + 1 && bytes[start] === 13);
+      if (empty) break;
+      start = end + 1;
+    }
+    return bytes.subarray(0, Math.min(start, bytes.length));
+  }
+
+  // What Check runs on one data set: the expression line over its tables, or the lowering of the
+  // program against them (or the error that stops it).
+  async function checkedInput(bytes, line, data) {
+    if (!exercise.notation) return { input: withFirstLine(line, data.tables) };
+    const program = programOf(bytes);
+    const ended = program.length === 0 || program[program.length - 1] === 10;
+    const file = ended ? joinBytes(program, data.tables) : withFirstLine(program, data.tables);
+    const lowering = await relalg.lower(file, { allow: exercise.allow });
+    return lowering.status === 0 ? { input: lowering.input } : { error: lowering };
+  }
+
   async function checkNow() {
     if (!exercise || running) return;
     const bytes = currentBytes();
@@ -574,7 +754,11 @@
       let right = 0;
       let smallest = null;
       for (const [k, data] of exercise.datasets.entries()) {
-        const answer = await relalg.check(withFirstLine(line, data.tables), exercise.compare);
+        const checked = await checkedInput(bytes, line, data);
+        if (running !== number) return;
+        if (checked.error) showDiagnostics(checked.error.diagnostics);
+        const answer = checked.error ? { status: 1, stderr: checked.error.diagnostics[0]?.message || checked.error.stderr }
+          : await relalg.check(checked.input, exercise.compare);
         if (running !== number) return;
         const verdict = answer.status !== 0 ? "failed" : answer.digest === data.digest ? "right" : "wrong";
         if (verdict === "right") ++right;
@@ -619,7 +803,7 @@
   function loadFromLink() {
     linkProblem = "";
     if (/^#exercise=/.test(location.hash)) return loadExerciseLink();
-    const match = /^#input=([A-Za-z0-9_-]*)$/.exec(location.hash);
+    const match = /^#input=([A-Za-z0-9_-]*)(?:&mode=(core|notation))?$/.exec(location.hash);
     if (!match) return false;
     try {
       const bytes = fromBase64(match[1]);
@@ -630,6 +814,7 @@
       $("example").value = shownExample = "";
       setExercise(null);
       loadBytes(bytes, "shared.txt");
+      if (match[2]) setMode(match[2]);
       return true;
     } catch {
       $("state").textContent = linkProblem = "The link's input could not be read.";
@@ -652,7 +837,8 @@
 
   async function share() {
     const bytes = currentBytes();
-    const link = `${location.href.split("#")[0]}#input=${toBase64Url(bytes)}`;
+    const link = `${location.href.split("#")[0]}#input=${toBase64Url(bytes)}` +
+      (mode === "notation" ? "&mode=notation" : "");
     if (link.length > kLongestLink) {
       offerAsFile(bytes);
       return;
@@ -710,6 +896,32 @@
   });
 
   $("run").addEventListener("click", runNow);
+  for (const input of document.querySelectorAll("#mode input")) {
+    input.addEventListener("change", () => {
+      setMode(input.value);
+      scheduleDraft();
+    });
+  }
+  $("copy-core").addEventListener("click", async () => {
+    if (!lastLowering) return;
+    try {
+      await navigator.clipboard.writeText(lastLowering.core);
+      $("state").textContent = "The core line is copied.";
+    } catch {
+      $("state").textContent = "This browser does not let the page copy: select the core line and copy it.";
+    }
+  });
+  // The lowered input (the core line, then the tables) as a new input in Core mode; Undo brings
+  // the program back.
+  $("open-core").addEventListener("click", () => {
+    if (!lastLowering) return;
+    const { input } = lastLowering;
+    $("example").value = shownExample = "";
+    setExercise(null);
+    loadBytes(input, `core of ${source.name.replace(/\.txt$/, "")}.txt`);
+    setMode("core");
+    runNow();
+  });
   $("check").addEventListener("click", checkNow);
   $("stop").addEventListener("click", stopNow);
   $("share").addEventListener("click", share);

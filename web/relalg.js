@@ -4,7 +4,14 @@
 //
 //   await relalg.run(input)    -> {status, stderr, stderrBytes, output, table, explanation}
 //                                 (table: the result's first records as arrays of values, or null)
-//   await relalg.trace(input)  -> the object that relalgtrace --json prints
+//   await relalg.trace(input, {limit, notation, allow})
+//                              -> the object that relalgtrace --json prints; with notation, the
+//                                 input is a notation file and the object is that of
+//                                 relalgtrace --notation --json (--allow=allow when given)
+//   await relalg.lower(input, {allow}) -> {status, core, passedThrough, input, diagnostics,
+//                                 stderr}: the lowering of a notation file, as relalgtrace
+//                                 --notation --core writes it (input: its bytes); on a notation
+//                                 error status 1, input null, the error in diagnostics and stderr
 //   await relalg.check(input, mode) -> {status, stderr, digest, result, resultRecords}: the
 //                                 outcome of the expression on the input's first line over its
 //                                 tables, the digest of its result under the compare mode ("set",
@@ -56,11 +63,11 @@
     startWorker();
   }
 
-  function call(op, bytes, limit, mode) {
+  function call(op, bytes, { limit = 10, mode = "set", notation = false, allow = "" } = {}) {
     return new Promise((resolve, reject) => {
       const id = nextId++;
       pending.set(id, { resolve, reject });
-      worker.postMessage({ id, op, bytes, limit, mode });
+      worker.postMessage({ id, op, bytes, limit, mode, notation, allow });
     });
   }
 
@@ -92,12 +99,16 @@
     };
   }
 
-  function trace(input, { limit = 10 } = {}) {
-    return call("trace", toBytes(input), limit);
+  function trace(input, { limit = 10, notation = false, allow = "" } = {}) {
+    return call("trace", toBytes(input), { limit, notation, allow });
+  }
+
+  function lower(input, { allow = "" } = {}) {
+    return call("lower", toBytes(input), { allow });
   }
 
   function check(input, mode = "set") {
-    return call("check", toBytes(input), 0, mode);
+    return call("check", toBytes(input), { limit: 0, mode });
   }
 
   function stop() {
@@ -105,5 +116,5 @@
   }
 
   startWorker();
-  window.relalg = { run, trace, check, stop, decodeText };
+  window.relalg = { run, trace, lower, check, stop, decodeText };
 })();

@@ -1,7 +1,7 @@
 // The engine's Web Worker: the page's messages in, the core library's answers out. The build
 // places this script after the compiled engine (which defines Module) in one worker source.
-// A message is {id, op: "run" | "trace" | "check", bytes: Uint8Array, limit, mode}; the answer
-// is {id, result} or {id, error}.
+// A message is {id, op: "run" | "trace" | "check" | "lower", bytes: Uint8Array, limit, mode,
+// notation, allow}; the answer is {id, result} or {id, error}.
 "use strict";
 
 // In a function of its own, so that no name here replaces one of the engine's globals.
@@ -53,9 +53,25 @@ function run(bytes) {
   return { status, stderr, output, table, explanation: status === 1 ? explain(stderr) : null };
 }
 
-function trace(bytes, limit) {
-  withBytes(bytes, (pointer, size) => Module._relalg_trace(pointer, size, limit));
+const encoder = new TextEncoder();
+
+function trace(bytes, limit, notation, allow) {
+  if (notation) {
+    withBytes(encoder.encode(allow || ""), (names, namesSize) =>
+      withBytes(bytes, (pointer, size) => Module._relalg_trace_notation(pointer, size, limit, names, namesSize)));
+  } else {
+    withBytes(bytes, (pointer, size) => Module._relalg_trace(pointer, size, limit));
+  }
   return JSON.parse(lastText());
+}
+
+// The lowering of a notation file: the engine's JSON answer, and the lowered input's bytes.
+function lower(bytes, allow) {
+  withBytes(encoder.encode(allow || ""), (names, namesSize) =>
+    withBytes(bytes, (pointer, size) => Module._relalg_lower(pointer, size, names, namesSize)));
+  const answer = JSON.parse(lastText());
+  answer.input = answer.status === 0 ? copyOut(Module._relalg_lowered(), Module._relalg_lowered_size()) : null;
+  return answer;
 }
 
 const compareModes = ["set", "bag", "exact"];
@@ -68,12 +84,14 @@ function check(bytes, mode) {
 }
 
 self.onmessage = async (event) => {
-  const { id, op, bytes, limit, mode } = event.data;
+  const { id, op, bytes, limit, mode, notation, allow } = event.data;
   await engineReady;
   try {
-    const result = op === "run" ? run(bytes) : op === "check" ? check(bytes, mode) : trace(bytes, limit);
+    const result = op === "run" ? run(bytes) : op === "check" ? check(bytes, mode)
+      : op === "lower" ? lower(bytes, allow) : trace(bytes, limit, notation, allow);
     // The output file's bytes are handed over, not copied: they can be as large as the input twice.
-    self.postMessage({ id, result }, result && result.output ? [result.output.buffer] : []);
+    const handed = result && (result.output || result.input);
+    self.postMessage({ id, result }, handed && handed.buffer ? [handed.buffer] : []);
   } catch (error) {
     self.postMessage({ id, error: String(error && error.stack ? error.stack : error) });
   }

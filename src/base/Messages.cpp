@@ -216,8 +216,10 @@ constexpr MessageInfo kMessages[] = {
     {kCheckSubmissionNotRegular, kCheck, "the submission is not a regular file",
      "the submission is a folder, a pipe or a device, which the grader does not read",
      "Hand in a file."},
-    {kCheckFirstLineTooLong, kCheck, "its first line is longer than {SIZE}",
-     "the submission's expression line is longer than the grader reads", "Shorten the expression."},
+    {kCheckProgramTooLong, kCheck, "its program is longer than {SIZE}",
+     "the submission's expression line, or the steps of its program above the first empty line, "
+     "are longer than the grader reads",
+     "Shorten the expression."},
     {kCheckCannotSaveIn, kCheck, "relalgcheck: cannot save counterexamples in {DIR}: {REASON}",
      "the folder of --save does not exist, is no folder, or no file can be made in it",
      "Create the folder, or name another."},
@@ -416,6 +418,10 @@ constexpr MessageInfo kMessages[] = {
      "semijoin, antijoin, divide, steps, core",
      "the line -- allow: lists the operators a program may use",
      "Spell the names as listed."},
+    {kNotationCoreFailure, kNotation, "relalgrun fails here: {MESSAGE} ({MEANING})",
+     "the core line ran and one of its operators failed: the one that this part of the program "
+     "lowers to; relalgrun's own message follows, then its meaning",
+     "Fix this part of the program as the meaning says; the core: line shows the operator."},
 };
 
 constexpr bool inIdOrder() {

@@ -88,7 +88,7 @@ enum class MessageId {
   kCheckNotRegularFile,
   kCheckFileTooLarge,
   kCheckSubmissionNotRegular,
-  kCheckFirstLineTooLong,
+  kCheckProgramTooLong,
   kCheckCannotSaveIn,
   kCheckNotSaved,
   kCheckCouldNotStart,
@@ -143,6 +143,7 @@ enum class MessageId {
   kNotationQueryTooLong,
   kNotationForbidden,
   kNotationUnknownAllowed,
+  kNotationCoreFailure,
   kCount
 };
 

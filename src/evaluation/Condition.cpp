@@ -19,22 +19,6 @@ int threeWay(std::string_view a, std::string_view b) {
   return (order > 0) - (order < 0);
 }
 
-// The comparison that holds for (b, a) exactly when op holds for (a, b).
-constexpr LogType mirrored(LogType op) {
-  switch (op) {
-    case LogType::kLt:
-      return LogType::kGt;
-    case LogType::kLte:
-      return LogType::kGte;
-    case LogType::kGt:
-      return LogType::kLt;
-    case LogType::kGte:
-      return LogType::kLte;
-    default:
-      return op;
-  }
-}
-
 bool holdsFor(LogType op, int order) {
   switch (op) {
     case LogType::kEq:

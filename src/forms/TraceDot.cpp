@@ -1,5 +1,7 @@
 #include "forms/TraceDot.h"
 
+#include <vector>
+
 #include "base/Windows1250.h"
 #include "forms/TraceReport.h"
 #include "language/Keywords.h"
@@ -28,12 +30,20 @@ std::string dotLabel(std::string_view bytes) {
 
 class DotWriter {
  public:
-  explicit DotWriter(const TraceAnalysis& analysis)
-      : analysis_(analysis), tree_(*analysis.tree()) {}
+  DotWriter(const TraceAnalysis& analysis, const SourceView* view)
+      : analysis_(analysis), tree_(*analysis.tree()), view_(view) {}
 
   std::string graph();
 
  private:
+  // One occurrence of a source group: the nodes of the group that hang together in the tree.
+  struct Cluster {
+    int group;
+    std::vector<int> nodes;
+    std::vector<size_t> inner;
+  };
+  std::string nodeLine(int node) const;
+  std::string clusters() const;
   std::string label(int node) const;
   std::string style(int node) const;
   // Whether a warning stands within the node's bytes but outside those of its operands.
@@ -46,16 +56,18 @@ class DotWriter {
 
   const TraceAnalysis& analysis_;
   const SyntaxTree& tree_;
+  const SourceView* view_;
 };
 
 std::string DotWriter::graph() {
   std::string out =
       "digraph relalg {\n"
       "  node [shape=box, fontname=\"monospace\"];\n";
+  const bool grouped = view_ != nullptr && !view_->nodes.empty();
+  if (grouped) out += clusters();
   for (int node = 0; node < tree_.size(); ++node) {
     if (!tree_.isExpression(node)) continue;
-    out += "  n" + std::to_string(node) + " [label=\"" + dotLabel(label(node)) + "\"" +
-           style(node) + "];\n";
+    if (!grouped) out += nodeLine(node);
     for (int k = 0; k < 2; ++k) {
       const int operand = tree_.operand(node, k);
       if (operand != SyntaxTree::kNoNode && tree_.isExpression(operand)) {
@@ -64,6 +76,77 @@ std::string DotWriter::graph() {
     }
   }
   return out + "}\n";
+}
+
+std::string DotWriter::nodeLine(int node) const {
+  std::string line =
+      "  n" + std::to_string(node) + " [label=\"" + dotLabel(label(node)) + "\"" + style(node);
+  if (view_ != nullptr) {
+    const SourceStretch* stretch = view_->nodes.of(tree_.begin(node), tree_.end(node));
+    if (stretch != nullptr && !stretch->user) line += ", fontcolor=gray35, color=gray60";
+  }
+  return line + "];\n";
+}
+
+// The core nodes grouped under the notation that produced them: a node whose group differs from
+// its parent's opens a cluster inside its parent's, so that the clusters nest as the program
+// does, once per use of a step.
+std::string DotWriter::clusters() const {
+  std::vector<Cluster> made;
+  std::vector<size_t> clusterOf(static_cast<size_t>(tree_.size()), 0);
+  std::vector<size_t> roots;
+  for (int node = 0; node < tree_.size(); ++node) {
+    if (!tree_.isExpression(node)) continue;
+    const SourceStretch* stretch = view_->nodes.of(tree_.begin(node), tree_.end(node));
+    const int group = stretch != nullptr ? stretch->group : -1;
+    const int parent = tree_.parent(node);
+    const bool inParent = parent != SyntaxTree::kNoNode &&
+                          made[clusterOf[static_cast<size_t>(parent)]].group == group;
+    if (inParent) {
+      clusterOf[static_cast<size_t>(node)] = clusterOf[static_cast<size_t>(parent)];
+    } else {
+      clusterOf[static_cast<size_t>(node)] = made.size();
+      (parent == SyntaxTree::kNoNode ? roots : made[clusterOf[static_cast<size_t>(parent)]].inner)
+          .push_back(made.size());
+      made.push_back({group, {}, {}});
+    }
+    made[clusterOf[static_cast<size_t>(node)]].nodes.push_back(node);
+  }
+  // Written from the outside in, with a stack of clusters whose subgraph is open.
+  std::string out;
+  struct Open {
+    size_t cluster;
+    size_t next;  // the inner cluster to write next
+  };
+  std::vector<Open> open;
+  auto enter = [&](size_t index) {
+    const Cluster& cluster = made[index];
+    const std::string indent(2 * (open.size() + 1), ' ');
+    std::string title;
+    if (cluster.group >= 0) {
+      const SourceGroup& group = view_->nodes.groups()[static_cast<size_t>(cluster.group)];
+      title = group.step.empty() ? group.text : group.step + " := " + group.text;
+      title = std::to_string(group.place.line) + ": " + title;
+    }
+    out += indent + "subgraph cluster_" + std::to_string(index) + " {\n" + indent + "  label=\"" +
+           dotLabel(title) + "\"; style=rounded; color=gray70;\n";
+    for (int node : cluster.nodes) out += indent + nodeLine(node);
+    open.push_back({index, 0});
+  };
+  for (size_t root : roots) {
+    enter(root);
+    while (!open.empty()) {
+      Open& top = open.back();
+      const Cluster& cluster = made[top.cluster];
+      if (top.next < cluster.inner.size()) {
+        enter(cluster.inner[top.next++]);
+        continue;
+      }
+      out += std::string(2 * open.size(), ' ') + "}\n";
+      open.pop_back();
+    }
+  }
+  return out;
 }
 
 std::string DotWriter::label(int node) const {
@@ -118,11 +201,11 @@ bool DotWriter::warnedWithin(int node) const {
 
 }  // namespace
 
-std::string traceDot(const TraceAnalysis& analysis) {
+std::string traceDot(const TraceAnalysis& analysis, const SourceView* view) {
   if (analysis.tree() == nullptr) {
     return "digraph relalg {\n  node [shape=box, fontname=\"monospace\"];\n}\n";
   }
-  return DotWriter(analysis).graph();
+  return DotWriter(analysis, view).graph();
 }
 
 }  // namespace relalg

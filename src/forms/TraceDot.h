@@ -8,11 +8,14 @@
 #include <string>
 
 #include "diagnostics/TraceAnalysis.h"
+#include "forms/NodeSources.h"
 
 namespace relalg {
 
-// The graph of a finished analysis.
-std::string traceDot(const TraceAnalysis& analysis);
+// The graph of a finished analysis. With a source view (the run of a lowered notation file), the
+// core nodes stand in clusters, one per notation node they lower, labelled with its line and
+// text, and the nodes of scaffolding are drawn grey.
+std::string traceDot(const TraceAnalysis& analysis, const SourceView* view = nullptr);
 
 }  // namespace relalg
 

@@ -28,8 +28,49 @@ int expressionOperand(const SyntaxTree& tree, int node, int k) {
                                                                       : SyntaxTree::kNoNode;
 }
 
+void writePlace(JsonWriter& json, const SourcePlace& place) {
+  json.key("line").number(static_cast<int64_t>(place.line));
+  json.key("column").number(static_cast<int64_t>(place.column));
+  json.key("length").number(static_cast<int64_t>(place.length));
+  json.key("letterColumn").number(static_cast<int64_t>(place.letterColumn));
+  json.key("letterLength").number(static_cast<int64_t>(place.letterLength));
+}
+
+void writeSource(JsonWriter& json, const SourceView& view, const SyntaxTree& tree, int node) {
+  const SourceStretch* stretch = view.nodes.of(tree.begin(node), tree.end(node));
+  if (stretch == nullptr) return;
+  json.key("source").beginObject();
+  json.key("group").number(stretch->group);
+  json.key("user").boolean(stretch->user);
+  writePlace(json, stretch->place);
+  json.endObject();
+}
+
+void writeNotation(JsonWriter& json, const SourceView* view) {
+  json.key("notation").beginObject().key("core");
+  if (view == nullptr) {
+    json.null();
+  } else {
+    json.text(view->coreLine, JsonWriter::kInputText);
+  }
+  json.key("groups").beginArray();
+  static const std::vector<SourceGroup> kNone;
+  for (const SourceGroup& group : view != nullptr ? view->nodes.groups() : kNone) {
+    json.beginObject().key("text").text(group.text).key("step");
+    if (group.step.empty()) {
+      json.null();
+    } else {
+      json.text(group.step);
+    }
+    writePlace(json, group.place);
+    json.endObject();
+  }
+  json.endArray().endObject();
+}
+
 // Writes the node's own fields, up to and including the opening of its "children".
-void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool withValues) {
+void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool withValues,
+              const SourceView* view) {
   const SyntaxTree& tree = *analysis.tree();
   const TraceAnalysis::Result& result = analysis.result(node);
   const size_t begin = tree.begin(node);
@@ -39,6 +80,7 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool wi
   json.key("column").number(static_cast<int64_t>(analysis.markLength() + begin + 1));
   json.key("length").number(static_cast<int64_t>(std::max<size_t>(tree.end(node) - begin, 1)));
   json.key("kind").text(operatorWord(tree.exprType(node)));
+  if (view != nullptr) writeSource(json, *view, tree, node);
   if (result.finished) {
     json.key("name").text(result.name, JsonWriter::kInputText);
     json.key("columns").beginArray();
@@ -69,14 +111,15 @@ void openNode(JsonWriter& json, const TraceAnalysis& analysis, int node, bool wi
 
 // Writes the tree from the root down, a node's operands inside its "children", with a stack of
 // its own: each entry is a node whose object is open and the operand to write next.
-void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues) {
+void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues,
+               const SourceView* view) {
   const SyntaxTree& tree = *analysis.tree();
   struct Open {
     int node;
     int next;  // the operand to write next
   };
   std::vector<Open> open{{SyntaxTree::root(), 0}};
-  openNode(json, analysis, SyntaxTree::root(), withValues);
+  openNode(json, analysis, SyntaxTree::root(), withValues, view);
   while (!open.empty()) {
     Open& top = open.back();
     const bool deeper = static_cast<int>(open.size()) <= kMaxJsonLevels;
@@ -85,7 +128,7 @@ void writeTree(JsonWriter& json, const TraceAnalysis& analysis, bool withValues)
       child = expressionOperand(tree, top.node, top.next++);
     }
     if (child != SyntaxTree::kNoNode) {
-      openNode(json, analysis, child, withValues);
+      openNode(json, analysis, child, withValues, view);
       open.push_back({child, 0});
       continue;
     }
@@ -115,19 +158,34 @@ void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnosti
   json.endArray();
 }
 
-std::string traceJson(const TraceAnalysis& analysis, bool withValues) {
+std::string traceJson(const TraceAnalysis& analysis, bool withValues, const SourceView* view) {
   JsonWriter json;
   json.beginObject();
   json.key("status").number(analysis.outcome().status);
   json.key("stderr").text(analysis.errorTextAsUtf8());
   json.key("diagnostics");
-  writeDiagnostics(json, analysis.diagnostics());
+  writeDiagnostics(json, view != nullptr ? view->diagnostics : analysis.diagnostics());
+  if (view != nullptr) writeNotation(json, view);
   json.key("root");
   if (analysis.tree() == nullptr) {
     json.null();
   } else {
-    writeTree(json, analysis, withValues);
+    writeTree(json, analysis, withValues, view);
   }
+  json.endObject();
+  return json.str() + "\n";
+}
+
+std::string rejectedJson(int status, std::string_view stderrText,
+                         const std::vector<Diagnostic>& diagnostics) {
+  JsonWriter json;
+  json.beginObject();
+  json.key("status").number(status);
+  json.key("stderr").text(stderrText);
+  json.key("diagnostics");
+  writeDiagnostics(json, diagnostics);
+  writeNotation(json, nullptr);
+  json.key("root").null();
   json.endObject();
   return json.str() + "\n";
 }

@@ -16,24 +16,42 @@
 // columns and lengths its letters. Nodes nested deeper than 200 levels are left out; the last
 // node shown then has "more": true. For the browser page, a node may also carry "values":
 // [[the values of each record shown], ...].
+//
+// The trace of a lowered notation file has its diagnostics placed in the notation file, and
+// besides: "notation": {"core": the core line, "groups": [GROUP...]}, and in every NODE
+// "source": {"group": index into groups, "user": true for user material, false for
+// scaffolding, "line", "column", "length", "letterColumn", "letterLength": where its notation
+// starts}. GROUP: {"text": the notation node as written, "step": the step it defines or null,
+// "line", "column", "length", "letterColumn", "letterLength"}. A notation error gives
+// "notation": {"core": null, "groups": []} and "root": null.
 #ifndef RELALG_FORMS_TRACEJSON_H
 #define RELALG_FORMS_TRACEJSON_H
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/JsonWriter.h"
 #include "diagnostics/TraceAnalysis.h"
+#include "forms/NodeSources.h"
 
 namespace relalg {
 
 // Writes diagnostics as the array of "diagnostics" above.
 void writeDiagnostics(JsonWriter& json, const std::vector<Diagnostic>& diagnostics);
 
-// The JSON of a finished analysis, with "values" when withValues is set.
-std::string traceJson(const TraceAnalysis& analysis, bool withValues = false);
+// The JSON of a finished analysis, with "values" when withValues is set. With a source view (the
+// run of a lowered notation file), the diagnostics are the view's, and the object carries the
+// notation too (see below).
+std::string traceJson(const TraceAnalysis& analysis, bool withValues = false,
+                      const SourceView* view = nullptr);
+
+// The JSON of an input that was never run because its front end rejected it (a notation error):
+// the status, the text standing for standard error, the diagnostics, and no tree.
+std::string rejectedJson(int status, std::string_view stderrText,
+                         const std::vector<Diagnostic>& diagnostics);
 
 // Runs the input read by readInput as relalgrun does, without an output file, and returns the
 // trace, showing at most limit records of each table.

@@ -50,6 +50,13 @@ std::string_view explainFailure(std::string_view message) {
   return info != nullptr ? info->meaning : "no explanation is known for this message";
 }
 
+std::string_view failureMeaning(const RunOutcome& outcome) {
+  if (outcome.status == RunOutcome::kSuccess) return {};
+  return explainFailure(outcome.status == RunOutcome::kFailure
+                            ? std::string_view(outcome.message)
+                            : messageInfo(MessageId::kUnknownFailure).pattern);
+}
+
 void TraceReport::evaluationStarted(const TableSet& catalogue) { catalogue_ = &catalogue; }
 
 void TraceReport::nodeStarted(const SyntaxTree&, int) {}
@@ -62,7 +69,7 @@ void TraceReport::nodeFinished(const SyntaxTree& tree, int node, const Table& ta
   out_ << indent << "  " << operatorWord(type) << ": "
        << countText(static_cast<size_t>(table.recordCount()), "record") << ", " << headerOf(table)
        << '\n';
-  writeRenameNote(type, table, indent);
+  writeRenameNote(tree, node, table, indent);
   writeRecords(table, indent);
 }
 
@@ -98,8 +105,14 @@ void TraceReport::writeHeading(std::string_view text, int depth) {
 
 // Tells that a rename changed its operand itself and, for a catalogued table, that the name it
 // was read under still reaches it; a later bare name reaching such a table gets a note too.
-void TraceReport::writeRenameNote(ExprType type, const Table& table, const std::string& indent) {
+void TraceReport::writeRenameNote(const SyntaxTree& tree, int node, const Table& table,
+                                  const std::string& indent) {
+  const ExprType type = tree.exprType(node);
   if (type != ExprType::kRename && !(type == ExprType::kTable && renamed_.contains(&table))) return;
+  if (sources_ != nullptr && type == ExprType::kRename) {
+    const SourceStretch* stretch = sources_->of(tree.begin(node), tree.end(node));
+    if (stretch != nullptr && !stretch->user) return;
+  }
   const std::string* key = catalogue_ != nullptr ? catalogue_->keyOf(&table) : nullptr;
   if (type == ExprType::kTable) {
     out_ << indent << "  renamed earlier in this expression: " << *key

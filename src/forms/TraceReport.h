@@ -26,6 +26,7 @@
 #include <string_view>
 
 #include "evaluation/EvalObserver.h"
+#include "forms/NodeSources.h"
 #include "language/Keywords.h"
 
 namespace relalg {
@@ -37,6 +38,9 @@ class TableSet;
 // A one-line English explanation of a failure message as relalgrun prints it below
 // "Hiba tortent: ", or of "Ismeretlen hiba".
 std::string_view explainFailure(std::string_view message);
+
+// The explanation of the failure of a run, or nothing for a run that succeeded.
+std::string_view failureMeaning(const RunOutcome& outcome);
 
 // A node text as traces show it: whole up to 200 bytes, else its first 160 bytes (less the bytes
 // of a character that the cut would split) and its length.
@@ -56,14 +60,20 @@ class TraceReport : public EvalObserver {
   // the input file" when no node did.
   void reportFailure(const RunOutcome& outcome);
 
+  // Where the line's nodes come from, when a front end wrote it: a renaming that is scaffolding
+  // gets no note, since no one wrote it. The sources must outlive the report.
+  void setSources(const NodeSources* sources) { sources_ = sources; }
+
  private:
   void writeHeading(std::string_view text, int depth);
   void writeRecords(const Table& table, const std::string& indent);
-  void writeRenameNote(ExprType type, const Table& table, const std::string& indent);
+  void writeRenameNote(const SyntaxTree& tree, int node, const Table& table,
+                       const std::string& indent);
 
   std::ostream& out_;
   size_t limit_;
   const TableSet* catalogue_ = nullptr;  // during an evaluation
+  const NodeSources* sources_ = nullptr;
   // Catalogued tables that a rename of this run has changed.
   std::set<const Table*> renamed_;
   bool nodeHasFailed_ = false;

@@ -89,7 +89,7 @@ class DataGenerator {
   std::vector<std::string> decodeRecord(size_t table, uint64_t index) const;
 
   const std::vector<DataSet>& given_;
-  const Constraints& constraints_;
+  const Constraints constraints_;  // a copy: callers pass {} for none
   std::vector<TableData> shapes_;  // the exercise's tables without records
   std::vector<std::vector<std::vector<std::string>>> values_;  // per table, per column
   std::vector<std::vector<size_t>> givenValues_;  // per table, per column: how many come first

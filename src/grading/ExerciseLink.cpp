@@ -41,6 +41,10 @@ std::string exerciseLink(const Exercise& exercise, const std::vector<DataSet>& m
   json.key("compare").text(compareModeName(exercise.mode()));
   json.key("title").text(title, JsonWriter::kInputText);
   json.key("task").text(task, JsonWriter::kInputText);
+  if (exercise.notation()) {
+    json.key("mode").text("notation");
+    json.key("allow").text(exercise.allow().names());
+  }
   json.key("datasets").beginArray();
   const size_t given = exercise.given().size();
   for (size_t k = 0; k < given + more.size(); ++k) {

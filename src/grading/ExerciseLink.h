@@ -7,10 +7,13 @@
 //
 // The link is page + "#exercise=" + the base64url form of a JSON object:
 //   {"compare": "set" | "bag" | "exact", "title": the exercise's title, "task": its text or "",
+//    "mode": "notation" and "allow": the allowed names joined by ", ", for an exercise set in the
+//            notation (absent otherwise),
 //    "datasets": [{"name": the file's name or check-N, "tables": base64 of the lines below an
 //                  expression line, "digest": 16 hexadecimal digits, "expected": the result's
 //                  header line and first 20 record lines, "expectedRecords": how many records}]}
-// The first data set is the exercise's own, shown in the editor.
+// The first data set is the exercise's own, shown in the editor. In notation mode the page lowers
+// the student's program against a data set's tables under the allowlist, and checks its lowering.
 #ifndef RELALG_GRADING_EXERCISELINK_H
 #define RELALG_GRADING_EXERCISELINK_H
 

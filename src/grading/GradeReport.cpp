@@ -142,7 +142,11 @@ std::string reportText(const SubmissionReport& report) {
       out += "\n";
     }
   }
-  out += diagnosticsText(report.diagnostics, report.expression, escapeControls(report.file));
+  if (!report.program.empty() && !report.expression.empty()) {
+    out += "core: " + asLetters(report.expression) + "\n";
+  }
+  out += diagnosticsText(report.diagnostics,
+                         report.program.empty() ? report.expression : report.program, escapeControls(report.file));
   if (report.counterexample) {
     const Counterexample& example = *report.counterexample;
     out += "--- counterexample: an input file for relalgrun ---\n" + asLetters(example.input) +
@@ -212,6 +216,12 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report,
   json.beginObject();
   json.key("file").text(report.file);
   json.key("expression").text(report.expression, JsonWriter::kInputText);
+  json.key("notation");
+  if (report.program.empty()) {
+    json.null();
+  } else {
+    json.text(report.program, JsonWriter::kInputText);
+  }
   json.key("verdict");
   if (report.verdict == Verdict::kNotGraded) {
     json.null();

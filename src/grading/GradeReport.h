@@ -1,6 +1,7 @@
-// The forms of a grader's reports: text for a person (per submission its verdict, and for a wrong
-// one the counterexample as an input file for relalgrun with the expected and the given result
-// side by side) and JSON for programs (one object per submission, see relalgcheck(1)).
+// The forms of a grader's reports: text for a person (per submission its verdict, the core line of
+// a notation program, and for a wrong one the counterexample as an input file for relalgrun with
+// the expected and the given result side by side) and JSON for programs (one object per
+// submission, see relalgcheck(1)).
 #ifndef RELALG_GRADING_GRADEREPORT_H
 #define RELALG_GRADING_GRADEREPORT_H
 

@@ -7,7 +7,11 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "diagnostics/TraceAnalysis.h"
+#include "forms/TraceReport.h"
 #include "grading/Counterexamples.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 #include "run/RunSequence.h"
 
 namespace relalg {
@@ -25,8 +29,10 @@ std::string failureWords(const Outcome& outcome, std::string_view line) {
   return words;
 }
 
-// What relalgtrace says of line 1, the expression line, of the submission over data.
-std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const DataSet& data) {
+// What relalgtrace says of line 1, the expression line, of the submission over data; placed in
+// the notation program where the line is the lowering of one.
+std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const DataSet& data,
+                                              const NotationPlaces* places) {
   const std::string input = line + "\n" + data.text();
   TraceAnalysis analysis(0);
   const RunOutcome outcome =
@@ -36,7 +42,14 @@ std::vector<Diagnostic> expressionDiagnostics(const std::string& line, const Dat
   for (const Diagnostic& diagnostic : analysis.diagnostics()) {
     if (diagnostic.line == 1) kept.push_back(diagnostic);
   }
-  return kept;
+  return places != nullptr ? places->place(kept, failureMeaning(outcome)) : kept;
+}
+
+// The lines of a submission before its first empty line, each ended by a line feed.
+std::string programOf(std::string_view bytes) {
+  std::string program(bytes.substr(0, programEnd(bytes)));
+  if (!program.empty() && program.back() != '\n') program += '\n';
+  return program;
 }
 
 // The counterexample shrunk from source: a given data set (a teacher's, whose records that leave
@@ -83,11 +96,13 @@ std::string_view verdictName(Verdict verdict) {
 }
 
 Exercise::Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
-                   Constraints constraints)
+                   Constraints constraints, Allowlist allow, bool notation)
     : reference_(std::move(referenceLine)),
       given_(std::move(given)),
       mode_(mode),
-      constraints_(std::move(constraints)) {
+      constraints_(std::move(constraints)),
+      allow_(allow),
+      notation_(notation) {
   for (const DataSet& data : given_) expected_.push_back(evaluateOn(reference_, data));
 }
 
@@ -104,7 +119,28 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
   const Clock::time_point deadline = after(start, settings.budgetSeconds);
   SubmissionReport report;
   report.file = std::move(file);
-  report.expression = firstLine(bytes);
+  // The program is lowered against the exercise's tables: the lowering depends on their widths.
+  const std::string notationFile = programOf(bytes) + exercise.given().front().text();
+  std::optional<LoweredInput> lowered;
+  try {
+    lowered = lowerNotation(notationFile, exercise.allow());
+  } catch (const NotationError& error) {
+    report.program = programOf(bytes);
+    report.verdict = Verdict::kFailed;
+    report.diagnostics = {notationDiagnostic(error, notationFile)};
+    report.reason = report.diagnostics.front().message;
+    report.seconds = secondsSince(start);
+    return report;
+  }
+  std::optional<NotationPlaces> places;
+  if (lowered->passedThrough) {
+    report.expression = firstLine(bytes);
+  } else {
+    report.expression = lowered->coreLine;
+    report.program = programOf(bytes);
+    places.emplace(*lowered, notationFile);
+  }
+  const NotationPlaces* placed = places ? &*places : nullptr;
   const SyntaxTree submission(report.expression);
   const Judge judge(exercise.reference(), submission, exercise.mode());
   const std::vector<DataSet>& given = exercise.given();
@@ -144,7 +180,7 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
   try {
     if (report.dataSets.front().verdict == Verdict::kFailed) {
       report.verdict = Verdict::kFailed;
-      report.diagnostics = expressionDiagnostics(report.expression, given.front());
+      report.diagnostics = expressionDiagnostics(report.expression, given.front(), placed);
     } else {
       DataGenerator generator(given, exercise.constraints(), {&exercise.reference(), &submission},
                               settings.edgeValues, settings.seed);
@@ -162,7 +198,7 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
         report.counterexample =
             makeCounterexample(judge, source, differing.has_value(), report.expression, generator,
                                after(Clock::now(), settings.budgetSeconds / 2));
-        report.diagnostics = expressionDiagnostics(report.expression, given.front());
+        report.diagnostics = expressionDiagnostics(report.expression, given.front(), placed);
       }
     }
   } catch (const Cancelled&) {

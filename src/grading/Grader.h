@@ -19,6 +19,7 @@
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
+#include "notation/Allowlist.h"
 
 namespace relalg {
 
@@ -38,9 +39,12 @@ struct GradeSettings {
 class Exercise {
  public:
   // given holds the exercise's own data set first; every data set holds the same tables and
-  // meets the constraints.
+  // meets the constraints. A submission whose program is written in the notation is lowered
+  // against the tables of the first under allow, which limits core submissions too. notation
+  // tells that the exercise is set in the notation: its reference was, or allow limits what a
+  // submission uses.
   Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
-           Constraints constraints = {});
+           Constraints constraints = {}, Allowlist allow = {}, bool notation = false);
 
   const SyntaxTree& reference() const { return reference_; }
   const std::vector<DataSet>& given() const { return given_; }
@@ -48,6 +52,8 @@ class Exercise {
   const std::vector<Outcome>& expected() const { return expected_; }
   CompareMode mode() const { return mode_; }
   const Constraints& constraints() const { return constraints_; }
+  const Allowlist& allow() const { return allow_; }
+  bool notation() const { return notation_; }
   // The first given data set on which the reference fails, if any.
   std::optional<size_t> failingDataSet() const;
 
@@ -57,6 +63,8 @@ class Exercise {
   std::vector<Outcome> expected_;
   CompareMode mode_;
   Constraints constraints_;
+  Allowlist allow_;
+  bool notation_;
 };
 
 struct DataSetVerdict {
@@ -82,7 +90,12 @@ struct Counterexample {
 
 struct SubmissionReport {
   std::string file;
-  std::string expression;  // the first line of the submission
+  // The expression line graded: the first line of the submission, or the lowering of its
+  // program (empty when the program cannot be lowered).
+  std::string expression;
+  // The submission's program (its lines before the first empty line) when it is written in the
+  // notation, else empty. Its diagnostics are placed in it.
+  std::string program;
   Verdict verdict = Verdict::kRight;
   std::vector<DataSetVerdict> dataSets;
   std::optional<Counterexample> counterexample;
@@ -100,8 +113,10 @@ struct SubmissionReport {
   double seconds = 0;
 };
 
-// Grades the submission held in bytes (its first line is the expression; a byte order mark
-// before it is skipped, every other line ignored). Cancelled work ends the step at hand: the
+// Grades the submission held in bytes (its first line is the expression, or its lines before the
+// first empty line a notation program; a byte order mark before it is skipped, every other line
+// ignored). A program that the exercise's allowlist forbids, or that cannot be lowered, fails
+// with the notation's error. Cancelled work ends the step at hand: the
 // report then says what was found until then.
 SubmissionReport grade(const Exercise& exercise, std::string file, std::string_view bytes,
                        const GradeSettings& settings);

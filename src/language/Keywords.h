@@ -46,6 +46,22 @@ constexpr std::string_view operatorWord(ExprType type) {
 
 constexpr bool isComparison(LogType type) { return type <= LogType::kGte; }
 
+// The comparison that holds for (b, a) exactly when type holds for (a, b): a < b is b > a.
+constexpr LogType mirrored(LogType type) {
+  switch (type) {
+    case LogType::kLt:
+      return LogType::kGt;
+    case LogType::kLte:
+      return LogType::kGte;
+    case LogType::kGt:
+      return LogType::kLt;
+    case LogType::kGte:
+      return LogType::kLte;
+    default:
+      return type;
+  }
+}
+
 // union, minus and product: the operators whose both operands are expressions.
 constexpr bool takesTwoTables(ExprType type) {
   return type == ExprType::kUnion || type == ExprType::kMinus || type == ExprType::kProduct;

@@ -80,6 +80,10 @@ class CoreTree {
   int parameter(std::vector<CorePiece> tokens, const Origin& origin);
   int withParameter(CoreKind kind, int operand, int parameter, const Origin& origin);
 
+  CoreKind kind(int node) const { return nodes_[static_cast<size_t>(node)].kind; }
+  int operand(int node, int k) const { return nodes_[static_cast<size_t>(node)].operands[k]; }
+  // Whether a project or rename node takes its list as a parameter written by the user.
+  bool listed(int node) const { return nodes_[static_cast<size_t>(node)].listed; }
   // The bytes of the node's text, at least (past 2^62 it stops counting).
   uint64_t size(int node) const { return nodes_[static_cast<size_t>(node)].size; }
   // The text of the node and the map of its stretches. Parts are joined by ", " unless a name of

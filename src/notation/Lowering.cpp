@@ -23,22 +23,6 @@ bool isKeyword(std::string_view word) {
   return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
 
-// The comparison with its operands swapped: a < b is b > a.
-LogType mirrored(LogType type) {
-  switch (type) {
-    case LogType::kLt:
-      return LogType::kGt;
-    case LogType::kLte:
-      return LogType::kGte;
-    case LogType::kGt:
-      return LogType::kLt;
-    case LogType::kGte:
-      return LogType::kLte;
-    default:
-      return type;
-  }
-}
-
 // Whether every ')' of text closes a '(' before it and every '(' is closed: the core language
 // counts brackets also inside apostrophes.
 bool bracketsPair(std::string_view text) {
@@ -422,8 +406,16 @@ Lowering::Relation Lowering::project(int id, Relation operand) {
     picked.push_back(operand.columns[static_cast<size_t>(column)]);
     names.push_back({picked.back().name, wordOrigin(id, word)});
   }
+  // A join's own projection gives way to this one, which picks from the same columns.
+  int source = operand.core;
+  const NodeKind below = program_.node(node.operands[0]).kind;
+  const bool joined =
+      below == NodeKind::kJoin || below == NodeKind::kSemijoin || below == NodeKind::kIntersect;
+  if (joined && core_.kind(source) == CoreKind::kProject && !core_.listed(source)) {
+    source = core_.operand(source, 0);
+  }
   Relation made;
-  made.core = core_.project(operand.core, std::move(names), origin(id, true));
+  made.core = core_.project(source, std::move(names), origin(id, true));
   made.columns = std::move(picked);
   made.tableName = kScaffoldTable;
   made.set = true;
@@ -531,7 +523,13 @@ Lowering::Relation Lowering::coreParameterForm(int id, Relation operand) {
     }
     return program_.word(node, 0);
   };
-  const int parameter = core_.parameter(std::move(tokens), origin(id, true));
+  // The parameter stands for its words as written.
+  Origin words = origin(id, true);
+  if (node.wordCount > 0) {
+    words.begin = program_.word(node, 0).begin;
+    words.end = program_.word(node, node.wordCount - 1).end;
+  }
+  const int parameter = core_.parameter(std::move(tokens), words);
   if (node.kind == NodeKind::kCoreProject) {
     Relation made;
     for (std::string_view name : names) {

@@ -152,6 +152,8 @@ void readAllowLine(std::string_view file, const ProgramLines& program, Allowlist
 
 bool isCoreInput(std::string_view file) { return passesThrough(file, programLines(file)); }
 
+size_t programEnd(std::string_view file) { return programLines(file).end; }
+
 LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
   const ProgramLines lines = programLines(file);
   LoweredInput lowered;
@@ -159,6 +161,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
     checkCoreAllowed(file, lines, allow);
     lowered.input = file;
     lowered.passedThrough = true;
+    lowered.blocksBegin = lines.end;
+    lowered.allow = allow;
     if (!lines.lines.empty()) {
       lowered.coreLine =
           file.substr(lines.lines[0].first, lines.lines[0].second - lines.lines[0].first);
@@ -174,6 +178,8 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
   lowered.input = line.text + "\n";
   lowered.input += file.substr(lines.end);
   lowered.coreLine = std::move(line.text);
+  lowered.blocksBegin = lines.end;
+  lowered.allow = allow;
   lowered.sourceMap = std::move(line.map);
   lowered.freshNames = lowering.freshNames();
   lowered.nodes = program.nodes();

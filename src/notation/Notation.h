@@ -31,6 +31,8 @@ struct LoweredInput {
   std::string input;           // the relalgrun input
   std::string coreLine;        // its first line, without the byte order mark
   bool passedThrough = false;  // the file is its own lowering (the map is then empty)
+  size_t blocksBegin = 0;      // the file's first byte of the table blocks (its first empty line)
+  Allowlist allow;             // what the program might use: the given list, less its own line's
   std::vector<SourceSpan>
       sourceMap;  // spans of coreLine; notation bytes count from the file's start
   std::vector<std::pair<std::string, std::string>> freshNames;  // name in the core line, meaning
@@ -46,6 +48,9 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow);
 
 // Whether lowerNotation passes the file through as it is.
 bool isCoreInput(std::string_view file);
+
+// The first byte of the file's table blocks: its first empty line, or its end.
+size_t programEnd(std::string_view file);
 
 // The line (from 1) and byte column (from 1) of a byte of the file.
 struct FilePlace {

@@ -361,6 +361,9 @@ int NotationParser::expression() {
         operands.pop_back();
         const int first = operands.back();
         operands.back() = callNode(open, first, second, token.end);
+      } else if (open.kind == Frame::kGroup) {
+        at(operands.back()).begin = open.begin;  // a bracketed expression's bytes hold its brackets
+        at(operands.back()).end = token.end;
       }
       continue;
     }

@@ -255,7 +255,20 @@ std::vector<std::string> uniqueNames(const std::vector<std::string>& submissions
 
 std::string sizeText(size_t bytes) { return std::to_string(bytes >> 20) + " MiB"; }
 
-GradedFile readGradedFile(const std::string& path, size_t limit, bool firstLineOnly) {
+// Where the first empty line of text begins, looking at the lines that begin at from or later
+// (from is 0 or just after a line feed), or npos. An empty line holds nothing, or one carriage
+// return, before its line feed.
+size_t emptyLineAt(std::string_view text, size_t from) {
+  for (size_t begin = from; begin < text.size();) {
+    if (text[begin] == '\n' || text.substr(begin, 2) == "\r\n") return begin;
+    const size_t end = text.find('\n', begin);
+    if (end == std::string_view::npos) break;
+    begin = end + 1;
+  }
+  return std::string_view::npos;
+}
+
+GradedFile readGradedFile(const std::string& path, size_t limit, bool programOnly) {
   GradedFile file;
   const UniqueFd descriptor(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat status {};
@@ -268,20 +281,25 @@ GradedFile readGradedFile(const std::string& path, size_t limit, bool firstLineO
     return file;
   }
   char block[1 << 16];
+  size_t lineBegin = 0;  // the first line not yet seen whole, while reading a program
   for (;;) {
     const ssize_t count = read(descriptor.get(), block, sizeof block);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) file.problem = GradedFile::kUnreadable;
     if (count <= 0) break;
-    const std::string_view got(block, static_cast<size_t>(count));
-    const size_t lineEnd = firstLineOnly ? got.find('\n') : std::string_view::npos;
-    file.bytes.append(got.substr(0, lineEnd));
+    file.bytes.append(block, static_cast<size_t>(count));
+    const size_t empty = programOnly ? emptyLineAt(file.bytes, lineBegin) : std::string::npos;
+    if (empty != std::string::npos) file.bytes.resize(empty);
     if (file.bytes.size() > limit) {
       file.problem = GradedFile::kTooLarge;
       file.bytes.clear();
       break;
     }
-    if (lineEnd != std::string_view::npos) break;
+    if (empty != std::string::npos) break;
+    if (programOnly) {
+      const size_t lastFeed = file.bytes.rfind('\n');
+      lineBegin = lastFeed == std::string::npos ? 0 : lastFeed + 1;
+    }
   }
   return file;
 }
@@ -315,7 +333,7 @@ void CheckProcesses::startWhatFits() {
   while (!waiting_.empty() && running_.size() < jobs_ && WallClock::now() >= retryAt_) {
     const size_t k = waiting_.front();
     if (!firstLines_[k]) {
-      firstLines_[k] = readGradedFile(submissions_[k], kMaxSubmissionLineBytes, true);
+      firstLines_[k] = readGradedFile(submissions_[k], kMaxSubmissionProgramBytes, true);
     }
     if (const GradedFile::Problem problem = firstLines_[k]->problem; problem != GradedFile::kNone) {
       waiting_.pop_front();
@@ -323,7 +341,7 @@ void CheckProcesses::startWhatFits() {
           k, Verdict::kFailed,
           problem == GradedFile::kNotRegular ? message(MessageId::kCheckSubmissionNotRegular)
           : problem == GradedFile::kTooLarge
-              ? message(MessageId::kCheckFirstLineTooLong, {sizeText(kMaxSubmissionLineBytes)})
+              ? message(MessageId::kCheckProgramTooLong, {sizeText(kMaxSubmissionProgramBytes)})
               : message(MessageId::kCheckUnreadableSubmission));
       continue;
     }

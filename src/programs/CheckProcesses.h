@@ -48,18 +48,19 @@ struct Finished {
 
 // The bytes of a file that the grader reads, or in words why it does not read them: only a
 // regular file (symbolic links followed) is read, opened without waiting, so that a pipe or a
-// device never holds the grader up; and at most limit bytes of it, or with firstLineOnly its
-// first line, which is then at most limit bytes long.
+// device never holds the grader up; and at most limit bytes of it, or with programOnly its
+// program: the lines before its first empty line (a core expression line, or the steps of a
+// notation program), which are then at most limit bytes long.
 struct GradedFile {
   enum Problem { kNone, kUnreadable, kNotRegular, kTooLarge };
   Problem problem = kNone;
   std::string bytes;
 };
-GradedFile readGradedFile(const std::string& path, size_t limit, bool firstLineOnly = false);
+GradedFile readGradedFile(const std::string& path, size_t limit, bool programOnly = false);
 
-// How much of a file the grader reads: a whole exercise or data set, a submission's first line.
+// How much of a file the grader reads: a whole exercise or data set, a submission's program.
 inline constexpr size_t kMaxDataSetBytes = size_t{256} << 20;
-inline constexpr size_t kMaxSubmissionLineBytes = size_t{16} << 20;
+inline constexpr size_t kMaxSubmissionProgramBytes = size_t{16} << 20;
 // A size as the messages write it: 256 MiB.
 std::string sizeText(size_t bytes);
 

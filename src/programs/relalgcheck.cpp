@@ -22,11 +22,15 @@
 #include "base/Messages.h"
 #include "base/Threads.h"
 #include "base/Windows1250.h"
+#include "diagnostics/Diagnostics.h"
 #include "files/FileReplacement.h"
 #include "grading/ExerciseFile.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
 #include "grading/SlipDataSets.h"
+#include "notation/Notation.h"
+#include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 #include "programs/CheckProcesses.h"
 #include "programs/CommandLine.h"
 
@@ -43,8 +47,9 @@ constexpr std::string_view kHelp =
     "Usage: relalgcheck [OPTION]... EXERCISE SUBMISSION...\n"
     "       relalgcheck --link [--page=URL] [--compare=MODE] [--data=FILE]... EXERCISE\n"
     "                          [SUBMISSION]...\n"
-    "Grade each SUBMISSION (a file whose first line is an expression) against the\n"
-    "reference expression on the first line of EXERCISE, over the tables below it and\n"
+    "Grade each SUBMISSION (a file whose first line is an expression, or a program in\n"
+    "textbook notation) against the reference expression on the first line of EXERCISE\n"
+    "(or its program), over the tables below it and\n"
     "over the data sets of --data. Where a submission is right on all of them, search\n"
     "generated data sets for one that tells it from the reference. A wrong submission is\n"
     "shown with a counterexample shrunk to a few records: an input file for relalgrun,\n"
@@ -64,6 +69,11 @@ constexpr std::string_view kHelp =
     "      --points=right=N,wrong=N,failed=N\n"
     "                       give each submission the points of its verdict (JSON\n"
     "                       points); the exit status is then 0 when all are graded\n"
+    "      --allow=LIST     what a notation submission may use: sigma, pi, rho,\n"
+    "                       cross, union, minus, intersect, join, semijoin, antijoin,\n"
+    "                       divide; steps for named steps, core for the prefix forms\n"
+    "                       (default: all; an exercise's first line -- allow: LIST\n"
+    "                       limits it too)\n"
     "      --save=DIR       write each counterexample, in the data's own bytes, to\n"
     "                       DIR/NAME.counterexample.txt (NAME: the submission's file name\n"
     "                       without .txt, then -2, -3... where submissions share it)\n"
@@ -92,6 +102,7 @@ struct Command {
   bool json = false;
   bool link = false;
   std::string page = "index.html";
+  Allowlist allow;
 };
 
 int usageError(const std::string& line) {
@@ -135,6 +146,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
     if (!(command.check.points = parsePoints(value))) return false;
   } else if (option == "page") {
     command.page = value;
+  } else if (option == "allow") {
+    if (command.allow.restrict(value)) return false;
   } else if (option == "compare") {
     const std::optional<CompareMode> mode = compareModeNamed(value);
     if (!mode) return false;
@@ -167,8 +180,9 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
   constexpr std::string_view kFlags[] = {"help", "version",     "json",
                                          "link", "edge-values", "no-edge-values"};
-  constexpr std::string_view kValued[] = {"data", "compare",    "seed", "tries",  "budget",
-                                          "jobs", "max-memory", "save", "points", "page"};
+  constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries",
+                                          "budget", "jobs",  "max-memory", "save",
+                                          "points", "page",  "allow"};
   std::vector<std::string> operands;
   CommandLine words(argc, argv);
   while (const std::optional<CommandLine::Word> word = words.next()) {
@@ -227,11 +241,31 @@ std::optional<int> checkSaveFolder(const std::string& dir) {
   return kExitUsage;
 }
 
+// The reference of the exercise: its first line, or the lowering of its program; nothing after
+// printing the notation's error.
+std::optional<LoweredInput> lowerExercise(const std::string& path, const std::string& bytes) {
+  try {
+    return lowerNotation(bytes, Allowlist());
+  } catch (const NotationError& error) {
+    std::cerr << diagnosticsText({notationDiagnostic(error, bytes)}, bytes, path);
+    return std::nullopt;
+  }
+}
+
+// The tables of a data set's file, read as the exercise reads them: below its first line, or
+// below the program of a notation file.
+DataSet readDataSet(const std::string& path, const std::string& bytes) {
+  if (isCoreInput(bytes)) return DataSet::read(path, bytes);
+  return DataSet::read(path, "\n" + bytes.substr(programEnd(bytes)));
+}
+
 // The exercise and its data sets, read and checked; the exit status when they cannot be.
 std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise,
                                 ExerciseDeclarations& declared) {
   std::vector<DataSet> given;
   std::string reference;
+  Allowlist allow = command.allow;
+  bool notation = false;
   for (size_t k = 0; k <= command.dataFiles.size(); ++k) {
     const std::string& path = k == 0 ? command.exercise : command.dataFiles[k - 1];
     GradedFile file = readGradedFile(path, kMaxDataSetBytes);
@@ -245,15 +279,21 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
                 << '\n';
       return kExitUsage;
     }
+    if (k == 0) {
+      const std::optional<LoweredInput> lowered = lowerExercise(path, file.bytes);
+      if (!lowered) return kExitUsage;
+      reference = lowered->passedThrough ? firstLine(file.bytes) : lowered->coreLine;
+      allow.restrict(lowered->allow.names());
+      notation = !lowered->passedThrough || allow.names() != Allowlist().names();
+    }
     try {
-      given.push_back(DataSet::read(path, file.bytes));
+      given.push_back(readDataSet(path, file.bytes));
     } catch (const AdbException& error) {
       std::cerr << windows1250ToUtf8(
                        message(MessageId::kCheckBadDataSet, {path, error.getMessage()}))
                 << '\n';
       return kExitUsage;
     }
-    if (k == 0) reference = firstLine(file.bytes);
     if (const std::string where = tableDifference(given.front(), given.back()); !where.empty()) {
       std::cerr << message(MessageId::kCheckOtherTables, {path, where}) << '\n';
       return kExitUsage;
@@ -264,7 +304,8 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
     std::cerr << *broken << '\n';
     return kExitUsage;
   }
-  exercise.emplace(std::move(reference), std::move(given), command.mode, std::move(constraints));
+  exercise.emplace(std::move(reference), std::move(given), command.mode, std::move(constraints),
+                   allow, notation);
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
     const std::string words =
         failureMessage(exercise->expected()[*failing], exercise->reference().line());
@@ -282,8 +323,9 @@ int gradeAll(const Command& command, const Exercise& exercise) {
   if (command.json) {
     JsonWriter points;
     if (command.check.points) writePoints(points, *command.check.points);
-    std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"compare\":\""
-              << compareModeName(command.mode) << "\","
+    std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"reference\":"
+              << JsonWriter().text(exercise.reference().line(), JsonWriter::kInputText).str()
+              << ",\"compare\":\"" << compareModeName(command.mode) << "\","
               << (command.check.points ? "\"points\":" + points.str() + "," : "")
               << "\"submissions\":[";
   }
@@ -327,7 +369,7 @@ int printLink(const Command& command, const Exercise& exercise,
     std::vector<DataSet> given = exercise.given();
     given.insert(given.end(), chosen.dataSets.begin(), chosen.dataSets.end());
     const Exercise wider(exercise.reference().line(), std::move(given), exercise.mode(),
-                         exercise.constraints());
+                         exercise.constraints(), exercise.allow(), exercise.notation());
     CheckSettings settings = command.check;
     settings.saveDir.clear();
     CheckProcesses(settings, wider, command.submissions).run([&](const Finished& finished) {

@@ -28,6 +28,7 @@
 #include "forms/TraceReport.h"
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
+#include "notation/NotationPlaces.h"
 #include "programs/CommandLine.h"
 #include "run/RunSequence.h"
 #include "sql/SqlScript.h"
@@ -81,12 +82,13 @@ struct Command {
   bool notation = false;
   bool core = false;
   Allowlist allow;
-  std::optional<std::string> lowered;  // the relalgrun input of a notation file
+  std::string file;                     // the notation file, once read
+  std::optional<LoweredInput> lowered;  // its lowering
 };
 
 // The input of the run: the lowered notation file, or the file itself.
 std::string readInput(const Command& command) {
-  return command.lowered ? *command.lowered : readFile(command.inputPath);
+  return command.lowered ? command.lowered->input : readFile(command.inputPath);
 }
 
 // Writes a command-line error and the hint to --help; returns the exit status.
@@ -184,25 +186,37 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
 }
 
 // Runs the input as relalgrun does, without an output file, and reports every step in the form
-// asked for; the text form has the diagnostics on standard error before the trace.
+// asked for; the text form has the diagnostics on standard error before the trace. The trace of a
+// lowered notation file places its diagnostics in the notation file and groups its nodes under
+// the notation that produced them.
 int trace(const Command& command) {
   std::ostringstream steps;
   TraceReport report(steps, command.limit);
+  std::optional<NotationPlaces> places;
+  NodeSources sources;
+  if (command.lowered) {
+    places.emplace(*command.lowered, command.file);
+    sources = places->nodeSources();
+    report.setSources(&sources);
+  }
   TraceAnalysis analysis(command.limit, command.form == Command::kText ? &report : nullptr);
   const RunOutcome outcome =
       runSequence(analysis.reader([&] { return readInput(command); }), nullptr, &analysis);
   analysis.finish(outcome);
+  const SourceView view = places ? places->view(analysis) : SourceView{};
+  const SourceView* shown = places ? &view : nullptr;
   if (command.form == Command::kJson) {
-    std::cout << traceJson(analysis);
+    std::cout << traceJson(analysis, false, shown);
   } else if (command.form == Command::kDot) {
-    std::cout << traceDot(analysis);
+    std::cout << traceDot(analysis, shown);
   } else {
     if (!command.notation && !isCoreInput(analysis.input())) {
       std::cerr << message(MessageId::kTraceNotationNote, {command.inputPath}) << '\n';
     }
-    // The diagnostics of a lowered input are placed in its core line.
-    std::cerr << diagnosticsText(analysis.diagnostics(), analysis.input(),
-                                 command.lowered ? "core" : command.inputPath)
+    std::cerr << (shown != nullptr
+                      ? diagnosticsText(view.diagnostics, command.file, command.inputPath)
+                      : diagnosticsText(analysis.diagnostics(), analysis.input(),
+                                        command.inputPath))
               << std::flush;
     if (outcome.status != RunOutcome::kSuccess) report.reportFailure(outcome);
     std::cout << steps.str();
@@ -242,33 +256,31 @@ int traceOrReport(const Command& command) {
 }
 
 // Lowers the notation file, then prints the lowered input (--core) or traces it in the form asked
-// for; a notation error is shown as a compiler shows its errors, with status 1. A file that
-// cannot be read is reported as relalgrun reports it.
+// for; a notation error is shown as a compiler shows its errors (in JSON with --json), with
+// status 1. A file that cannot be read is reported as relalgrun reports it.
 int traceNotation(Command& command) {
-  std::string file;
   try {
-    file = readFile(command.inputPath);
+    command.file = readFile(command.inputPath);
   } catch (const AdbException&) {
     return traceOrReport(command);
   }
-  LoweredInput lowered;
   try {
-    lowered = lowerNotation(file, command.allow);
+    command.lowered = lowerNotation(command.file, command.allow);
   } catch (const NotationError& error) {
-    const FilePlace place = placeOf(file, error.begin());
-    std::vector<Diagnostic> diagnostics{{Diagnostic::kError, place.line, place.column,
-                                         error.end() - error.begin(),
-                                         messageAsUtf8(error.what(), isUtf8(file))}};
-    placeInLetters(diagnostics, file);
-    std::cerr << diagnosticsText(diagnostics, file, command.inputPath);
+    const std::vector<Diagnostic> diagnostics{notationDiagnostic(error, command.file)};
+    const std::string text = diagnosticsText(diagnostics, command.file, command.inputPath);
+    if (command.form == Command::kJson && !command.core) {
+      std::cout << rejectedJson(EXIT_FAILURE, text, diagnostics);
+    } else {
+      std::cerr << text;
+    }
     return EXIT_FAILURE;
   }
   if (command.core) {
-    std::cout << lowered.input;
+    std::cout << command.lowered->input;
     return EXIT_SUCCESS;
   }
-  if (command.form == Command::kText) std::cout << "core: " << lowered.coreLine << '\n';
-  command.lowered = std::move(lowered.input);
+  if (command.form == Command::kText) std::cout << "core: " << command.lowered->coreLine << '\n';
   return traceOrReport(command);
 }
 

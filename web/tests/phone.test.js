@@ -1,7 +1,7 @@
 // The student's loop on a phone: after Run the verdict and the first records are in view without
 // scrolling (at 390x844, 360 and 320 px wide, and at 390 px with the keyboard up), nothing
 // scrolls sideways, every control is a 44 px target with text of 16 px, keyboard hints only show
-// where there is a keyboard; and axe-core finds nothing in five states of the page. Each layout
+// where there is a keyboard; and axe-core finds nothing in six states of the page. Each layout
 // test prints where the result heading and its first record stand.
 "use strict";
 const test = require("node:test");
@@ -95,7 +95,7 @@ async function axeViolations(page) {
   return violations.flatMap((v) => v.nodes.map((node) => `${v.id}: ${node.target.join(" ")}`));
 }
 
-test("axe-core finds nothing at the start, after a warning, after a failure, in dark mode and in an exercise", async () => {
+test("axe-core finds nothing at the start, after a warning, after a failure, in dark mode, in Notation and in an exercise", async () => {
   const { page } = await phone(390, 844);
   const found = { start: await axeViolations(page) };
   await setEditorText(page, "select(t, EQ(szak, 'Informatika'))\n\nt(szak char(20))\nInformatika\n");
@@ -106,11 +106,14 @@ test("axe-core finds nothing at the start, after a warning, after a failure, in 
   found.failure = await axeViolations(page);
   await page.emulateMediaFeatures([{ name: "prefers-color-scheme", value: "dark" }]);
   found.dark = await axeViolations(page);
+  await page.select("#example", "notation/every-course-division");
+  await page.waitForFunction(() => /^Done/.test(document.getElementById("state").textContent));
+  found.notation = await axeViolations(page);
   const folder = path.join(root, "examples", "grading", "every-course");
   const link = execFileSync(path.join(native, "relalgcheck"), ["--link", path.join(folder, "exercise.txt")]).toString().trim();
   const { page: exercise } = await phone(390, 844, link.slice(link.indexOf("#")));
   found.exercise = await axeViolations(exercise);
-  assert.deepEqual(found, { start: [], warning: [], failure: [], dark: [], exercise: [] });
+  assert.deepEqual(found, { start: [], warning: [], failure: [], dark: [], notation: [], exercise: [] });
   await page.close();
   await exercise.close();
 });

@@ -4,7 +4,8 @@
 //   engine.test.js   window.relalg agrees with relalgrun and relalgtrace byte for byte
 //   page.test.js     the page as a person uses it: run, failure, tree, marks, links, Stop
 //   learner.test.js  drafts, confirm before replacing, Undo, labels, exercise links
-//   phone.test.js    the layout at phone sizes, touch targets, and axe-core in five states
+//   notation.test.js the lowering and the notation's trace against relalgtrace, Notation mode
+//   phone.test.js    the layout at phone sizes, touch targets, and axe-core in six states
 // Further arguments go to the test runner (--test-name-pattern=axe runs the tests so named).
 "use strict";
 const fs = require("fs");
