@@ -70,11 +70,11 @@ std::vector<std::string> shownLines(const Outcome& outcome, std::string_view lin
   if (!outcome.succeeded()) return lines(stderrAsUtf8(outcome.errorText, line));
   std::vector<std::string> shown{asLetters(outcome.header)};
   const size_t records = outcome.records.size();
-  for (size_t k = 0; k < std::min(records, kShownRecords); ++k) {
+  for (size_t k = 0; k < std::min(records, kReportedRecords); ++k) {
     shown.push_back(asLetters(outcome.records[k]));
   }
-  if (records > kShownRecords)
-    shown.push_back("... " + plural(records - kShownRecords, "more record"));
+  if (records > kReportedRecords)
+    shown.push_back("... " + plural(records - kReportedRecords, "more record"));
   return shown;
 }
 

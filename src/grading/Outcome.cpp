@@ -105,7 +105,7 @@ bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
 void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome) {
   json.key(key).beginArray();
   if (outcome.succeeded()) json.text(outcome.header, JsonWriter::kInputText);
-  for (size_t k = 0; k < std::min(outcome.records.size(), kShownRecords); ++k) {
+  for (size_t k = 0; k < std::min(outcome.records.size(), kReportedRecords); ++k) {
     json.text(outcome.records[k], JsonWriter::kInputText);
   }
   json.endArray();

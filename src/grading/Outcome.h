@@ -58,10 +58,10 @@ std::string_view failureMeaning(std::string_view errorText);
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);
 
 // A report shows this many records of a result at most.
-inline constexpr size_t kShownRecords = 20;
+inline constexpr size_t kReportedRecords = 20;
 
 // Writes the outcome's result under key as the output file shows it, its header line and its
-// first kShownRecords record lines (none when it failed), and under key + "Records" how many
+// first kReportedRecords record lines (none when it failed), and under key + "Records" how many
 // records it has.
 void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome);
 
