@@ -77,13 +77,30 @@ def run(command, cwd, log):
 def copy_tree(work):
     listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
                             cwd=ROOT, capture_output=True, check=True).stdout
-    for name in sorted(set(listed.decode().split("\0")) - {""}):
+    names = sorted(set(listed.decode().split("\0")) - {""})
+    tree, kept = os.path.join(work, "tree"), set(names)
+    for folder, _, files in os.walk(tree):  # what the tree no longer has goes from the copy
+        for file in files:
+            path = os.path.join(folder, file)
+            if os.path.relpath(path, tree) not in kept:
+                os.remove(path)
+    for name in names:
         source = os.path.join(ROOT, name)
         if not os.path.isfile(source):  # deleted in the work tree
             continue
         target = os.path.join(work, "tree", name)
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copy2(source, target)
+        # A file that changed since a kept scratch folder was built gets a new time, so that the
+        # build takes it; an unchanged one keeps its time and is not built again.
+        with open(source, "rb") as f:
+            content = f.read()
+        if os.path.exists(target):
+            with open(target, "rb") as f:
+                if f.read() == content:
+                    continue
+        with open(target, "wb") as f:
+            f.write(content)
+        shutil.copymode(source, target)
 
 
 def failing_tests(build, labels, jobs, log):
@@ -125,7 +142,6 @@ def main():
     os.makedirs(work, exist_ok=True)
     log = os.path.join(work, "log.txt")
     print("scratch folder %s, log %s" % (work, log), flush=True)
-    shutil.rmtree(os.path.join(work, "tree"), ignore_errors=True)
     copy_tree(work)
     tree, build = os.path.join(work, "tree"), os.path.join(work, "build")
     build_command = ["cmake", "--build", build, "-j", str(options.jobs)]

@@ -829,7 +829,7 @@
   function offerAsFile(bytes) {
     const a = document.createElement("a");
     a.href = URL.createObjectURL(new Blob([bytes], { type: "application/octet-stream" }));
-    a.download = source.name;
+    a.download = /\.\w+$/.test(source.name) ? source.name : `${source.name}.txt`;
     a.textContent = "Download the input";
     $("state").replaceChildren(`The input is too large for a link (browsers open links of up ` +
       `to 2 MB). `, a, " to pass it on as a file.");

@@ -9,6 +9,7 @@
 #include "notation/Lowering.h"
 #include "notation/NotationError.h"
 #include "notation/NotationLexer.h"
+#include "notation/NotationParser.h"
 #include "notation/NotationProgram.h"
 
 namespace relalg {
@@ -170,7 +171,7 @@ LoweredInput lowerNotation(std::string_view file, Allowlist allow) {
     return lowered;
   }
   readAllowLine(file, lines, allow);
-  const NotationProgram program(file, lines.begin, lines.end, allow);
+  const NotationProgram program = parseNotation(file, lines.begin, lines.end, allow);
   const StoredSchemas tables = readStoredSchemas(file.substr(lines.end));
   Lowering lowering(program, tables);
   const int query = lowering.lower();

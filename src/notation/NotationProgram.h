@@ -87,11 +87,9 @@ struct Statement {
   size_t begin;
 };
 
+// Made by parseNotation (NotationParser.h).
 class NotationProgram {
  public:
-  // Parses text[begin, end), the program part of the file text, under allow.
-  NotationProgram(std::string_view text, size_t begin, size_t end, const Allowlist& allow);
-
   std::string_view text() const { return text_; }
   const std::vector<Statement>& statements() const { return statements_; }
   const std::vector<NotationNode>& nodes() const { return nodes_; }
@@ -114,6 +112,9 @@ class NotationProgram {
 
  private:
   friend class NotationParser;
+  friend NotationProgram parseNotation(std::string_view text, size_t begin, size_t end,
+                                       const Allowlist& allow);
+  NotationProgram(std::string_view text, size_t end);  // the line starts; the parser adds the rest
 
   std::string_view text_;
   std::vector<NotationNode> nodes_;
