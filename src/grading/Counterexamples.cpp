@@ -460,11 +460,14 @@ class Shrinker {
     }
   }
 
-  // Gives each value the simplest value of its column that keeps the two apart.
+  // Gives each value the simplest value of its column that keeps the two apart. A record made
+  // equal to another is one record where the data sets are sorted without repeats: the records
+  // are counted again after every change.
   void simplifyValues() {
     for (size_t t = 0; t < tables_.size(); ++t) {
       for (size_t r = 0; r < tables_[t].records.size(); ++r) {
-        for (size_t c = 0; c < tables_[t].records[r].size() && timeLeft(); ++c) {
+        for (size_t c = 0;
+             r < tables_[t].records.size() && c < tables_[t].records[r].size() && timeLeft(); ++c) {
           const std::vector<std::string>* values = generator_.valuesOf(tables_[t].name, c);
           if (values == nullptr) continue;
           const std::string& current = tables_[t].records[r][c];
