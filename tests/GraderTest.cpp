@@ -48,6 +48,26 @@ TEST(Grade, ASearchThatCancellingEndsIsReportedCut) {
   EXPECT_GT(report.tried, 1u);
 }
 
+// The classic slip at a boundary that no given record holds is found by default, for every
+// comparison, and only by the boundary values: without them the submission passes.
+TEST(Grade, FindsTheBoundarySlipOfEveryComparisonByDefault) {
+  const struct {
+    const char* reference;
+    const char* slip;
+  } cases[] = {{"LT(x, 30)", "LTE(x, 30)"}, {"LTE(x, 30)", "LT(x, 30)"},
+               {"GT(x, 30)", "GTE(x, 30)"}, {"GTE(x, 30)", "GT(x, 30)"},
+               {"EQ(x, 30)", "EQ(x, 31)"},  {"NEQ(x, 30)", "NEQ(x, 29)"}};
+  for (const auto& c : cases) {
+    const std::string reference = std::string("select(t, ") + c.reference + ")";
+    const Exercise exercise = exerciseOf(reference, "\nt(x int)\n10\n50\n");
+    const std::string slip = std::string("select(t, ") + c.slip + ")\n";
+    EXPECT_EQ(grade(exercise, "s.txt", slip, {}).verdict, Verdict::kWrong) << c.slip;
+    GradeSettings without;
+    without.edgeValues = false;
+    EXPECT_EQ(grade(exercise, "s.txt", slip, without).verdict, Verdict::kRight) << c.slip;
+  }
+}
+
 // A report shows the first records of a result and counts the rest, and writes every control
 // character that a file name, an expression or a value holds as \xHH: no line of it is forged,
 // nothing reaches the terminal.
@@ -70,8 +90,35 @@ TEST(GradeReport, ShowsFewRecordsOfAResultAndNoControlCharacters) {
   EXPECT_EQ(text.find("\n                             20\n"), std::string::npos);
   JsonWriter json;
   writeReportJson(json, report);
-  EXPECT_NE(json.str().find("\"got\":[\"0\",\"1\","), std::string::npos);
+  EXPECT_NE(json.str().find("\"got\":[\"t(x char(9))\",\"0\",\"1\","), std::string::npos);
   EXPECT_NE(json.str().find("\"19\"],\"gotRecords\":100"), std::string::npos);
+}
+
+// A result of other columns shows both headers, and a failure says what it means in English.
+TEST(GradeReport, JsonShowsBothHeadersAndTheMeaningOfFailures) {
+  const Exercise exercise = exerciseOf("project(t, x)", "\nt(x int, y char(4))\n1, a\n");
+  JsonWriter wrong;
+  writeReportJson(wrong, grade(exercise, "s.txt", "project(t, y)\n", {}), Points{5, 1, 0});
+  EXPECT_NE(wrong.str().find("\"expected\":[\"result(x int)\",\"1\"],\"expectedRecords\":1,"
+                             "\"got\":[\"result(y char(4))\",\"a\"]"),
+            std::string::npos)
+      << wrong.str();
+  EXPECT_NE(wrong.str().find("\"verdict\":\"wrong\",\"points\":1,"), std::string::npos);
+  JsonWriter failed;
+  writeReportJson(failed, grade(exercise, "s.txt", "project(t, z)\n", {}));
+  EXPECT_NE(failed.str().find("\"reason\":\"Hibas projektalas: z\",\"meaning\":\"project lists "
+                              "a column that its operand does not have"),
+            std::string::npos)
+      << failed.str();
+}
+
+TEST(GradeReport, ReadsPointsOfVerdicts) {
+  EXPECT_EQ(parsePoints("right=5,wrong=1.5"), (Points{5, 1.5, 0}));
+  EXPECT_EQ(parsePoints("failed=0.25,right=1"), (Points{1, 0, 0.25}));
+  for (const char* bad : {"", "right", "right=", "right=1,right=2", "good=1", "right=-1",
+                          "right=1.234", "right=1e3", "right=1,", "right=.", "right=1..2"}) {
+    EXPECT_FALSE(parsePoints(bad).has_value()) << bad;
+  }
 }
 
 }  // namespace

@@ -45,6 +45,12 @@ TEST(Messages, EveryEntryIsFoundFromItsPrintedForm) {
       if (holes == 1) printed = message(info.id, {text});
       if (holes == 2) printed = message(info.id, {text, text});
       if (holes == 3) printed = message(info.id, {text, text, text});
+      for (size_t at = 0; holes > 3 && at < info.pattern.size();) {  // the pattern filled by hand
+        const size_t open = std::min(info.pattern.find('{', at), info.pattern.size());
+        printed.append(info.pattern.substr(at, open - at));
+        if (open < info.pattern.size()) printed.append(text);
+        at = open < info.pattern.size() ? info.pattern.find('}', open) + 1 : open;
+      }
       const MessageInfo* found = findMessage(printed);
       ASSERT_NE(found, nullptr) << printed;
       EXPECT_EQ(found->id, info.id) << printed;

@@ -7,12 +7,16 @@ An exercise or a submission may be a program in the notation, graded by its lowe
 Each folder is graded twice: with its data sets, and with the exercise's data alone, where every
 wrong submission must still be found wrong (by a generated data set). For every counterexample:
 relalgrun, run on it with the submission's expression and with the reference's, must give other
-results (or fail with the submission only), and dropping any one record line of it must make the
-two agree. The median counterexample holds at most 5 records.
+results (or fail with the submission only); it must meet the exercise's requirements (its lines
+"-- requires: ..."); and dropping any one record line of it must make the two agree, break a
+requirement, or empty a part of the reference that it did not leave empty (a stored table that the
+reference reads, or a select of one, as relalgtrace --json counts them). The median counterexample
+holds at most 5 records.
 
-usage: check_grader.py [--tries=N] <relalgcheck> <relalgrun> <exercise folder>..."""
+usage: check_grader.py [--tries=N] <relalgcheck> <relalgrun> <relalgtrace> <exercise folder>..."""
 import json
 import os
+import re
 import statistics
 import subprocess
 import sys
@@ -51,6 +55,78 @@ def record_lines(input_bytes):
     return lines, records
 
 
+def requirements(exercise_bytes):
+    """The requirements of the exercise's lines '-- requires:': (kind, table, columns, target,
+    target columns), each columns a list of names."""
+    found = []
+    for line in exercise_bytes.decode("latin-1").split("\n"):
+        line = line.rstrip("\r")
+        if not line:
+            break
+        for text in line[len("-- requires:"):].split(";") if line.startswith("-- requires:") else []:
+            names = lambda listed: [name.strip() for name in listed.split(",")]
+            if m := re.fullmatch(r"\s*nonempty\s+(.*?)\s*", text):
+                found += [("nonempty", table, [], None, []) for table in names(m[1])]
+            elif m := re.fullmatch(r"\s*key\s+(\S+?)\s*\((.*)\)\s*", text):
+                found.append(("key", m[1], names(m[2]), None, []))
+            elif m := re.fullmatch(r"\s*(\S+?)\s*\((.*?)\)\s*references\s+(\S+?)\s*\((.*)\)\s*", text):
+                found.append(("references", m[1], names(m[2]), m[3], names(m[4])))
+            else:
+                raise ValueError(f"cannot read the requirement {text!r}")
+    return found
+
+
+def tables_of(input_bytes):
+    """The tables of an input file: name -> (column names, records as tuples of values)."""
+    tables, current = {}, None
+    lines = input_bytes.decode("latin-1").split("\n")
+    for k, line in enumerate(lines[1:], start=1):
+        if line == "":
+            current = None
+        elif current is None and lines[k - 1] == "":
+            name, columns = line.split("(", 1)
+            current = tables[name.strip()] = ([c.split()[0] for c in columns.split(",")], [])
+        elif current is not None:
+            current[1].append(tuple(value.strip() for value in line.split(",")))
+    return tables
+
+
+def breaks(reqs, input_bytes):
+    """Whether the tables of the input break one of the requirements."""
+    tables = tables_of(input_bytes)
+    values = lambda table, columns: [tuple(r[tables[table][0].index(c)] for c in columns)
+                                     for r in tables[table][1]]
+    for kind, table, columns, target, targets in reqs:
+        if kind == "nonempty" and not tables[table][1]:
+            return True
+        if kind == "key" and len(set(values(table, columns))) < len(tables[table][1]):
+            return True
+        if kind == "references" and not set(values(table, columns)) <= set(values(target, targets)):
+            return True
+    return False
+
+
+def empty_parts(relalgtrace, reference, input_bytes, scratch):
+    """The texts of the parts of the reference that are empty over the input's tables: stored
+    tables it reads, and selects of one stored table (through select, project and rename)."""
+    source = os.path.join(scratch, "trace.txt")
+    with open(source, "wb") as f:
+        f.write(reference + input_bytes[input_bytes.index(b"\n"):])
+    trace = json.loads(subprocess.run([relalgtrace, "--json", source], capture_output=True).stdout)
+    empty = set()
+
+    def one_table(node):  # whether the node reads one stored table; notes its empty parts
+        children = [one_table(child) for child in node.get("children", [])]
+        single = node["kind"] == "table" or (node["kind"] in ("select", "project", "rename")
+                                             and children == [True])
+        if (node["kind"] == "table" or (node["kind"] == "select" and single)) and node["count"] == 0:
+            empty.add(node["text"])
+        return single
+
+    one_table(trace["root"])
+    return empty
+
+
 def tells_apart(relalgrun, reference, input_bytes, scratch):
     expected = result_of(relalgrun, reference + input_bytes[input_bytes.index(b"\n"):], scratch)
     if expected[0] != 0:
@@ -58,10 +134,12 @@ def tells_apart(relalgrun, reference, input_bytes, scratch):
     return result_of(relalgrun, input_bytes, scratch) != expected
 
 
-def check_folder(relalgcheck, relalgrun, folder, with_data, tries, scratch, faults, sizes):
+def check_folder(programs, folder, with_data, tries, scratch, faults, sizes):
+    relalgcheck, relalgrun, relalgtrace = programs
     exercise = os.path.join(folder, "exercise.txt")
     with open(exercise, "rb") as f:
         exercise_bytes = f.read()
+    reqs = requirements(exercise_bytes)
     # The JSON gives the counterexample as UTF-8; a Windows-1250 exercise's one was converted.
     try:
         exercise_bytes.decode("utf-8")
@@ -96,12 +174,16 @@ def check_folder(relalgcheck, relalgrun, folder, with_data, tries, scratch, faul
         if not tells_apart(relalgrun, reference, input_bytes, scratch):
             faults.append(f"{label}: relalgrun finds no difference on the counterexample of {name}")
             continue
+        if breaks(reqs, input_bytes):
+            faults.append(f"{label}: {name}: the counterexample breaks a requirement")
         lines, records = record_lines(input_bytes)
         if len(records) != example["records"]:
             faults.append(f"{label}: {name}: {len(records)} record lines, {example['records']} said")
+        empty = empty_parts(relalgtrace, reference, input_bytes, scratch)
         for k in records:
             smaller = b"\n".join(lines[:k] + lines[k + 1:])
-            if tells_apart(relalgrun, reference, smaller, scratch):
+            if tells_apart(relalgrun, reference, smaller, scratch) and not breaks(reqs, smaller) \
+                    and empty_parts(relalgtrace, reference, smaller, scratch) <= empty:
                 faults.append(f"{label}: {name}: the counterexample without line {k + 1} still "
                               f"tells them apart")
                 break
@@ -115,12 +197,12 @@ def main():
     tries = 10000
     if arguments and arguments[0].startswith("--tries="):
         tries = int(arguments.pop(0)[len("--tries="):])
-    relalgcheck, relalgrun, folders = arguments[0], arguments[1], arguments[2:]
+    programs, folders = arguments[:3], arguments[3:]
     faults, sizes = [], []
     with tempfile.TemporaryDirectory() as scratch:
         for folder in folders:
             for with_data in (True, False):
-                check_folder(relalgcheck, relalgrun, folder, with_data, tries, scratch, faults, sizes)
+                check_folder(programs, folder, with_data, tries, scratch, faults, sizes)
     median = statistics.median(sizes) if sizes else 0
     print(f"{len(sizes)} counterexamples, median {median} records, largest {max(sizes, default=0)}")
     if median > 5:

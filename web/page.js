@@ -619,13 +619,14 @@
   }
 
   // ---- Exercises ----------------------------------------------------------------------------
-  // An exercise link (relalgcheck --link) holds the compare mode and, per data set, its tables and
-  // the digest of the reference's result; never the reference itself. The editor gets the first
-  // data set's tables under an empty expression line; Check runs the editor's first line on the
-  // tables of every data set as the link holds them and compares the digests. An exercise set in
-  // the notation opens in Notation: Check lowers the program against each data set's tables under
-  // the exercise's allowlist, and checks the lowering.
-  let exercise = null; // {compare, title, notation, allow, datasets: [{name, tables: Uint8Array, digest}]}
+  // An exercise link (relalgcheck --link) holds the compare mode, a title and a task and, per data
+  // set, its tables, the digest of the reference's result and that result; never the reference
+  // itself. The editor gets the first data set's tables under an empty expression line; Check runs
+  // the editor's first line on the tables of every data set as the link holds them, compares the
+  // digests and, where it is wrong, shows the smallest such data set with both results. An exercise
+  // set in the notation opens in Notation: Check lowers the program against each data set's tables
+  // under the exercise's allowlist, and checks the lowering.
+  let exercise = null; // {compare, title, task, notation, allow, datasets: [{name, tables: Uint8Array, digest, expected}]}
 
   function decodeExercise(text) {
     const json = JSON.parse(new TextDecoder().decode(fromBase64(text)));
@@ -636,9 +637,14 @@
     return {
       compare: json.compare,
       title: String(json.title || "exercise"),
+      task: String(json.task || ""),
       notation: json.mode === "notation",
       allow: typeof json.allow === "string" ? json.allow : "",
-      datasets: json.datasets.map((d) => ({ name: String(d.name), tables: fromBase64(d.tables), digest: String(d.digest) })),
+      datasets: json.datasets.map((d) => ({
+        name: String(d.name), tables: fromBase64(d.tables), digest: String(d.digest),
+        expected: Array.isArray(d.expected) ? d.expected.map(String) : null,
+        expectedRecords: Number(d.expectedRecords) || 0,
+      })),
     };
   }
 
@@ -646,8 +652,31 @@
     exercise = loaded;
     $("exercise").hidden = !exercise;
     $("exercise-name").textContent = exercise ? exercise.title : "";
+    $("exercise-task").textContent = exercise ? exercise.task : "";
     $("check-results").replaceChildren();
+    $("check-example").replaceChildren();
+    $("check-example").hidden = true;
     if (exercise) setMode(exercise.notation ? "notation" : "core");
+  }
+
+  // The smallest data set that the expression is wrong on, with the expected and its results.
+  function showExample(data, answer) {
+    const box = $("check-example");
+    const lines = (result, count) => result.join("\n") +
+      (count > result.length - 1 ? `\n... ${count - result.length + 1} more records` : "");
+    const parts = [
+      [`The smallest data set it is wrong on, ${data.name}:`, decodeFile(data.tables).text.replace(/^\n/, "")],
+      ["Expected:", lines(data.expected, data.expectedRecords)],
+      ["Yours:", answer.status !== 0 ? answer.stderr.trim() : lines(answer.result, answer.resultRecords)],
+    ];
+    box.replaceChildren(...parts.flatMap(([heading, text]) => {
+      const p = document.createElement("p");
+      p.textContent = heading;
+      const pre = document.createElement("pre");
+      pre.textContent = text;
+      return [p, pre];
+    }));
+    box.hidden = false;
   }
 
   function joinBytes(...parts) {
@@ -717,11 +746,13 @@
     const line = bytes.subarray(0, end > 0 && bytes[end - 1] === 13 ? end - 1 : end);
     const list = $("check-results");
     list.replaceChildren();
+    $("check-example").hidden = true;
     const number = ++runs;
     running = number;
     setBusy(true, "Checking…");
     try {
       let right = 0;
+      let smallest = null;
       for (const [k, data] of exercise.datasets.entries()) {
         const checked = await checkedInput(bytes, line, data);
         if (running !== number) return;
@@ -731,6 +762,9 @@
         if (running !== number) return;
         const verdict = answer.status !== 0 ? "failed" : answer.digest === data.digest ? "right" : "wrong";
         if (verdict === "right") ++right;
+        else if (data.expected && (!smallest || data.tables.length < smallest.data.tables.length)) {
+          smallest = { data, answer };
+        }
         const li = document.createElement("li");
         li.className = verdict;
         const why = verdict === "failed" ? ` (${answer.stderr.trim().split("\n").pop()})` : "";
@@ -738,8 +772,10 @@
         list.append(li);
       }
       const all = exercise.datasets.length;
-      setBusy(false, right === all ? `Checked: right on all ${all} data sets.`
+      setBusy(false, right === all
+        ? `Checked: right on all ${all} data sets of this exercise; your teacher's grading checks more.`
         : `Checked: right on ${right} of ${all} data sets.`);
+      if (smallest) showExample(smallest.data, smallest.answer);
     } catch (error) {
       if (running !== number) return;
       setBusy(false, error.message === "stopped" ? "Stopped." : `Error: ${error.message}`);

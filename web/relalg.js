@@ -12,10 +12,12 @@
 //                                 stderr}: the lowering of a notation file, as relalgtrace
 //                                 --notation --core writes it (input: its bytes); on a notation
 //                                 error status 1, input null, the error in diagnostics and stderr
-//   await relalg.check(input, mode) -> {status, stderr, digest}: the outcome of the expression on
-//                                 the input's first line over its tables, and the digest of its
-//                                 result under the compare mode ("set", "bag" or "exact"), as
-//                                 relalgcheck --link gives the reference's (null on a failure)
+//   await relalg.check(input, mode) -> {status, stderr, digest, result, resultRecords}: the
+//                                 outcome of the expression on the input's first line over its
+//                                 tables, the digest of its result under the compare mode ("set",
+//                                 "bag" or "exact"), as relalgcheck --link gives the reference's
+//                                 (null on a failure), and the result: its header line and first
+//                                 20 records, and how many records it has
 //   relalg.stop()              -> ends the work in progress (its promises reject) at once
 //
 // input is a string (encoded as UTF-8) or a Uint8Array of the input file's raw bytes.

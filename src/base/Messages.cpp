@@ -234,6 +234,27 @@ constexpr MessageInfo kMessages[] = {
      "the grader failed on some submissions for reasons of its own (their reports say why), so "
      "they have no verdict; the exit status is 2",
      "Grade those submissions again, with fewer --jobs."},
+    {kCheckBadRequirement, kCheck, "relalgcheck: {PATH}:{LINE}: {WHAT}",
+     "a line -- requires: of the exercise cannot be read",
+     "Write nonempty TABLE, key TABLE(COLUMNS) or TABLE(COLUMNS) references TABLE(COLUMNS), with "
+     "the exercise's names."},
+    {kCheckBreaksRequirement, kCheck,
+     "relalgcheck: {PATH} does not meet the requirement {REQUIREMENT}: {WHERE}",
+     "a given data set breaks a requirement of the exercise, whose verdicts hold on the databases "
+     "that meet them",
+     "Fix the data set, or the requirement."},
+    {kCheckLinkNote, kCheck,
+     "relalgcheck: note: the link holds {GIVEN} given data sets and {CHECKS} that tell the "
+     "reference from {TOLD} of its {SLIPS} likely slips, and {MORE} counterexamples of the "
+     "submissions ({BYTES} bytes)",
+     "what --link put into the link besides the given data sets: a slip that no data set tells "
+     "apart gave the same results on every data set tried",
+     "Give a data set for a slip that the link misses, or ignore a slip that means the same."},
+    {kCheckSlipMissed, kCheck,
+     "relalgcheck: note: no data set tried tells the reference from this slip ({SLIP}): {LINE}",
+     "a likely slip of the reference gave its results on every data set that --link tried: it "
+     "may mean the same, or differ only on data sets that the search did not reach",
+     "Write a data set that tells them apart, if they differ."},
     {kTraceInvalidAllowlist, kTraceCommandLine,
      "relalgtrace: invalid allowlist name: '{VALUE}'",
      "--allow takes operator names separated by commas: sigma, pi, rho, cross, union, minus, "

@@ -93,6 +93,10 @@ enum class MessageId {
   kCheckNotSaved,
   kCheckCouldNotStart,
   kCheckNotGraded,
+  kCheckBadRequirement,
+  kCheckBreaksRequirement,
+  kCheckLinkNote,
+  kCheckSlipMissed,
   // relalgtrace's command line about notation files.
   kTraceInvalidAllowlist,
   kTraceNotationNote,

@@ -1,6 +1,7 @@
 #include "diagnostics/TraceAnalysis.h"
 
 #include <algorithm>
+#include <map>
 
 #include "base/Messages.h"
 #include "base/Windows1250.h"
@@ -251,6 +252,51 @@ void TraceAnalysis::placeFailure() {
   }
   if (id == MessageId::kCompareSchemaMismatch || id == MessageId::kCopySchemaMismatch) {
     noteSchemaDifference(failing);
+  }
+  noteRenamedInPlace();
+}
+
+// A rename of a stored table renames that table itself: where the failing node reads the table
+// after such a rename, the failure began at the rename, and a note there says so.
+void TraceAnalysis::noteRenamedInPlace() {
+  if (failedNode_ < 0) return;
+  // The renames of stored tables, by the node after their subtree: a table read there or later
+  // (outside the rename) is the renamed one.
+  std::vector<std::pair<int, int>> renames;
+  for (int node = 0; node < tree_->subtreeEnd(failedNode_); ++node) {
+    if (!tree_->isExpression(node) || tree_->exprType(node) != ExprType::kRename) continue;
+    const int operand = tree_->operand(node, 0);
+    if (operand != SyntaxTree::kNoNode && tree_->exprType(operand) == ExprType::kTable &&
+        result(node).finished) {
+      renames.emplace_back(tree_->subtreeEnd(node), node);
+    }
+  }
+  std::sort(renames.begin(), renames.end());
+  std::map<std::string_view, int> renamed;  // a table's name, the first rename of it done
+  auto next = renames.begin();
+  for (int leaf = failedNode_; leaf < tree_->subtreeEnd(failedNode_); ++leaf) {
+    for (; next != renames.end() && next->first <= leaf; ++next) {
+      renamed.emplace(tree_->text(tree_->operand(next->second, 0)), next->second);
+    }
+    if (!tree_->isExpression(leaf) || tree_->exprType(leaf) != ExprType::kTable) continue;
+    const auto found = renamed.find(tree_->text(leaf));
+    if (found == renamed.end()) continue;
+    const int rename = found->second;
+    const std::string name(tree_->text(leaf));
+    std::string before;
+    std::string after;
+    for (const ShownColumn& column : result(tree_->operand(rename, 0)).columns) {
+      before += (before.empty() ? "" : ", ") + column.name;
+    }
+    for (const ShownColumn& column : result(rename).columns) {
+      after += (after.empty() ? "" : ", ") + column.name;
+    }
+    addInExpression(Diagnostic::kNote, tree_->begin(rename), tree_->command(rename).size(),
+                    asShown("rename renames the stored table " + name + " itself, here: read " +
+                            "after it, " + name + " has the columns " + after));
+    diagnostics_.back().fix = asShown("Rename a copy, `rename(project(" + name + ", " + before +
+                                      "), ...)`, so that " + name + " keeps its columns.");
+    return;
   }
 }
 

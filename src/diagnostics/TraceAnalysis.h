@@ -91,6 +91,7 @@ class TraceAnalysis : public EvalObserver {
   Diagnostic missingComma(int node, Diagnostic placed) const;
   std::string meantColumnsFix(int comparison) const;
   void noteSchemaDifference(int merge);
+  void noteRenamedInPlace();
   void checkMerge(int merge, const Table& result);
   int failingNode() const;
   // A diagnostic at bytes of the expression line.

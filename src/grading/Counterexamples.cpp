@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "base/AdbException.h"
+#include "evaluation/EvalObserver.h"
 #include "storage/HeaderLine.h"
+#include "storage/Table.h"
 
 namespace relalg {
 
@@ -17,6 +19,10 @@ namespace {
 constexpr uint64_t kExhaustivePerSize = 2000;
 // More different records than this in a table leave out the sizes above the empty data set.
 constexpr uint64_t kMostRecordChoices = uint64_t{1} << 40;
+// Data sets made, at most, for one that meets the exercise's constraints.
+constexpr size_t kAttemptsPerDataSet = 20000;
+// Tries, at most, after a counterexample whose story is weak, for a better one.
+constexpr size_t kTriesForABetterStory = 2000;
 
 const std::vector<std::string> kEdgeIntegers = {"0", "1", "-1", "2147483647", "-2147483648"};
 const std::vector<std::string> kEdgeStrings = {"A", "z", "'a b'"};
@@ -53,6 +59,28 @@ class Values {
 
 }  // namespace
 
+Judge::Judge(const SyntaxTree& reference, const SyntaxTree& submission, CompareMode mode)
+    : reference_(reference),
+      submission_(submission),
+      mode_(mode),
+      parts_(static_cast<size_t>(reference.size()), false) {
+  // A node reads one stored table when it is one, or selects, projects or renames such a node;
+  // the operands come after their node, so a walk from the last node sees them first.
+  std::vector<bool> oneTable(parts_.size(), false);
+  for (int node = reference.size() - 1; node >= 0; --node) {
+    if (!reference.isExpression(node) || reference.fault(node) != SyntaxTree::Fault::kNone)
+      continue;
+    const ExprType type = reference.exprType(node);
+    const int operand = reference.operand(node, 0);
+    const auto k = static_cast<size_t>(node);
+    oneTable[k] =
+        type == ExprType::kTable ||
+        ((type == ExprType::kSelect || type == ExprType::kProject || type == ExprType::kRename) &&
+         operand != SyntaxTree::kNoNode && oneTable[static_cast<size_t>(operand)]);
+    parts_[k] = type == ExprType::kTable || (type == ExprType::kSelect && oneTable[k]);
+  }
+}
+
 bool Judge::tellsApart(const DataSet& data, Outcome* expected, Outcome* got) const {
   Outcome reference = evaluateOn(reference_, data);
   Outcome submission;
@@ -66,10 +94,55 @@ bool Judge::tellsApart(const DataSet& data, Outcome* expected, Outcome* got) con
   return apart;
 }
 
-DataGenerator::DataGenerator(const std::vector<DataSet>& given,
+namespace {
+
+// Notes the first part of an evaluation that finishes empty.
+class EmptyPartFinder : public EvalObserver {
+ public:
+  explicit EmptyPartFinder(const std::vector<bool>& parts) : parts_(parts) {}
+  void nodeStarted(const SyntaxTree&, int) override {}
+  void nodeFailed(const SyntaxTree&, int) override {}
+  void nodeFinished(const SyntaxTree& tree, int node, const Table& table) override {
+    if (found_ == SyntaxTree::kNoNode && &tree == tree_ && parts_[static_cast<size_t>(node)] &&
+        table.recordCount() == 0) {
+      found_ = node;
+    }
+  }
+  const SyntaxTree* tree_ = nullptr;
+  int found_ = SyntaxTree::kNoNode;
+
+ private:
+  const std::vector<bool>& parts_;
+};
+
+// The node's bytes as the line holds them, blanks and all.
+std::string asWritten(const SyntaxTree& tree, int node) {
+  return tree.line().substr(tree.begin(node), tree.end(node) - tree.begin(node));
+}
+
+}  // namespace
+
+std::string Judge::emptyPart(const DataSet& data) const {
+  EmptyPartFinder finder(parts_);
+  finder.tree_ = &reference_;
+  if (!evaluateOn(reference_, data, &finder).succeeded() || finder.found_ == SyntaxTree::kNoNode)
+    return {};
+  const int node = finder.found_;
+  if (reference_.exprType(node) == ExprType::kTable) {
+    return std::string(reference_.text(node)) + " is empty";
+  }
+  const int operand = reference_.operand(node, 0);
+  if (reference_.exprType(operand) == ExprType::kTable) {
+    return std::string(reference_.text(operand)) + " holds no record where " +
+           asWritten(reference_, reference_.operand(node, 1));
+  }
+  return asWritten(reference_, node) + " keeps no record";
+}
+
+DataGenerator::DataGenerator(const std::vector<DataSet>& given, const Constraints& constraints,
                              const std::vector<const SyntaxTree*>& expressions, bool edgeValues,
                              uint64_t seed)
-    : given_(given), random_(seed) {
+    : given_(given), constraints_(constraints), random_(seed) {
   assert(!given.empty());
   for (const DataSet& data : given) sorted_ = sorted_ && data.sortedWithoutRepeats();
   for (const TableData& table : given.front().tables()) {
@@ -88,15 +161,17 @@ DataGenerator::DataGenerator(const std::vector<DataSet>& given,
         }
       }
     }
+    givenValues_.emplace_back();
     for (size_t c = 0; c < columns.size(); ++c) {
       const bool integer = shapes_[t].integer[c];
-      if (edgeValues) {
-        for (const std::string& value : integer ? kEdgeIntegers : kEdgeStrings)
-          columns[c].add(value);
-      }
       if (values_[t][c].empty()) {
         columns[c].add(integer ? "0" : "a");
         columns[c].add(integer ? "1" : "b");
+      }
+      givenValues_[t].push_back(values_[t][c].size());
+      if (edgeValues) {
+        for (const std::string& value : integer ? kEdgeIntegers : kEdgeStrings)
+          columns[c].add(value);
       }
     }
     const HeaderLine header(shapes_[t].header);
@@ -155,10 +230,6 @@ std::vector<std::string> DataGenerator::decodeRecord(size_t table, uint64_t inde
   return record;
 }
 
-DataSet DataGenerator::made(std::vector<TableData> tables) {
-  return inForm("generated data set " + std::to_string(++made_), std::move(tables));
-}
-
 DataSet DataGenerator::inForm(std::string name, std::vector<TableData> tables) const {
   DataSet data(std::move(name), std::move(tables));
   if (!sorted_) return data;
@@ -172,7 +243,7 @@ DataSet DataGenerator::inForm(std::string name, std::vector<TableData> tables) c
 // The records of combination_, each an index into the records that all tables may hold, table
 // after table; then the next combination of the same size in lexicographic order, or the first
 // of the next size.
-DataSet DataGenerator::exhaustive() {
+std::vector<TableData> DataGenerator::exhaustive() {
   std::vector<TableData> tables = shapes_;
   for (uint64_t index : combination_) {
     size_t table = 0;
@@ -188,30 +259,31 @@ DataSet DataGenerator::exhaustive() {
     ++combination_[k - 1];
     for (size_t j = k; j < size; ++j) combination_[j] = combination_[j - 1] + 1;
   }
-  return made(std::move(tables));
+  return tables;
+}
+
+std::vector<std::string> DataGenerator::randomRecord(size_t table) {
+  std::vector<std::string> record;
+  for (const auto& column : values_[table]) {
+    record.push_back(column[std::uniform_int_distribution<size_t>(0, column.size() - 1)(random_)]);
+  }
+  return record;
 }
 
 // Up to a few records a table, more as the tries go on, of values drawn at random.
-DataSet DataGenerator::randomSmall() {
-  const size_t most = std::min<size_t>(6, 2 + made_ / 2000);
+std::vector<TableData> DataGenerator::randomSmall() {
+  const size_t most = std::min<size_t>(6, 2 + candidates_ / 2000);
   std::vector<TableData> tables = shapes_;
   for (size_t t = 0; t < tables.size(); ++t) {
     const size_t count = std::uniform_int_distribution<size_t>(0, most)(random_);
-    for (size_t r = 0; r < count; ++r) {
-      std::vector<std::string> record;
-      for (const auto& column : values_[t]) {
-        record.push_back(
-            column[std::uniform_int_distribution<size_t>(0, column.size() - 1)(random_)]);
-      }
-      tables[t].records.push_back(std::move(record));
-    }
+    for (size_t r = 0; r < count; ++r) tables[t].records.push_back(randomRecord(t));
   }
-  return made(std::move(tables));
+  return tables;
 }
 
 // A part of a given data set: each record kept at random, and with changeValues some of its
 // values replaced by others of their column.
-DataSet DataGenerator::randomPart(bool changeValues) {
+std::vector<TableData> DataGenerator::randomPart(bool changeValues) {
   const DataSet& from =
       given_[std::uniform_int_distribution<size_t>(0, given_.size() - 1)(random_)];
   const double kept = std::uniform_real_distribution<double>(0.2, 0.8)(random_);
@@ -234,19 +306,42 @@ DataSet DataGenerator::randomPart(bool changeValues) {
       }
     }
   }
-  return made(std::move(tables));
+  return tables;
 }
 
-DataSet DataGenerator::next() {
-  if (exhaustive_) return exhaustive();
-  switch (made_ % 3) {
-    case 0:
-      return randomSmall();
-    case 1:
-      return randomPart(false);
-    default:
-      return randomPart(true);
+std::optional<DataSet> DataGenerator::next() {
+  for (size_t attempt = 0; attempt < kAttemptsPerDataSet; ++attempt) {
+    std::vector<TableData> tables;
+    if (exhaustive_) {
+      tables = exhaustive();
+    } else {
+      tables = candidates_ % 3 == 0 ? randomSmall() : randomPart(candidates_ % 3 == 2);
+      constraints_.repair(
+          tables, [this](size_t t) { return randomRecord(t); }, random_);
+    }
+    ++candidates_;
+    if (!constraints_.heldBy(tables)) continue;
+    DataSet data = inForm("generated data set " + std::to_string(made_ + 1), std::move(tables));
+    if (!admits(data)) continue;
+    ++made_;
+    return data;
   }
+  return std::nullopt;
+}
+
+bool DataGenerator::fromGiven(const DataSet& data) const {
+  for (const TableData& table : data.tables()) {
+    const size_t t = tablePlace(shapes_, table.name);
+    if (t == shapes_.size()) return false;
+    for (const auto& record : table.records) {
+      for (size_t c = 0; c < record.size(); ++c) {
+        const auto& column = values_[t][c];
+        const auto end = column.begin() + static_cast<std::ptrdiff_t>(givenValues_[t][c]);
+        if (std::find(column.begin(), end, record[c]) == end) return false;
+      }
+    }
+  }
+  return true;
 }
 
 const std::vector<std::string>* DataGenerator::valuesOf(const std::string& table,
@@ -257,14 +352,35 @@ const std::vector<std::string>* DataGenerator::valuesOf(const std::string& table
   return nullptr;
 }
 
+namespace {
+
+// How weak a counterexample's story is: an empty part weighs most, values that the given data sets
+// lack less; 0 is the best.
+int storyWeakness(const Judge& judge, const DataGenerator& generator, const DataSet& data) {
+  return (judge.emptyPart(data).empty() ? 0 : 2) + (generator.fromGiven(data) ? 0 : 1);
+}
+
+}  // namespace
+
 std::optional<DataSet> searchDifference(const Judge& judge, DataGenerator& generator,
                                         const SearchLimits& limits, size_t& tried) {
-  while (tried < limits.maxTries && Clock::now() < limits.deadline) {
-    DataSet data = generator.next();
+  std::optional<DataSet> best;
+  int bestWeakness = 0;
+  size_t stopAt = limits.maxTries;
+  while (tried < stopAt && Clock::now() < limits.deadline) {
+    std::optional<DataSet> data = generator.next();
+    if (!data) break;
     ++tried;
-    if (judge.tellsApart(data)) return data;
+    if (!judge.tellsApart(*data)) continue;
+    const int weakness = storyWeakness(judge, generator, *data);
+    if (!best || weakness < bestWeakness) {
+      if (!best) stopAt = std::min(stopAt, tried + kTriesForABetterStory);
+      best = std::move(data);
+      bestWeakness = weakness;
+    }
+    if (bestWeakness == 0) break;
   }
-  return std::nullopt;
+  return best;
 }
 
 namespace {
@@ -277,12 +393,23 @@ class Shrinker {
         name_(data.name()),
         tables_(data.tables()),
         generator_(generator),
-        deadline_(deadline) {}
+        deadline_(deadline),
+        keepParts_(judge.emptyPart(data).empty()) {}
 
-  DataSet run() {
-    dropRecords();
-    simplifyValues();
-    dropRecords();
+  // A teacher's data set keeps its records as written: they are only dropped, those that leave
+  // the reference's result as it is first.
+  DataSet run(bool teachers) {
+    if (teachers) {
+      judge_.tellsApart(DataSet(name_, tables_), &expected_);
+      keepExpected_ = expected_.succeeded();
+      dropRecords();
+      keepExpected_ = false;
+      dropRecords();
+    } else {
+      dropRecords();
+      simplifyValues();
+      dropRecords();
+    }
     return DataSet(name_, tables_);
   }
 
@@ -290,10 +417,14 @@ class Shrinker {
   bool timeLeft() const { return Clock::now() < deadline_; }
 
   // Keeps candidate, in the form of the given data sets, in place of the tables when it still
-  // tells the two apart.
+  // tells the two apart, meets the constraints and empties no part that was not; while the
+  // reference's result is kept, when that stays too.
   bool tryTables(std::vector<TableData>& candidate) {
     DataSet data = generator_.inForm(name_, std::move(candidate));
-    if (!judge_.tellsApart(data)) return false;
+    Outcome expected;
+    if (!generator_.admits(data) || !judge_.tellsApart(data, &expected)) return false;
+    if (keepExpected_ && !sameResult(judge_.mode(), expected_, expected)) return false;
+    if (keepParts_ && !judge_.emptyPart(data).empty()) return false;
     tables_ = data.tables();
     return true;
   }
@@ -329,11 +460,14 @@ class Shrinker {
     }
   }
 
-  // Gives each value the simplest value of its column that keeps the two apart.
+  // Gives each value the simplest value of its column that keeps the two apart. A record made
+  // equal to another is one record where the data sets are sorted without repeats: the records
+  // are counted again after every change.
   void simplifyValues() {
     for (size_t t = 0; t < tables_.size(); ++t) {
       for (size_t r = 0; r < tables_[t].records.size(); ++r) {
-        for (size_t c = 0; c < tables_[t].records[r].size() && timeLeft(); ++c) {
+        for (size_t c = 0;
+             r < tables_[t].records.size() && c < tables_[t].records[r].size() && timeLeft(); ++c) {
           const std::vector<std::string>* values = generator_.valuesOf(tables_[t].name, c);
           if (values == nullptr) continue;
           const std::string& current = tables_[t].records[r][c];
@@ -353,13 +487,16 @@ class Shrinker {
   std::vector<TableData> tables_;
   const DataGenerator& generator_;
   Clock::time_point deadline_;
+  bool keepParts_;
+  bool keepExpected_ = false;
+  Outcome expected_;  // the reference's result on the data set as given
 };
 
 }  // namespace
 
 DataSet shrink(const Judge& judge, const DataSet& data, const DataGenerator& generator,
-               Clock::time_point deadline) {
-  return Shrinker(judge, data, generator, deadline).run();
+               Clock::time_point deadline, bool teachers) {
+  return Shrinker(judge, data, generator, deadline).run(teachers);
 }
 
 }  // namespace relalg

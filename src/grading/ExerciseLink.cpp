@@ -33,23 +33,29 @@ std::string base64(std::string_view bytes, bool urlSafe) {
   return out;
 }
 
-std::string exerciseLink(const Exercise& exercise, std::string_view title, std::string_view page) {
+std::string exerciseLink(const Exercise& exercise, const std::vector<DataSet>& more,
+                         std::string_view title, std::string_view task, std::string_view page) {
   assert(!exercise.failingDataSet());
   JsonWriter json;
   json.beginObject();
   json.key("compare").text(compareModeName(exercise.mode()));
-  json.key("title").text(title);
+  json.key("title").text(title, JsonWriter::kInputText);
+  json.key("task").text(task, JsonWriter::kInputText);
   if (exercise.notation()) {
     json.key("mode").text("notation");
     json.key("allow").text(exercise.allow().names());
   }
   json.key("datasets").beginArray();
-  for (size_t k = 0; k < exercise.given().size(); ++k) {
-    const DataSet& data = exercise.given()[k];
+  const size_t given = exercise.given().size();
+  for (size_t k = 0; k < given + more.size(); ++k) {
+    const DataSet& data = k < given ? exercise.given()[k] : more[k - given];
+    const Outcome expected =
+        k < given ? exercise.expected()[k] : evaluateOn(exercise.reference(), data);
     json.beginObject();
     json.key("name").text(data.name().substr(data.name().find_last_of('/') + 1));
     json.key("tables").text(base64(data.text(), false));
-    json.key("digest").text(resultDigest(exercise.mode(), exercise.expected()[k]));
+    json.key("digest").text(resultDigest(exercise.mode(), expected));
+    writeResultJson(json, "expected", expected);
     json.endObject();
   }
   json.endArray();
@@ -75,6 +81,7 @@ std::string checkJson(std::string_view input, CompareMode mode) {
   } else {
     json.null();
   }
+  writeResultJson(json, "result", outcome);
   json.endObject();
   return json.str();
 }

@@ -1,7 +1,9 @@
 #include "grading/GradeReport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -13,9 +15,6 @@
 namespace relalg {
 
 namespace {
-
-// A report shows this many records of a result at most, then how many more there are.
-constexpr size_t kShownRecords = 20;
 
 // Text for a terminal: every control character (but a tab, and line feeds where they end lines
 // of the report), DEL and the C1 controls of UTF-8 written as \xHH, so that nothing a submission
@@ -71,12 +70,22 @@ std::vector<std::string> shownLines(const Outcome& outcome, std::string_view lin
   if (!outcome.succeeded()) return lines(stderrAsUtf8(outcome.errorText, line));
   std::vector<std::string> shown{asLetters(outcome.header)};
   const size_t records = outcome.records.size();
-  for (size_t k = 0; k < std::min(records, kShownRecords); ++k) {
+  for (size_t k = 0; k < std::min(records, kReportedRecords); ++k) {
     shown.push_back(asLetters(outcome.records[k]));
   }
-  if (records > kShownRecords)
-    shown.push_back("... " + plural(records - kShownRecords, "more record"));
+  if (records > kReportedRecords)
+    shown.push_back("... " + plural(records - kReportedRecords, "more record"));
   return shown;
+}
+
+// The text, or null when it is empty.
+void textOrNull(JsonWriter& json, std::string_view text,
+                JsonWriter::Encoding encoding = JsonWriter::kInputText) {
+  if (text.empty()) {
+    json.null();
+  } else {
+    json.text(text, encoding);
+  }
 }
 
 size_t letters(std::string_view text) { return letterCount(text, isUtf8(text)); }
@@ -144,6 +153,10 @@ std::string reportText(const SubmissionReport& report) {
            "--- end of the counterexample ---\n";
     if (!report.savedAs.empty()) out += "(saved as " + escapeControls(report.savedAs) + ")\n";
     if (!report.saveError.empty()) out += "(" + escapeControls(report.saveError) + ")\n";
+    if (example.onlyWhenEmpty) {
+      out += "the results differ only when " + asLetters(example.emptyPart) +
+             ": no counterexample without that was found\n";
+    }
     std::vector<std::string> expected = shownLines(example.expected, report.expression);
     std::vector<std::string> got = shownLines(example.got, report.expression);
     expected.insert(expected.begin(), "expected (the reference):");
@@ -153,7 +166,53 @@ std::string reportText(const SubmissionReport& report) {
   return escapeControls(out, true) + "\n";
 }
 
-void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
+std::optional<Points> parsePoints(std::string_view text) {
+  Points points{0, 0, 0};
+  bool named[3] = {false, false, false};
+  for (size_t start = 0; start <= text.size();) {
+    const std::string_view item = text.substr(start, text.find(',', start) - start);
+    start += item.size() + 1;
+    const size_t equals = item.find('=');
+    const std::string_view number = item.substr(std::min(equals + 1, item.size()));
+    const size_t point = number.find('.');
+    size_t verdict = 0;
+    while (verdict < 3 && verdictName(static_cast<Verdict>(verdict)) != item.substr(0, equals)) {
+      ++verdict;
+    }
+    const bool digits =
+        !number.empty() && number.find_first_not_of("0123456789.") == std::string_view::npos;
+    if (verdict == 3 || named[verdict] || !digits || number == "." ||
+        (point != std::string_view::npos &&
+         (number.find('.', point + 1) != std::string_view::npos || number.size() - point > 3)) ||
+        number.size() > 12) {
+      return std::nullopt;
+    }
+    named[verdict] = true;
+    points[verdict] = std::strtod(std::string(number).c_str(), nullptr);
+  }
+  return points;
+}
+
+void writePoints(JsonWriter& json, double points) {
+  int decimals = 0;
+  while (decimals < 2 && std::abs(points * std::pow(10, decimals) -
+                                  std::round(points * std::pow(10, decimals))) > 1e-9) {
+    ++decimals;
+  }
+  json.fixed(points, decimals);
+}
+
+void writePoints(JsonWriter& json, const Points& points) {
+  json.beginObject();
+  for (size_t verdict = 0; verdict < points.size(); ++verdict) {
+    json.key(verdictName(static_cast<Verdict>(verdict)));
+    writePoints(json, points[verdict]);
+  }
+  json.endObject();
+}
+
+void writeReportJson(JsonWriter& json, const SubmissionReport& report,
+                     const std::optional<Points>& points) {
   json.beginObject();
   json.key("file").text(report.file);
   json.key("expression").text(report.expression, JsonWriter::kInputText);
@@ -169,12 +228,24 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
   } else {
     json.text(verdictName(report.verdict));
   }
+  if (points) {
+    json.key("points");
+    if (report.verdict == Verdict::kNotGraded) {
+      json.null();
+    } else {
+      writePoints(json, (*points)[static_cast<size_t>(report.verdict)]);
+    }
+  }
   json.key("reason");
   if (report.verdict == Verdict::kFailed || report.verdict == Verdict::kNotGraded) {
     json.text(report.reason);
   } else {
     json.null();
   }
+  const MessageInfo* reasonInfo = findMessage(report.reason);
+  textOrNull(json.key("meaning"), !report.meaning.empty() ? std::string_view(report.meaning)
+                                  : reasonInfo != nullptr ? reasonInfo->meaning
+                                                          : std::string_view());
   json.key("datasets").beginArray();
   for (const DataSetVerdict& data : report.dataSets) {
     json.beginObject();
@@ -182,6 +253,7 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
     json.key("verdict").text(verdictName(data.verdict));
     json.key("status").number(data.status);
     json.key("stderr").text(stderrAsUtf8(data.errorText, report.expression));
+    textOrNull(json.key("meaning"), failureMeaning(data.errorText));
     json.endObject();
   }
   json.endArray();
@@ -197,27 +269,15 @@ void writeReportJson(JsonWriter& json, const SubmissionReport& report) {
     json.key("records").number(static_cast<int64_t>(example.records));
     json.key("source").text(example.source);
     json.key("recordsBefore").number(static_cast<int64_t>(example.recordsBefore));
-    for (const auto& [name, outcome] :
-         {std::pair{"expected", &example.expected}, std::pair{"got", &example.got}}) {
-      json.key(name).beginArray();
-      const std::vector<std::string>& records = outcome->records;
-      for (size_t k = 0; k < std::min(records.size(), kShownRecords); ++k) {
-        json.text(records[k], JsonWriter::kInputText);
-      }
-      json.endArray();
-      json.key(std::string(name) + "Records").number(static_cast<int64_t>(records.size()));
-    }
+    writeResultJson(json, "expected", example.expected);
+    writeResultJson(json, "got", example.got);
+    textOrNull(json.key("emptyPart"), example.emptyPart);
+    json.key("onlyWhenEmpty").boolean(example.onlyWhenEmpty);
     json.key("gotStatus").number(example.got.status);
     json.key("gotStderr").text(stderrAsUtf8(example.got.errorText, report.expression));
-    for (const auto& [name, text] :
-         {std::pair{"saved", &report.savedAs}, std::pair{"saveError", &report.saveError}}) {
-      json.key(name);
-      if (text->empty()) {
-        json.null();
-      } else {
-        json.text(*text);
-      }
-    }
+    textOrNull(json.key("gotMeaning"), failureMeaning(example.got.errorText));
+    textOrNull(json.key("saved"), report.savedAs, JsonWriter::kUtf8Bytes);
+    textOrNull(json.key("saveError"), report.saveError, JsonWriter::kUtf8Bytes);
     json.endObject();
   }
   json.key("tried").number(static_cast<int64_t>(report.tried));

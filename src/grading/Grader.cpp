@@ -52,20 +52,25 @@ std::string programOf(std::string_view bytes) {
   return program;
 }
 
-Counterexample makeCounterexample(const Judge& judge, const DataSet& source,
+// The counterexample shrunk from source: a given data set (a teacher's, whose records that leave
+// the reference's result as it is go first) or a generated one.
+Counterexample makeCounterexample(const Judge& judge, const DataSet& source, bool given,
                                   const std::string& line, const DataGenerator& generator,
                                   Clock::time_point deadline) {
   // The values written out again read as the file's lines did, almost always; where they do not,
   // the data set stays as it was given.
   DataSet written(source.name(), source.tables());
   const DataSet shrunk =
-      judge.tellsApart(written) ? shrink(judge, written, generator, deadline) : source;
+      judge.tellsApart(written) ? shrink(judge, written, generator, deadline, given) : source;
   Counterexample example;
-  example.source = source.name();
+  example.source = source.name().substr(source.name().find_last_of('/') + 1);
   example.input = line + "\n" + shrunk.text();
   example.records = shrunk.recordCount();
   example.recordsBefore = source.recordCount();
   judge.tellsApart(shrunk, &example.expected, &example.got);
+  example.emptyPart = judge.emptyPart(shrunk);
+  example.onlyWhenEmpty = !given && !example.emptyPart.empty();
+  example.generated = !given;
   return example;
 }
 
@@ -91,10 +96,11 @@ std::string_view verdictName(Verdict verdict) {
 }
 
 Exercise::Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
-                   Allowlist allow, bool notation)
+                   Constraints constraints, Allowlist allow, bool notation)
     : reference_(std::move(referenceLine)),
       given_(std::move(given)),
       mode_(mode),
+      constraints_(std::move(constraints)),
       allow_(allow),
       notation_(notation) {
   for (const DataSet& data : given_) expected_.push_back(evaluateOn(reference_, data));
@@ -163,7 +169,10 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
                                 : Verdict::kWrong;
     report.dataSets.push_back({given[k].name(), verdict, got.status, got.errorText});
     if (verdict != Verdict::kRight && !differing) differing = k;
-    if (k == 0 && verdict == Verdict::kFailed) report.reason = failureWords(got, report.expression);
+    if (k == 0 && verdict == Verdict::kFailed) {
+      report.reason = failureWords(got, report.expression);
+      report.meaning = failureMeaning(got.errorText);
+    }
   }
 
   size_t generatedTries = 0;
@@ -173,8 +182,8 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
       report.verdict = Verdict::kFailed;
       report.diagnostics = expressionDiagnostics(report.expression, given.front(), placed);
     } else {
-      DataGenerator generator(given, {&exercise.reference(), &submission}, settings.edgeValues,
-                              settings.seed);
+      DataGenerator generator(given, exercise.constraints(), {&exercise.reference(), &submission},
+                              settings.edgeValues, settings.seed);
       std::optional<DataSet> generated;
       if (!differing) {
         searching = true;
@@ -186,8 +195,9 @@ SubmissionReport grade(const Exercise& exercise, std::string file, std::string_v
       if (differing || generated) {
         const DataSet& source = differing ? given[*differing] : *generated;
         report.verdict = Verdict::kWrong;
-        report.counterexample = makeCounterexample(judge, source, report.expression, generator,
-                                                   after(Clock::now(), settings.budgetSeconds / 2));
+        report.counterexample =
+            makeCounterexample(judge, source, differing.has_value(), report.expression, generator,
+                               after(Clock::now(), settings.budgetSeconds / 2));
         report.diagnostics = expressionDiagnostics(report.expression, given.front(), placed);
       }
     }

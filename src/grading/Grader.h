@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "diagnostics/Diagnostics.h"
+#include "grading/Constraints.h"
 #include "grading/DataSet.h"
 #include "grading/Outcome.h"
 #include "language/SyntaxTree.h"
@@ -31,23 +32,26 @@ struct GradeSettings {
   uint64_t seed = 1;
   size_t maxTries = 10000;    // generated data sets, at most
   double budgetSeconds = 10;  // for the given data sets and the search together
-  bool edgeValues = false;
+  // Boundary values and the constants of both expressions among the generated values.
+  bool edgeValues = true;
 };
 
 class Exercise {
  public:
-  // given holds the exercise's own data set first; every data set holds the same tables. A
-  // submission whose program is written in the notation is lowered against the tables of the
-  // first under allow, which limits core submissions too. notation tells that the exercise is
-  // set in the notation: its reference was, or allow limits what a submission uses.
+  // given holds the exercise's own data set first; every data set holds the same tables and
+  // meets the constraints. A submission whose program is written in the notation is lowered
+  // against the tables of the first under allow, which limits core submissions too. notation
+  // tells that the exercise is set in the notation: its reference was, or allow limits what a
+  // submission uses.
   Exercise(std::string referenceLine, std::vector<DataSet> given, CompareMode mode,
-           Allowlist allow = {}, bool notation = false);
+           Constraints constraints = {}, Allowlist allow = {}, bool notation = false);
 
   const SyntaxTree& reference() const { return reference_; }
   const std::vector<DataSet>& given() const { return given_; }
   // The reference's outcome on each given data set.
   const std::vector<Outcome>& expected() const { return expected_; }
   CompareMode mode() const { return mode_; }
+  const Constraints& constraints() const { return constraints_; }
   const Allowlist& allow() const { return allow_; }
   bool notation() const { return notation_; }
   // The first given data set on which the reference fails, if any.
@@ -58,6 +62,7 @@ class Exercise {
   std::vector<DataSet> given_;
   std::vector<Outcome> expected_;
   CompareMode mode_;
+  Constraints constraints_;
   Allowlist allow_;
   bool notation_;
 };
@@ -76,6 +81,11 @@ struct Counterexample {
   size_t recordsBefore = 0;  // in the data set it was shrunk from
   Outcome expected;          // the reference's
   Outcome got;               // the submission's
+  // The first part of the reference that is empty on it, in words (Judge::emptyPart), and
+  // whether no counterexample without an empty part was found: the two differ only there.
+  std::string emptyPart;
+  bool onlyWhenEmpty = false;
+  bool generated = false;  // shrunk from a generated data set, not from a given one
 };
 
 struct SubmissionReport {
@@ -89,8 +99,10 @@ struct SubmissionReport {
   Verdict verdict = Verdict::kRight;
   std::vector<DataSetVerdict> dataSets;
   std::optional<Counterexample> counterexample;
-  // For a failed submission, or one not graded: why, in words (UTF-8).
+  // For a failed submission, or one not graded: why, in words (UTF-8), and what relalgrun's
+  // message there means, in English, where the message table does not tell from the words.
   std::string reason;
+  std::string meaning;
   // What relalgtrace says of the expression line over the exercise's data: the failure placed,
   // or the warnings of a wrong submission.
   std::vector<Diagnostic> diagnostics;

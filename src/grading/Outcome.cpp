@@ -28,6 +28,16 @@ std::vector<std::string> comparedRecords(CompareMode mode, const Outcome& outcom
   return records;
 }
 
+// The message of relalgrun's standard error, without its heading line and its line end.
+std::string_view messageIn(std::string_view errorText) {
+  const std::string_view heading = messageInfo(MessageId::kFailureHeading).pattern;
+  if (errorText.starts_with(heading) && errorText.substr(heading.size()).starts_with('\n')) {
+    errorText.remove_prefix(heading.size() + 1);
+  }
+  if (errorText.ends_with('\n')) errorText.remove_suffix(1);
+  return errorText;
+}
+
 }  // namespace
 
 std::optional<CompareMode> compareModeNamed(std::string_view name) {
@@ -39,9 +49,10 @@ std::optional<CompareMode> compareModeNamed(std::string_view name) {
 
 std::string_view compareModeName(CompareMode mode) { return kModeNames[static_cast<size_t>(mode)]; }
 
-Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data) {
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data, EvalObserver* observer) {
   try {
     TableSet catalogue(data.text());
+    catalogue.setObserver(observer);
     catalogue.evaluate(tree);
     const Table& result = *catalogue.result();
     Outcome outcome;
@@ -73,11 +84,13 @@ Outcome failedOutcome() {
 
 std::string failureMessage(const Outcome& outcome, std::string_view line) {
   assert(!outcome.succeeded());
-  const std::string heading(messageInfo(MessageId::kFailureHeading).pattern);
-  std::string_view text = outcome.errorText;
-  if (text.starts_with(heading + "\n")) text.remove_prefix(heading.size() + 1);
-  if (text.ends_with('\n')) text.remove_suffix(1);
-  return messageAsUtf8(text, isUtf8(line));
+  return messageAsUtf8(messageIn(outcome.errorText), isUtf8(line));
+}
+
+std::string_view failureMeaning(std::string_view errorText) {
+  const std::string_view text = messageIn(errorText);
+  const MessageInfo* info = text.empty() ? nullptr : findMessage(text);
+  return info != nullptr ? info->meaning : std::string_view();
 }
 
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
@@ -87,6 +100,16 @@ bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got) {
     return got.header == expected.header && got.records == expected.records;
   return got.integer == expected.integer &&
          comparedRecords(mode, got) == comparedRecords(mode, expected);
+}
+
+void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome) {
+  json.key(key).beginArray();
+  if (outcome.succeeded()) json.text(outcome.header, JsonWriter::kInputText);
+  for (size_t k = 0; k < std::min(outcome.records.size(), kReportedRecords); ++k) {
+    json.text(outcome.records[k], JsonWriter::kInputText);
+  }
+  json.endArray();
+  json.key(key + "Records").number(static_cast<int64_t>(outcome.records.size()));
 }
 
 std::string resultDigest(CompareMode mode, const Outcome& outcome) {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/JsonWriter.h"
+#include "evaluation/EvalObserver.h"
 #include "grading/DataSet.h"
 #include "language/SyntaxTree.h"
 
@@ -35,8 +37,9 @@ struct Outcome {
 };
 
 // Evaluates tree over the tables of data as relalgrun evaluates an input of the tree's line and
-// data's lines. Cancelled passes through, when the calling thread's work is cancelled.
-Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data);
+// data's lines, showing each step to observer when given. Cancelled passes through, when the
+// calling thread's work is cancelled.
+Outcome evaluateOn(const SyntaxTree& tree, const DataSet& data, EvalObserver* observer = nullptr);
 
 // The outcome of an evaluation that failed with the exception being handled, as relalgrun
 // reports it; call it in a catch block.
@@ -46,9 +49,21 @@ Outcome failedOutcome();
 // stays UTF-8 where line, the expression line, is.
 std::string failureMessage(const Outcome& outcome, std::string_view line);
 
+// The English meaning of the message in relalgrun's standard error (errorText of a failed
+// outcome), from the message table; empty for no failure or a message the table lacks.
+std::string_view failureMeaning(std::string_view errorText);
+
 // Whether got, a submission's outcome, gives the result of expected, the reference's: both
 // succeeded and their results agree under mode.
 bool sameResult(CompareMode mode, const Outcome& expected, const Outcome& got);
+
+// A report shows this many records of a result at most.
+inline constexpr size_t kReportedRecords = 20;
+
+// Writes the outcome's result under key as the output file shows it, its header line and its
+// first kReportedRecords record lines (none when it failed), and under key + "Records" how many
+// records it has.
+void writeResultJson(JsonWriter& json, const std::string& key, const Outcome& outcome);
 
 // Sixteen hexadecimal digits that stand for a successful outcome's result under mode: results
 // that agree under mode have the same digest.

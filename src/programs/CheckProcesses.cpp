@@ -86,28 +86,39 @@ struct StartFaults {
   }
 };
 
-// What a check sends back: its verdict, then the length and bytes of its text, then its JSON.
-std::string encodeReport(const SubmissionReport& report) {
+// What a check sends back: its verdict, then its text, its JSON and the input of a counterexample
+// found on a generated data set (else nothing), each as its length, a line feed and its bytes.
+std::string encodeReport(const SubmissionReport& report, const std::optional<Points>& points) {
   JsonWriter json;
-  writeReportJson(json, report);
-  const std::string text = reportText(report);
+  writeReportJson(json, report, points);
+  const bool generated = report.counterexample && report.counterexample->generated;
   std::string out(1, static_cast<char>('0' + static_cast<int>(report.verdict)));
-  out += std::to_string(text.size()) + "\n" + text + json.str();
+  for (const std::string& part :
+       {reportText(report), json.str(), generated ? report.counterexample->input : std::string()}) {
+    out += std::to_string(part.size()) + "\n" + part;
+  }
   return out;
 }
 
 std::optional<Finished> decodeReport(const std::string& bytes) {
   if (bytes.size() < 2 || bytes[0] < '0' || bytes[0] > '2') return std::nullopt;
-  const size_t newline = bytes.find('\n');
-  if (newline == std::string::npos) return std::nullopt;
-  size_t length = 0;
-  const auto [end, error] = std::from_chars(bytes.data() + 1, bytes.data() + newline, length);
-  if (error != std::errc() || end != bytes.data() + newline ||
-      length > bytes.size() - newline - 1) {
-    return std::nullopt;
+  std::string parts[3];
+  size_t at = 1;
+  for (std::string& part : parts) {
+    const size_t newline = bytes.find('\n', at);
+    if (newline == std::string::npos) return std::nullopt;
+    size_t length = 0;
+    const auto [end, error] = std::from_chars(bytes.data() + at, bytes.data() + newline, length);
+    if (error != std::errc() || end != bytes.data() + newline ||
+        length > bytes.size() - newline - 1) {
+      return std::nullopt;
+    }
+    part = bytes.substr(newline + 1, length);
+    at = newline + 1 + length;
   }
-  return Finished{static_cast<Verdict>(bytes[0] - '0'), bytes.substr(newline + 1, length),
-                  bytes.substr(newline + 1 + length)};
+  if (at != bytes.size()) return std::nullopt;
+  return Finished{static_cast<Verdict>(bytes[0] - '0'), std::move(parts[0]), std::move(parts[1]),
+                  std::move(parts[2])};
 }
 
 bool writeAll(int descriptor, std::string_view bytes) {
@@ -206,7 +217,8 @@ void limitProcessorTime(double budgetSeconds) {
     if (report->counterexample && !settings.saveDir.empty()) {
       saveCounterexample(settings.saveDir, saveName, *report);
     }
-    _exit(writeAll(descriptor, encodeReport(*report)) ? kReportSent : kReportNotSent);
+    _exit(writeAll(descriptor, encodeReport(*report, settings.points)) ? kReportSent
+                                                                       : kReportNotSent);
   } catch (const std::bad_alloc&) {
     _exit(kOutOfMemory);
   } catch (...) {
@@ -467,8 +479,8 @@ void CheckProcesses::finishWithout(size_t k, Verdict verdict, const std::string&
   report.verdict = verdict;
   report.reason = reason;
   JsonWriter json;
-  writeReportJson(json, report);
-  finished_[k] = Finished{verdict, reportText(report), json.str()};
+  writeReportJson(json, report, settings_.points);
+  finished_[k] = Finished{verdict, reportText(report), json.str(), {}};
   firstLines_[k].reset();
 }
 

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "grading/GradeReport.h"
 #include "grading/Grader.h"
 #include "programs/ChildProcess.h"
 
@@ -33,13 +34,16 @@ struct CheckSettings {
   size_t maxMemory = size_t{1} << 30;  // for a check, above what the grader holds
   unsigned jobs = 0;                   // submissions checked at once; 0: as many as threadCount()
   std::string saveDir;                 // where counterexamples are saved; empty: nowhere
+  std::optional<Points> points;        // what each verdict scores, when asked for
 };
 
-// A submission's report: its verdict, its text paragraph and its JSON object.
+// A submission's report: its verdict, its text paragraph and its JSON object, and the input
+// file of its counterexample where a generated data set found it (else empty).
 struct Finished {
   Verdict verdict = Verdict::kFailed;
   std::string text;
   std::string json;
+  std::string generatedCounterexample;
 };
 
 // The bytes of a file that the grader reads, or in words why it does not read them: only a

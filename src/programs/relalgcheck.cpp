@@ -24,8 +24,10 @@
 #include "base/Windows1250.h"
 #include "diagnostics/Diagnostics.h"
 #include "files/FileReplacement.h"
+#include "grading/ExerciseFile.h"
 #include "grading/ExerciseLink.h"
 #include "grading/Grader.h"
+#include "grading/SlipDataSets.h"
 #include "notation/Notation.h"
 #include "notation/NotationError.h"
 #include "notation/NotationPlaces.h"
@@ -44,6 +46,7 @@ constexpr size_t kLeastMaxMemory = size_t{32} << 20;
 constexpr std::string_view kHelp =
     "Usage: relalgcheck [OPTION]... EXERCISE SUBMISSION...\n"
     "       relalgcheck --link [--page=URL] [--compare=MODE] [--data=FILE]... EXERCISE\n"
+    "                          [SUBMISSION]...\n"
     "Grade each SUBMISSION (a file whose first line is an expression, or a program in\n"
     "textbook notation) against the reference expression on the first line of EXERCISE\n"
     "(or its program), over the tables below it and\n"
@@ -61,8 +64,11 @@ constexpr std::string_view kHelp =
     "      --seed=N         the seed of the generated data sets (default 1)\n"
     "      --tries=N        generated data sets to try at most (default 10000)\n"
     "      --budget=SECONDS processor time for each submission (default 10)\n"
-    "      --edge-values    generate with boundary values and the expressions'\n"
-    "                       constants too\n"
+    "      --no-edge-values generate without the boundary values and the\n"
+    "                       expressions' constants (used by default)\n"
+    "      --points=right=N,wrong=N,failed=N\n"
+    "                       give each submission the points of its verdict (JSON\n"
+    "                       points); the exit status is then 0 when all are graded\n"
     "      --allow=LIST     what a notation submission may use: sigma, pi, rho,\n"
     "                       cross, union, minus, intersect, join, semijoin, antijoin,\n"
     "                       divide; steps for named steps, core for the prefix forms\n"
@@ -76,13 +82,16 @@ constexpr std::string_view kHelp =
     "      --jobs=N         submissions checked at once (default: one per processor)\n"
     "      --link           print a link that opens the exercise in the browser page,\n"
     "                       where a student checks an expression without seeing the\n"
-    "                       reference (--page=URL: the page's address, default index.html)\n"
+    "                       reference, on its data sets and on more that tell the\n"
+    "                       reference from its likely slips and from the SUBMISSIONs\n"
+    "                       (--page=URL: the page's address, default index.html)\n"
     "      --help           display this help and exit\n"
     "      --version        output version information and exit\n"
     "\n"
-    "Exit status: 0 when every submission is right, 1 when one is wrong or failed,\n"
-    "2 when one could not be graded, on a command-line error, an unreadable exercise\n"
-    "or data set, or a reference expression that fails. See relalgcheck(1).\n";
+    "Exit status: 0 when every submission is right (with --points: graded), 1 when\n"
+    "one is wrong or failed, 2 when one could not be graded, on a command-line error,\n"
+    "an unreadable exercise or data set, or a reference expression that fails. See\n"
+    "relalgcheck(1).\n";
 
 struct Command {
   std::string exercise;
@@ -133,6 +142,8 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
   } else if (option == "save") {
     if (value.empty()) return false;
     command.check.saveDir = value;
+  } else if (option == "points") {
+    if (!(command.check.points = parsePoints(value))) return false;
   } else if (option == "page") {
     command.page = value;
   } else if (option == "allow") {
@@ -167,9 +178,11 @@ bool setValue(Command& command, std::string_view option, std::string_view value)
 // Reads the command line as GNU tools do: long options before or after the operands, a value
 // as --option=VALUE or --option VALUE, and -- ending the options.
 std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
-  constexpr std::string_view kFlags[] = {"help", "version", "json", "link", "edge-values"};
-  constexpr std::string_view kValued[] = {"data", "compare", "seed", "tries", "budget",
-                                          "jobs", "save",    "page", "allow", "max-memory"};
+  constexpr std::string_view kFlags[] = {"help", "version",     "json",
+                                         "link", "edge-values", "no-edge-values"};
+  constexpr std::string_view kValued[] = {"data", "compare", "seed",       "tries",
+                                          "budget", "jobs",  "max-memory", "save",
+                                          "points", "page",  "allow"};
   std::vector<std::string> operands;
   CommandLine words(argc, argv);
   while (const std::optional<CommandLine::Word> word = words.next()) {
@@ -189,7 +202,7 @@ std::optional<int> parseArguments(int argc, char* argv[], Command& command) {
       }
       command.json = command.json || option == "json";
       command.link = command.link || option == "link";
-      command.check.grade.edgeValues = command.check.grade.edgeValues || option == "edge-values";
+      if (option.ends_with("edge-values")) command.check.grade.edgeValues = option == "edge-values";
       continue;
     }
     if (std::find(std::begin(kValued), std::end(kValued), option) == std::end(kValued)) {
@@ -247,14 +260,16 @@ DataSet readDataSet(const std::string& path, const std::string& bytes) {
 }
 
 // The exercise and its data sets, read and checked; the exit status when they cannot be.
-std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise) {
+std::optional<int> readExercise(const Command& command, std::optional<Exercise>& exercise,
+                                ExerciseDeclarations& declared) {
   std::vector<DataSet> given;
   std::string reference;
   Allowlist allow = command.allow;
   bool notation = false;
   for (size_t k = 0; k <= command.dataFiles.size(); ++k) {
     const std::string& path = k == 0 ? command.exercise : command.dataFiles[k - 1];
-    const GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    GradedFile file = readGradedFile(path, kMaxDataSetBytes);
+    if (k == 0) declared = takeDeclarations(file.bytes);
     if (file.problem != GradedFile::kNone) {
       std::cerr << (file.problem == GradedFile::kNotRegular
                         ? message(MessageId::kCheckNotRegularFile, {path})
@@ -284,7 +299,13 @@ std::optional<int> readExercise(const Command& command, std::optional<Exercise>&
       return kExitUsage;
     }
   }
-  exercise.emplace(std::move(reference), std::move(given), command.mode, allow, notation);
+  Constraints constraints;
+  if (const auto broken = readConstraints(declared, command.exercise, given, constraints)) {
+    std::cerr << *broken << '\n';
+    return kExitUsage;
+  }
+  exercise.emplace(std::move(reference), std::move(given), command.mode, std::move(constraints),
+                   allow, notation);
   if (const std::optional<size_t> failing = exercise->failingDataSet()) {
     const std::string words =
         failureMessage(exercise->expected()[*failing], exercise->reference().line());
@@ -300,9 +321,13 @@ int gradeAll(const Command& command, const Exercise& exercise) {
   CheckProcesses checks(command.check, exercise, command.submissions);
   size_t counts[4] = {0, 0, 0, 0};
   if (command.json) {
+    JsonWriter points;
+    if (command.check.points) writePoints(points, *command.check.points);
     std::cout << "{\"exercise\":" << JsonWriter().text(command.exercise).str() << ",\"reference\":"
               << JsonWriter().text(exercise.reference().line(), JsonWriter::kInputText).str()
-              << ",\"compare\":\"" << compareModeName(command.mode) << "\",\"submissions\":[";
+              << ",\"compare\":\"" << compareModeName(command.mode) << "\","
+              << (command.check.points ? "\"points\":" + points.str() + "," : "")
+              << "\"submissions\":[";
   }
   size_t shown = 0;
   checks.run([&](const Finished& finished) {
@@ -328,7 +353,54 @@ int gradeAll(const Command& command, const Exercise& exercise) {
     std::cerr << message(MessageId::kCheckNotGraded, {submissions(notGraded)}) << '\n';
     return kExitUsage;
   }
-  return counts[0] == command.submissions.size() ? EXIT_SUCCESS : kExitWrong;
+  // With points, a wrong answer is a score like any other: the run succeeded.
+  return counts[0] == command.submissions.size() || command.check.points ? EXIT_SUCCESS
+                                                                         : kExitWrong;
+}
+
+// Prints the exercise's link: its given data sets, those that tell the reference from its likely
+// slips and, for submissions given (last year's), the counterexamples found on generated data
+// sets, which none of the others told apart. Says on standard error what the link holds.
+int printLink(const Command& command, const Exercise& exercise,
+              const ExerciseDeclarations& declared) {
+  SlipDataSets chosen = slipDataSets(exercise, command.check.grade);
+  const size_t fromSlips = chosen.dataSets.size();
+  if (!command.submissions.empty()) {
+    std::vector<DataSet> given = exercise.given();
+    given.insert(given.end(), chosen.dataSets.begin(), chosen.dataSets.end());
+    const Exercise wider(exercise.reference().line(), std::move(given), exercise.mode(),
+                         exercise.constraints(), exercise.allow(), exercise.notation());
+    CheckSettings settings = command.check;
+    settings.saveDir.clear();
+    CheckProcesses(settings, wider, command.submissions).run([&](const Finished& finished) {
+      if (finished.generatedCounterexample.empty()) return;
+      try {
+        chosen.dataSets.push_back(
+            DataSet::read("check-" + std::to_string(chosen.dataSets.size() + 1),
+                          finished.generatedCounterexample));
+      } catch (const AdbException&) {
+        // values that do not read back as written: the submission's own counterexample is lost
+      }
+    });
+  }
+  std::string task;
+  for (const std::string& line : declared.task) task += (task.empty() ? "" : "\n") + line;
+  const std::string link = exerciseLink(
+      exercise, chosen.dataSets,
+      declared.title.empty() ? command.exercise.substr(command.exercise.find_last_of('/') + 1)
+                             : declared.title,
+      task, command.page);
+  std::cout << link << '\n';
+  std::cerr << message(MessageId::kCheckLinkNote,
+                       {std::to_string(exercise.given().size()), std::to_string(fromSlips),
+                        std::to_string(chosen.told), std::to_string(chosen.slips),
+                        std::to_string(chosen.dataSets.size() - fromSlips),
+                        std::to_string(link.size())})
+            << '\n';
+  for (const Mutant& slip : chosen.missed) {
+    std::cerr << message(MessageId::kCheckSlipMissed, {slip.slip, slip.line}) << '\n';
+  }
+  return EXIT_SUCCESS;
 }
 
 }  // namespace
@@ -341,21 +413,17 @@ int main(int argc, char* argv[]) {
   Command command;
   int status;
   std::optional<Exercise> exercise;
+  ExerciseDeclarations declared;
   if (std::optional<int> handled = parseArguments(argc, argv, command)) {
     status = *handled;
-  } else if (std::optional<int> unreadable = readExercise(command, exercise)) {
+  } else if (std::optional<int> unreadable = readExercise(command, exercise, declared)) {
     status = *unreadable;
   } else if (std::optional<int> unsaved = command.check.saveDir.empty() || command.link
                                               ? std::nullopt
                                               : checkSaveFolder(command.check.saveDir)) {
     status = *unsaved;
   } else if (command.link) {
-    const size_t slash = command.exercise.find_last_of('/');
-    std::cout << exerciseLink(*exercise,
-                              command.exercise.substr(slash == std::string::npos ? 0 : slash + 1),
-                              command.page)
-              << '\n';
-    status = EXIT_SUCCESS;
+    status = printLink(command, *exercise, declared);
   } else {
     status = gradeAll(command, *exercise);
   }

@@ -81,13 +81,40 @@ test("an exercise link opens its tables under an empty line; Check says right or
     await page.waitForFunction(() => /^(Checked|Error)/.test(document.getElementById("state").textContent));
     return page.$$eval("#check-results li", (all) => all.map((li) => li.textContent));
   };
-  assert.deepEqual(await checkWith("wrong-02-courses-from-enrolment.txt"),
+  assert.deepEqual((await checkWith("wrong-02-courses-from-enrolment.txt")).slice(0, 2),
     ["exercise.txt (the tables in the editor): right", "data-unused-course.txt: wrong"]);
-  assert.deepEqual(await checkWith("right-05-codes-with-names.txt"),
-    ["exercise.txt (the tables in the editor): right", "data-unused-course.txt: right"]);
-  assert.equal(await state(page), "Checked: right on all 2 data sets.");
-  assert.deepEqual(await checkWith("failed-04-no-such-table.txt"),
+  const all = (await checkWith("right-05-codes-with-names.txt")).length;
+  assert.ok(all > 2, "the link holds no data sets for the reference's likely slips");
+  assert.equal(await state(page),
+    `Checked: right on all ${all} data sets of this exercise; your teacher's grading checks more.`);
+  assert.equal(await page.$eval("#check-example", (e) => e.hidden), true);
+  assert.deepEqual((await checkWith("failed-04-no-such-table.txt")).slice(0, 2),
     ["exercise.txt (the tables in the editor): failed (Nincs hallgatok nevu tabla.)",
       "data-unused-course.txt: failed (Nincs hallgatok nevu tabla.)"]);
+  await page.close();
+});
+
+test("an exercise link shows its title and task; a wrong answer gets the smallest data set it is wrong on", async () => {
+  const folder = path.join(root, "examples", "grading", "every-red-boat");
+  const link = execFileSync(path.join(native, "relalgcheck"), ["--link", path.join(folder, "exercise.txt")],
+    { stdio: ["ignore", "pipe", "ignore"] }).toString().trim();
+  const { page } = await openPage(browser, site, link.slice(link.indexOf("#")));
+  assert.equal(await page.$eval("#exercise-name", (e) => e.textContent), "Sailors who reserved every red boat");
+  assert.equal(await page.$eval("#exercise-task", (e) => e.textContent),
+    "List the sid and the name of every sailor who reserved every red boat.");
+  const line = fs.readFileSync(path.join(folder, "submissions", "wrong-05-sids-from-red-reservations.txt"), "utf8")
+    .split("\n")[0];
+  await page.evaluate((line) => {
+    const editor = window.RelalgEditor.find(document.getElementById("editor"));
+    editor.view.dispatch({ changes: { from: 0, to: 0, insert: line } });
+  }, line);
+  await page.click("#check");
+  await page.waitForFunction(() => /^(Checked|Error)/.test(document.getElementById("state").textContent));
+  assert.match(await state(page), /^Checked: right on \d+ of \d+ data sets\.$/);
+  const shown = await page.$$eval("#check-example p, #check-example pre", (all) => all.map((e) => e.textContent));
+  assert.match(shown[0], /^The smallest data set it is wrong on, check-\d+:$/);
+  assert.doesNotMatch(shown[1], /, red\n/, "the data set that tells it apart holds no red boat");
+  assert.deepEqual(shown.slice(2), ["Expected:", "result(sid int, sname char(20))\n22,Dustin\n31,Lubber\n64,Horatio\n74,Horatio",
+    "Yours:", "result(sid int, sname char(20))"]);
   await page.close();
 });
