@@ -46,7 +46,8 @@ void keepValues(const Table& table, size_t row, TextList& values) {
   char digits[kMostDecimalChars];
   for (const auto& column : table.columns()) {
     if (column->getType() == Column::INTEGER) {
-      values.push_back({digits, writeDecimal(digits, asInts(*column).getVal(row))});
+      const char* end = writeDecimal(digits, asInts(*column).getVal(row));
+      values.push_back(std::string_view(digits, static_cast<size_t>(end - digits)));
     } else {
       values.push_back(asStrings(*column).getVal(row));
     }
@@ -285,10 +286,10 @@ void TraceAnalysis::noteRenamedInPlace() {
     const std::string name(tree_->text(leaf));
     std::string before;
     std::string after;
-    for (const ShownColumn& column : result(tree_->operand(rename, 0)).columns) {
+    for (const ShownColumn& column : result(tree_->operand(rename, 0)).columns()) {
       before += (before.empty() ? "" : ", ") + column.name;
     }
-    for (const ShownColumn& column : result(rename).columns) {
+    for (const ShownColumn& column : result(rename).columns()) {
       after += (after.empty() ? "" : ", ") + column.name;
     }
     addInExpression(Diagnostic::kNote, tree_->begin(rename), tree_->command(rename).size(),
