@@ -35,7 +35,7 @@ MUTANTS = [
     ("shrink-skips-last-drop", "src/grading/Counterexamples.cpp",
      "    simplifyValues();\n    dropRecords();\n", "    simplifyValues();\n",
      "the shrinker drops no records after making values simpler"),
-    ("lte-constant-first-as-gt", "src/evaluation/Condition.cpp",
+    ("lte-constant-first-as-gt", "src/language/Keywords.h",
      "case LogType::kLte:\n      return LogType::kGte;",
      "case LogType::kLte:\n      return LogType::kGt;",
      "LTE(30, age) is mirrored to GT(age, 30)"),
