@@ -33,7 +33,7 @@ MUTANTS = [
      "const bool surrogate = false;",
      "encoded surrogates count as valid UTF-8"),
     ("shrink-skips-last-drop", "src/grading/Counterexamples.cpp",
-     "    simplifyValues();\n    dropRecords();\n", "    simplifyValues();\n",
+     "      simplifyValues();\n      dropRecords();\n", "      simplifyValues();\n",
      "the shrinker drops no records after making values simpler"),
     ("lte-constant-first-as-gt", "src/language/Keywords.h",
      "case LogType::kLte:\n      return LogType::kGte;",
@@ -79,11 +79,13 @@ def copy_tree(work):
                             cwd=ROOT, capture_output=True, check=True).stdout
     names = sorted(set(listed.decode().split("\0")) - {""})
     tree, kept = os.path.join(work, "tree"), set(names)
-    for folder, _, files in os.walk(tree):  # what the tree no longer has goes from the copy
+    for folder, _, files in os.walk(tree, topdown=False):  # what the tree no longer has goes
         for file in files:
             path = os.path.join(folder, file)
             if os.path.relpath(path, tree) not in kept:
                 os.remove(path)
+        if folder != tree and not os.listdir(folder):
+            os.rmdir(folder)
     for name in names:
         source = os.path.join(ROOT, name)
         if not os.path.isfile(source):  # deleted in the work tree
