@@ -53,4 +53,21 @@ TEST(Counterexamples, ShrunkDataSetsStillTellApartAndLoseNoRecord) {
   }
 }
 
+// Two records that differ only together, once their values are made simpler, leave one that
+// differs alone: the shrinker drops records again after the values, down to that one.
+TEST(Counterexamples, RecordsGoAgainOnceValuesAreSimpler) {
+  const std::vector<DataSet> given = {DataSet::read("given", "x\n\nr(a int, b int)\n1, 2\n3, 1\n")};
+  const SyntaxTree reference("project(r, a, b)");
+  const SyntaxTree submission(
+      "minus(project(r, a, b), union(select(project(r, a, b), EQ(a, b)), project(select(product("
+      "r, rename(r, q(c, d))), OR(NEQ(a, c), NEQ(b, d))), a, b)))");
+  const Judge judge(reference, submission, CompareMode::kSet);
+  const DataGenerator generator(given, {}, {&reference, &submission}, false, 7);
+  const DataSet found = DataSet::read("found", "x\n\nr(a int, b int)\n3, 1\n2, 4\n");
+  ASSERT_TRUE(judge.tellsApart(found));
+  const DataSet shrunk = shrink(judge, found, generator, Clock::now() + std::chrono::hours(1));
+  ASSERT_TRUE(judge.tellsApart(shrunk));
+  EXPECT_EQ(shrunk.tables().front().records.size(), 1u) << shrunk.text();
+}
+
 }  // namespace
