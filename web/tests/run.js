@@ -27,6 +27,6 @@ for (const needed of [path.join(env.RELALG_SITE, "index.html"), path.join(env.RE
 }
 const files = fs.readdirSync(__dirname).filter((name) => name.endsWith(".test.js")).sort()
   .map((name) => path.join(__dirname, name));
-const run = spawnSync(process.execPath, ["--test", "--test-concurrency=1", "--test-reporter=spec", ...rest, ...files],
+const run = spawnSync(process.execPath, ["--test", "--test-concurrency=1", "--test-reporter=tap", ...rest, ...files],
   { env, stdio: "inherit" });
 process.exitCode = run.status ?? 1;
