@@ -17,8 +17,7 @@ namespace relalg {
 
 namespace {
 
-// Records formatted per thread and round of writing: their text stays below the size of blocks
-// that take whole 2 MiB pages.
+// Records formatted per thread and round of writing: their text stays a few hundred kilobytes.
 constexpr size_t kRowsPerPiece = size_t{1} << 14;
 
 // Copies value to out and returns where it ends.
