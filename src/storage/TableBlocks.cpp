@@ -21,6 +21,7 @@ namespace {
 
 constexpr size_t kMinBytesPerThread = size_t{1} << 18;
 constexpr size_t kStretchBytes = size_t{1} << 19;
+constexpr size_t kTouchAheadFrom = size_t{8} << 20;
 
 // Ends the current stretch of a block at offset end, and its hash where the lines are hashed.
 void endStretch(BlockPlan& block, size_t end, SourceLines& lines, bool hashed) {
@@ -110,12 +111,25 @@ void readRecordsOnThreads(Table& table, const InputSource& source, const BlockPl
   if (failure) std::rethrow_exception(failure);
 }
 
-}  // namespace
+// Reads the bytes of source from offset begin to its end, a window at a time, and lets them go,
+// until the plan is made. On a virtual machine, the first touch of memory that has lain idle for
+// a few seconds is slow, the page cache's too: a file of 46 MB read in 85 ms cold and in 11 ms
+// right after. So while the planning pass reads the first half of a long input, a second thread
+// touches the second half, and the pass finds it warm. Failures are the planning pass's to meet.
+void touchSecondHalf(const InputSource& source, size_t begin, const std::atomic<bool>& planned) {
+  std::string buffer;
+  try {
+    for (size_t offset = begin; offset < source.size() && !planned; offset += kStretchBytes) {
+      source.read(offset, kStretchBytes, buffer);
+    }
+  } catch (...) {
+  }
+}
 
-// A record line before any header line ends the plan; it is kept, to be reported once the
-// blocks above it are read.
-TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
-                     ReadHashes* hashes) {
+// The planning pass. A record line before any header line ends the plan; it is kept, to be
+// reported once the blocks above it are read.
+TablePlan planLines(const InputSource& source, size_t begin, size_t firstLine,
+                    ReadHashes* hashes) {
   TablePlan plan;
   std::vector<BlockPlan>& blocks = plan.blocks;
   const bool hashed = hashes != nullptr;
@@ -154,6 +168,33 @@ TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
   }
   if (inBlock) endBlock(blocks.back(), lines.position(), lines, hashed);
   if (hashed) lines.cutHash(lines.position());
+  return plan;
+}
+
+}  // namespace
+
+// While a long input read where it lies is planned, a second thread touches its second half.
+TablePlan planBlocks(const InputSource& source, size_t begin, size_t firstLine,
+                     ReadHashes* hashes) {
+  const size_t size = source.size();
+  if (!source.mayChange() || threadCount() < 2 || size - std::min(begin, size) < kTouchAheadFrom) {
+    return planLines(source, begin, firstLine, hashes);
+  }
+  TablePlan plan;
+  std::atomic<bool> planned{false};
+  runPieces(2, [&](size_t piece) {
+    if (piece == 0) {
+      try {
+        plan = planLines(source, begin, firstLine, hashes);
+      } catch (...) {
+        planned = true;
+        throw;
+      }
+      planned = true;
+    } else {
+      touchSecondHalf(source, begin + (size - begin) / 2, planned);
+    }
+  });
   return plan;
 }
 
