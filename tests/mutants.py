@@ -32,7 +32,7 @@ MUTANTS = [
      "const bool surrogate = value >= 0xD800 && value <= 0xDFFF;",
      "const bool surrogate = false;",
      "encoded surrogates count as valid UTF-8"),
-    ("shrink-skips-last-drop", "src/grading/Counterexamples.cpp",
+    ("shrink-skips-last-drop", "src/grading/CounterexampleShrinker.cpp",
      "      simplifyValues();\n      dropRecords();\n", "      simplifyValues();\n",
      "the shrinker drops no records after making values simpler"),
     ("lte-constant-first-as-gt", "src/language/Keywords.h",
