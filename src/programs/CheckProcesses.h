@@ -25,17 +25,10 @@
 
 #include "grading/GradeReport.h"
 #include "grading/Grader.h"
+#include "programs/CheckChild.h"
 #include "programs/ChildProcess.h"
 
 namespace relalg {
-
-struct CheckSettings {
-  GradeSettings grade;
-  size_t maxMemory = size_t{1} << 30;  // for a check, above what the grader holds
-  unsigned jobs = 0;                   // submissions checked at once; 0: as many as threadCount()
-  std::string saveDir;                 // where counterexamples are saved; empty: nowhere
-  std::optional<Points> points;        // what each verdict scores, when asked for
-};
 
 // A submission's report: its verdict, its text paragraph and its JSON object, and the input
 // file of its counterexample where a generated data set found it (else empty).
