@@ -14,8 +14,8 @@ namespace {
 
 constexpr std::array<uint8_t, 256> defaultClasses() {
   std::array<uint8_t, 256> classes{};
-  for (char c : kSeparators) classes[static_cast<unsigned char>(c)] |= 1;
-  classes[static_cast<unsigned char>(kQuote)] |= 2;
+  for (char c : kSeparators) classes[static_cast<unsigned char>(c)] |= kSeparatorClass;
+  classes[static_cast<unsigned char>(kQuote)] |= kQuoteClass;
   return classes;
 }
 
@@ -45,11 +45,6 @@ StringTokenizer& StringTokenizer::operator=(const StringTokenizer& other) {
     classes_ = other.classes_;
   }
   return *this;
-}
-
-const char* StringTokenizer::skipQuoted(const char* pos, const char* end) const {
-  const void* close = std::memchr(pos, quote_, static_cast<size_t>(end - pos));
-  return close != nullptr ? static_cast<const char*>(close) + 1 : end;
 }
 
 namespace {

@@ -20,8 +20,32 @@ namespace relalg {
 inline constexpr std::string_view kSeparators = " ,()";
 inline constexpr char kQuote = '\'';
 
+// The class of a byte, as a tokenizer reads it: a separator, the quote, or ordinary (0).
+inline constexpr uint8_t kSeparatorClass = 1;
+inline constexpr uint8_t kQuoteClass = 2;
 // The byte classes of kSeparators and kQuote, as StringTokenizer uses them.
 extern const std::array<uint8_t, 256> kDefaultByteClasses;
+
+inline bool isUsualSeparator(char c) {
+  return (kDefaultByteClasses[static_cast<unsigned char>(c)] & kSeparatorClass) != 0;
+}
+
+// The end of the token that starts at pos, under the given byte classes and quote: the first
+// separator outside a quoted stretch, or end. A quote without a partner quotes the rest.
+inline const char* tokenEnd(const uint8_t* classes, char quote, const char* pos, const char* end) {
+  while (pos < end) {
+    const uint8_t byteClass = classes[static_cast<unsigned char>(*pos)];
+    if (byteClass == 0) {
+      ++pos;
+    } else if (byteClass & kSeparatorClass) {
+      break;
+    } else {
+      const void* close = std::memchr(pos + 1, quote, static_cast<size_t>(end - pos - 1));
+      pos = close != nullptr ? static_cast<const char*>(close) + 1 : end;
+    }
+  }
+  return pos;
+}
 
 class StringTokenizer {
  public:
@@ -46,32 +70,18 @@ class StringTokenizer {
     const char* const begin = rest_.data();
     const char* const end = begin + rest_.size();
     const char* pos = classes_ == kDefaultByteClasses.data() ? skipOrdinary(begin, end) : begin;
-    while (pos < end) {
-      const uint8_t byteClass = classes_[static_cast<unsigned char>(*pos)];
-      if (byteClass == 0) {
-        ++pos;
-      } else if (byteClass & kSeparatorClass) {
-        break;
-      } else {
-        pos = skipQuoted(pos + 1, end);
-      }
-    }
+    pos = tokenEnd(classes_, quote_, pos, end);
     std::string_view token(begin, static_cast<size_t>(pos - begin));
     rest_ = skipSeparators(rest_.substr(token.size()));
     return token;
   }
 
  private:
-  static constexpr uint8_t kSeparatorClass = 1;
-  static constexpr uint8_t kQuoteClass = 2;
-
   std::string_view skipSeparators(std::string_view text) const {
     size_t pos = 0;
     while (pos < text.size() && is_separator(text[pos])) ++pos;
     return text.substr(pos);
   }
-  // The position after the quote that closes a quoted stretch starting at pos, or end.
-  const char* skipQuoted(const char* pos, const char* end) const;
   // The first position from pos on that holds a usual separator or quote, or the last few
   // bytes before end; eight bytes are looked at in each step.
   static const char* skipOrdinary(const char* pos, const char* end) {

@@ -14,33 +14,15 @@ namespace relalg {
 
 namespace {
 
-// The byte classes of the tokenizer that every record line is read with.
-constexpr uint8_t kSeparatorClass = 1;
-
-bool isSeparator(char c) {
-  return (kDefaultByteClasses[static_cast<unsigned char>(c)] & kSeparatorClass) != 0;
-}
-
 const char* skipSeparators(const char* pos, const char* end) {
-  while (pos < end && isSeparator(*pos)) ++pos;
+  while (pos < end && isUsualSeparator(*pos)) ++pos;
   return pos;
 }
 
 // The end of the value that starts at pos: the first separator outside apostrophes, or end. An
 // apostrophe without a partner quotes the rest of the line.
 const char* valueEnd(const char* pos, const char* end) {
-  while (pos < end) {
-    const uint8_t byteClass = kDefaultByteClasses[static_cast<unsigned char>(*pos)];
-    if (byteClass == 0) {
-      ++pos;
-    } else if (byteClass & kSeparatorClass) {
-      break;
-    } else {
-      const void* close = std::memchr(pos + 1, kQuote, static_cast<size_t>(end - pos - 1));
-      pos = close != nullptr ? static_cast<const char*>(close) + 1 : end;
-    }
-  }
-  return pos;
+  return tokenEnd(kDefaultByteClasses.data(), kQuote, pos, end);
 }
 
 // Reads the integer text [pos, end) as stoi does, where it is plain: an optional minus sign and
