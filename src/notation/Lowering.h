@@ -104,6 +104,8 @@ class Lowering {
   void makeSet(Relation& relation, int at);
   // The table name of the renamings that the lowering adds.
   static CorePiece scaffoldTable();
+  // Whether every ')' of text closes a '(' before it and every '(' is closed.
+  static bool bracketsPair(std::string_view text);
   void checkOperand(int id, const Relation& relation);
   std::vector<std::pair<std::string, std::string>> commonColumns(int id, const Relation& left,
                                                                  const Relation& right);
