@@ -90,6 +90,8 @@ bool RecordReader::cutValues(const char* line, uint64_t values, size_t row) {
   return values == 0;
 }
 
+static_assert(kSeparators == " ,()", "the masks below name the separators one by one");
+
 // A line of fewer than 64 bytes, with 64 bytes of the text from its start on, is cut from the
 // masks of its bytes; any other line byte by byte.
 const char* RecordReader::cutLine(const char* pos, const char* end, size_t row, bool& plain,
