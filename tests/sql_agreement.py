@@ -6,7 +6,9 @@ them, conditions with column and constant operands), runs each through relalgrun
 relalgtrace --sql, runs the script in the sqlite3 shell in list mode with the separator ",", and
 requires:
   - every script not marked "-- inexact:" gives exactly relalgrun's record lines, byte for byte;
-  - at least 95% of the inputs that relalgrun evaluates are marked exact;
+  - at least 95% of the inputs that relalgrun evaluates are marked exact, not counting those
+    with a NUL byte in a value (which no SQL string carries: the generator puts one in a few
+    percent of the inputs, so their count varies from seed to seed);
   - an input that relalgrun rejects gives no script and relalgrun's standard error and status.
 
 Usage: sql_agreement.py RELALGRUN RELALGTRACE SQLITE3 [--count N] [--seed S]
@@ -256,7 +258,7 @@ def main():
     command = engine_command(options)
     if options.duckdb:  # DuckDB takes UTF-8 strings only
         STR_VALUES[:] = [v for v in STR_VALUES if all(ord(c) < 0x80 for c in v)]
-    valid = exact = equal = rejected = 0
+    valid = exact = equal = rejected = with_nul = 0
     merges_walked = 0
     with tempfile.TemporaryDirectory() as scratch:
         in_path = os.path.join(scratch, "in.txt")
@@ -297,6 +299,7 @@ def main():
             if script.startswith(b"-- inexact:"):
                 if not sql.stderr.startswith(b"relalgtrace: note: the SQL script is inexact: "):
                     fail("an inexact script without the note", sql.stderr)
+                with_nul += b"holds a NUL byte" in script.partition(b"\n")[0]
                 continue
             exact += 1
             if sql.stderr:
@@ -309,14 +312,15 @@ def main():
                      b"--- relalgrun\n" + records + b"--- database\n" + db.stdout +
                      b"--- script\n" + script)
             equal += 1
-    print("%d inputs: %d valid (%d with a walked merge), %d rejected; %d marked exact, "
-          "%d byte-equal on %s" % (options.count + len(fixed) - 1, valid, merges_walked, rejected, exact,
-                                    equal, command[0]))
+    print("%d inputs: %d valid (%d with a walked merge, %d with a NUL byte), %d rejected; "
+          "%d marked exact, %d byte-equal on %s" % (options.count + len(fixed) - 1, valid,
+                                                    merges_walked, with_nul, rejected, exact, equal,
+                                                    command[0]))
     if valid < options.count // 2:
         print("FAILED: fewer than half of the generated inputs are valid")
         return 1
-    if exact * 100 < valid * 95:
-        print("FAILED: fewer than 95% of the valid inputs are marked exact")
+    if exact * 100 < (valid - with_nul) * 95:
+        print("FAILED: fewer than 95% of the valid inputs without a NUL byte are marked exact")
         return 1
     return 0
 
